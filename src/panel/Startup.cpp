@@ -1,0 +1,49 @@
+#include "Startup.h"
+
+#include "ErrorReport.h"
+#include "Geometry.h"
+#include "Platform.h"
+#include "SettingsError.h"
+#include "TFrmOrvanto.h"
+#include "TfrmPrints.h"
+#include "Fonts.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QIcon>
+
+#include <memory>
+
+int runOrvanto(QApplication& app) {
+    ensureTahoma();
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/images/icon/orvanto-%1.png").arg(size), QSize(size, size));
+    app.setWindowIcon(icon);
+
+    std::unique_ptr<TFrmOrvanto> panel;
+    try {
+        panel = std::make_unique<TFrmOrvanto>();
+    } catch (const std::exception& error) {
+        const auto* known = dynamic_cast<const SettingsError*>(&error);
+        platform().messageBox(MessageKind::Error, QCoreApplication::applicationName(),
+                              known ? known->text() : QString::fromUtf8(error.what()));
+        return 1;
+    }
+    FrmOrvanto = panel.get();
+    const QSize screen = platform().screenSize();
+    panel->move(roundHalfEven((screen.width() - panel->width()) / 2.0),
+                roundHalfEven((screen.height() - panel->height()) / 2.0));
+    panel->show();
+
+    auto prints = std::make_unique<TfrmPrints>();
+    frmPrints = prints.get();
+
+    const int status = app.exec();
+
+    frmPrints = nullptr;
+    prints.reset();
+    FrmOrvanto = nullptr;
+    panel.reset();
+    return status;
+}

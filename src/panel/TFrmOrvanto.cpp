@@ -1,0 +1,155 @@
+#include "TFrmOrvanto.h"
+
+#include "ui_TFrmOrvanto.h"
+
+#include "ErrorReport.h"
+#include "GadgetCatalogue.h"
+#include "Geometry.h"
+#include "Launcher.h"
+#include "Platform.h"
+#include "Settings.h"
+#include "TfrmConfig.h"
+#include "TfrmPrints.h"
+#include "WindowDrag.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+TFrmOrvanto* FrmOrvanto = nullptr;
+
+namespace {
+QString panelStyleBook() {
+    QFile file(QStringLiteral(":/styles/panel.qss"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+} // namespace
+
+TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmOrvanto>()) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setFixedSize(641, 584);
+    setStyleSheet(panelStyleBook());
+
+    // A press on the list or the divider is no drag, though neither takes it.
+    ui->scbChecks->setAttribute(Qt::WA_NoMousePropagation);
+    ui->lnDivisor->setAttribute(Qt::WA_NoMousePropagation);
+    // The gear lies on the settings button; let a click on it reach the button.
+    ui->Image1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row) {
+        QCheckBox* box = findChild<QCheckBox*>(QLatin1String(GadgetCatalogue[row].checkBox));
+        Q_ASSERT(box);
+        m_boxes[row] = box;
+        box->installEventFilter(this);
+        connect(box, &QCheckBox::clicked, this, [this, row] { runGuarded([&] { gadgetBoxClick(row); }); });
+    }
+    ui->ckbTodos->installEventFilter(this);
+    connect(ui->ckbTodos, &QCheckBox::toggled, this, [this] { runGuarded([&] { ckbTodosChange(); }); });
+    connect(ui->btnIniciarGadgets, &QPushButton::clicked, this,
+            [this] { runGuarded([&] { btnIniciarGadgetsClick(); }); });
+    connect(ui->spbConfigurações, &QToolButton::clicked, this,
+            [this] { runGuarded([&] { spbConfiguraçõesClick(); }); });
+    connect(ui->spbFechar, &QToolButton::clicked, this, [this] { runGuarded([&] { spbFecharClick(); }); });
+
+    tmrMover.setObjectName(QStringLiteral("tmrMover"));
+    tmrMover.setInterval(1);
+    tmrMover.setTimerType(Qt::PreciseTimer);
+    connect(&tmrMover, &QTimer::timeout, this, [this] { tmrMoverTimer(); });
+    auto* handles = new DragHandles(
+        this, [this](QObject* s, Qt::MouseButton b, Qt::MouseButtons sh) { imgPainelMouseDown(s, b, sh); },
+        [this](QObject* s, Qt::MouseButton b, Qt::MouseButtons sh) { imgPainelMouseUp(s, b, sh); });
+    handles->add(ui->imgPainel);
+    handles->add(ui->imgGadget);
+
+    FormCreate();
+}
+
+TFrmOrvanto::~TFrmOrvanto() = default;
+
+void TFrmOrvanto::FormCreate() {
+    CarregaConfig();
+    ReadSettingsFileThrough();
+}
+
+void TFrmOrvanto::ckbTodosChange() {
+    const bool state = ui->ckbTodos->isChecked();
+    // Exactly the check-box class: the 13 gadget boxes and "Todos" itself.
+    for (QCheckBox* box : findChildren<QCheckBox*>()) {
+        if (box->metaObject() == &QCheckBox::staticMetaObject)
+            box->setChecked(state);
+    }
+}
+
+void TFrmOrvanto::gadgetBoxClick(std::size_t row) {
+    // Only a mouse click shows the preview; a key toggles the box alone.
+    if (m_mouseClickedBox != m_boxes[row])
+        return;
+    m_mouseClickedBox = nullptr;
+    ui->imgGadget->setPicture(frmPrints->image(GadgetCatalogue[row].previewImage)->picture());
+}
+
+void TFrmOrvanto::btnIniciarGadgetsClick() {
+    std::array<bool, 13> checked{};
+    for (std::size_t row = 0; row < m_boxes.size(); ++row)
+        checked[row] = m_boxes[row]->isChecked();
+    IniciarGadgets(checked, this);
+}
+
+void TFrmOrvanto::spbConfiguraçõesClick() {
+    struct Reset {
+        ~Reset() { frmConfig = nullptr; }
+    };
+    std::unique_ptr<TfrmConfig> dialog;
+    Reset reset; // declared after the dialog: the reference empties before it is destroyed
+    dialog = std::make_unique<TfrmConfig>(this);
+    frmConfig = dialog.get();
+    frmConfig->move(roundHalfEven(x() + width() / 2.0 - frmConfig->width() / 2.0),
+                    roundHalfEven(y() + height() / 2.0 - frmConfig->height() / 2.0));
+    frmConfig->resize(frmConfig->width(), 390);
+    VerificaMargens();
+    frmConfig->exec();
+}
+
+void TFrmOrvanto::VerificaMargens() {
+    const QSize screen = platform().screenSize();
+    if (frmConfig->x() < 0)
+        frmConfig->move(0, frmConfig->y());
+    if (frmConfig->x() + frmConfig->width() > screen.width())
+        frmConfig->move(screen.width() - frmConfig->width(), frmConfig->y());
+    if (frmConfig->y() < 0)
+        frmConfig->move(frmConfig->x(), 0);
+    if (frmConfig->y() + frmConfig->height() > screen.height())
+        frmConfig->move(frmConfig->x(), screen.height() - frmConfig->height());
+}
+
+void TFrmOrvanto::spbFecharClick() { QCoreApplication::quit(); }
+
+void TFrmOrvanto::imgPainelMouseDown(QObject*, Qt::MouseButton, Qt::MouseButtons shift) {
+    dragMouseDown(FrmOrvanto ? FrmOrvanto : this, &tmrMover, shift);
+}
+
+void TFrmOrvanto::imgPainelMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) { dragMouseUp(&tmrMover); }
+
+void TFrmOrvanto::tmrMoverTimer() { dragTimerTick(FrmOrvanto ? FrmOrvanto : this); }
+
+bool TFrmOrvanto::eventFilter(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QCheckBox*>(watched);
+    if (!box)
+        return false;
+    if (event->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton)
+        m_mouseClickedBox = box; // the click that may follow came from the mouse
+    if (event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_mouseClickedBox = nullptr;
+            box->toggle(); // Enter toggles a box as Space does
+            return true;
+        }
+        m_mouseClickedBox = nullptr;
+    }
+    return false;
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <memory>
+
+namespace Ui {
+class TFrmOrvanto;
+}
+class QCheckBox;
+
+// The gadget panel: the frameless main window with the gadget list, the
+// preview of the gadget clicked last, and the buttons.
+class TFrmOrvanto : public QWidget {
+public:
+    explicit TFrmOrvanto(QWidget* parent = nullptr);
+    ~TFrmOrvanto() override;
+
+    // Handlers, named after the control and the event they answer.
+    void FormCreate();
+    void ckbTodosChange();
+    void gadgetBoxClick(std::size_t row); // the 13 box click handlers
+    void btnIniciarGadgetsClick();
+    void spbConfiguraçõesClick();
+    void spbFecharClick();
+    void imgPainelMouseDown(QObject* sender, Qt::MouseButton button, Qt::MouseButtons shift);
+    void imgPainelMouseUp(QObject* sender, Qt::MouseButton button, Qt::MouseButtons shift);
+    void tmrMoverTimer();
+
+    QCheckBox* gadgetBox(std::size_t row) const { return m_boxes[row]; }
+    QTimer tmrMover;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void VerificaMargens();
+
+    std::unique_ptr<Ui::TFrmOrvanto> ui;
+    std::array<QCheckBox*, 13> m_boxes{};
+    QCheckBox* m_mouseClickedBox = nullptr;
+};
+
+extern TFrmOrvanto* FrmOrvanto;

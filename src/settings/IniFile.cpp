@@ -1,0 +1,269 @@
+#include "IniFile.h"
+
+#include "AtomicWrite.h"
+#include "SettingsError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+
+struct Span {
+    qsizetype begin = 0;
+    qsizetype end = 0; // exclusive
+};
+
+Span trimmed(const char* data, Span s) {
+    while (s.begin < s.end && isBlank(data[s.begin]))
+        ++s.begin;
+    while (s.end > s.begin && isBlank(data[s.end - 1]))
+        --s.end;
+    return s;
+}
+
+// Case-insensitive equality of a span of the file and a name. ASCII is
+// compared byte by byte; anything else goes through QString so that
+// accented names compare as the user sees them.
+bool sameName(const char* data, Span s, const QByteArray& name) {
+    const qsizetype len = s.end - s.begin;
+    bool ascii = true;
+    if (len == name.size()) {
+        for (qsizetype i = 0; i < len; ++i) {
+            const unsigned char a = static_cast<unsigned char>(data[s.begin + i]);
+            const unsigned char b = static_cast<unsigned char>(name[i]);
+            if (a >= 0x80 || b >= 0x80) {
+                ascii = false;
+                break;
+            }
+            if (a != b && std::tolower(a) != std::tolower(b))
+                return false;
+        }
+        if (ascii)
+            return true;
+    } else {
+        // Different byte lengths can still be equal ignoring case only outside ASCII.
+        const bool anyHigh = std::any_of(data + s.begin, data + s.end, [](char c) { return c & 0x80; }) ||
+                             std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; });
+        if (!anyHigh)
+            return false;
+    }
+    return QString::fromLocal8Bit(data + s.begin, len).compare(QString::fromLocal8Bit(name), Qt::CaseInsensitive) ==
+           0;
+}
+
+// One line of the file: its text without the terminator, and where the
+// next line starts.
+struct Line {
+    Span text;
+    qsizetype next = 0;
+    bool terminated = false;
+};
+
+Line lineAt(const QByteArray& content, qsizetype pos) {
+    const char* data = content.constData();
+    const qsizetype size = content.size();
+    const void* nl = std::memchr(data + pos, '\n', size_t(size - pos));
+    Line line;
+    if (!nl) {
+        line.text = {pos, size};
+        line.next = size;
+        return line;
+    }
+    const qsizetype at = static_cast<const char*>(nl) - data;
+    line.text = {pos, at};
+    if (at > pos && data[at - 1] == '\r')
+        line.text.end = at - 1;
+    line.next = at + 1;
+    line.terminated = true;
+    return line;
+}
+
+// The name of a section header line, or nothing when the line is no header.
+std::optional<Span> headerName(const char* data, Span text) {
+    const Span t = trimmed(data, text);
+    if (t.begin == t.end || data[t.begin] != '[')
+        return std::nullopt;
+    Span name{t.begin + 1, t.end};
+    const void* close = std::memchr(data + name.begin, ']', size_t(name.end - name.begin));
+    if (close)
+        name.end = static_cast<const char*>(close) - data;
+    return trimmed(data, name);
+}
+
+struct SectionRange {
+    qsizetype headerStart = -1; // start of the header line
+    qsizetype bodyStart = 0;    // first line after the header
+    qsizetype end = 0;          // start of the next header line, or the end of the file
+};
+
+std::optional<SectionRange> findSection(const QByteArray& content, const QByteArray& section) {
+    const char* data = content.constData();
+    SectionRange range;
+    for (qsizetype pos = 0; pos < content.size();) {
+        const Line line = lineAt(content, pos);
+        if (const auto name = headerName(data, line.text)) {
+            if (range.headerStart >= 0) {
+                range.end = pos;
+                return range;
+            }
+            if (sameName(data, *name, section)) {
+                range.headerStart = pos;
+                range.bodyStart = line.next;
+            }
+        }
+        pos = line.next;
+    }
+    if (range.headerStart < 0)
+        return std::nullopt;
+    range.end = content.size();
+    return range;
+}
+
+struct Entry {
+    qsizetype lineStart = 0;
+    Line line;
+    Span value;
+};
+
+std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& range, const QByteArray& key) {
+    const char* data = content.constData();
+    for (qsizetype pos = range.bodyStart; pos < range.end;) {
+        const Line line = lineAt(content, pos);
+        const void* eq = std::memchr(data + line.text.begin, '=', size_t(line.text.end - line.text.begin));
+        if (eq) {
+            const qsizetype at = static_cast<const char*>(eq) - data;
+            if (sameName(data, trimmed(data, {line.text.begin, at}), key))
+                return Entry{pos, line, trimmed(data, {at + 1, line.text.end})};
+        }
+        pos = line.next;
+    }
+    return std::nullopt;
+}
+
+[[noreturn]] void refuse(const QString& path, const QString& why) {
+    throw SettingsError(QStringLiteral("Unable to write to %1: %2").arg(path, why));
+}
+
+bool holdsLineBreakOrNull(const QByteArray& text) {
+    return text.contains('\n') || text.contains('\r') || text.contains('\0');
+}
+
+} // namespace
+
+namespace ini {
+
+std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section, const QByteArray& key) {
+    const auto range = findSection(content, section);
+    if (!range)
+        return std::nullopt;
+    const auto entry = findEntry(content, *range, key);
+    if (!entry)
+        return std::nullopt;
+    return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
+}
+
+QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
+                 const QByteArray& value, const QString& pathForErrors) {
+    // What the format cannot hold is refused rather than written in a form
+    // that would read back as something else.
+    const QByteArray bareKey = key.trimmed();
+    if (section.trimmed().isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
+        refuse(pathForErrors, QStringLiteral("the section name \"%1\" cannot be stored").arg(QString::fromLocal8Bit(section)));
+    if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
+        refuse(pathForErrors, QStringLiteral("the key \"%1\" cannot be stored").arg(QString::fromLocal8Bit(key)));
+    if (holdsLineBreakOrNull(value))
+        refuse(pathForErrors,
+               QStringLiteral("the value of %1 holds a line break").arg(QString::fromLocal8Bit(bareKey)));
+
+    const QByteArray entryLine = key + '=' + value;
+    QByteArray out = content;
+    const auto range = findSection(content, section);
+    if (!range) {
+        if (!out.isEmpty() && !out.endsWith('\n'))
+            out += "\r\n";
+        out += '[' + section + "]\r\n" + entryLine + "\r\n";
+        return out;
+    }
+    if (const auto entry = findEntry(content, *range, key)) {
+        out.replace(entry->line.text.begin, entry->line.text.end - entry->line.text.begin, entryLine);
+        return out;
+    }
+    // Append after the section's last non-blank line, so a blank line that
+    // separates it from the next section stays where it is.
+    const char* data = content.constData();
+    Line last = lineAt(content, range->headerStart);
+    for (qsizetype pos = range->bodyStart; pos < range->end;) {
+        const Line line = lineAt(content, pos);
+        const Span t = trimmed(data, line.text);
+        if (t.begin != t.end)
+            last = line;
+        pos = line.next;
+    }
+    if (last.terminated)
+        out.insert(last.next, entryLine + "\r\n");
+    else
+        out.insert(last.next, "\r\n" + entryLine);
+    return out;
+}
+
+} // namespace ini
+
+IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+
+// Writes not released are dropped on purpose: a save that stopped half-way
+// must not reach the disk.
+IniFile::~IniFile() = default;
+
+bool IniFile::load() {
+    if (m_loaded)
+        return m_readable;
+    m_loaded = true;
+    QFile file(m_path);
+    if (!file.exists()) {
+        m_readable = true; // an absent file reads as empty and may be created
+        return m_readable;
+    }
+    if (!file.open(QIODevice::ReadOnly))
+        return m_readable = false;
+    m_content = file.readAll();
+    m_readable = file.error() == QFileDevice::NoError;
+    if (!m_readable)
+        m_content.clear();
+    return m_readable;
+}
+
+QString IniFile::read(const QString& section, const QString& key, const QString& defaultValue) {
+    if (!load())
+        return defaultValue;
+    const auto value = ini::lookup(m_content, section.toLocal8Bit(), key.toLocal8Bit());
+    if (!value)
+        return defaultValue;
+    QString text = QString::fromLocal8Bit(*value);
+    if (text.size() > MaxValueLength) {
+        text.truncate(MaxValueLength);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text;
+}
+
+void IniFile::write(const QString& section, const QString& key, const QString& value) {
+    if (!load())
+        throw SettingsError(QStringLiteral("Unable to write to %1").arg(m_path));
+    m_content = ini::store(m_content, section.toLocal8Bit(), key.toLocal8Bit(), value.toLocal8Bit(), m_path);
+    m_dirty = true;
+}
+
+void IniFile::release() {
+    if (!m_dirty)
+        return;
+    if (!writeFileAtomically(m_path, m_content))
+        throw SettingsError(QStringLiteral("Unable to write to %1").arg(m_path));
+    m_dirty = false;
+}

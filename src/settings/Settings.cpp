@@ -1,0 +1,81 @@
+#include "Settings.h"
+
+#include "IniFile.h"
+#include "SettingsError.h"
+#include "Variaveis.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+QString settingsFolder() { return QDir::homePath() + QStringLiteral("/TempVUX"); }
+
+QString settingsFilePath() { return settingsFolder() + QStringLiteral("/ConfigGadGet.Ini"); }
+
+void CarregaConfig() {
+    const QString path = settingsFilePath();
+    if (!QFileInfo::exists(path))
+        return;
+    IniFile ini(path);
+    const QString& s = SettingsSection;
+    LocRem = ini.read(s, QStringLiteral("LocRem"));
+    Servidor = ini.read(s, QStringLiteral("Servidor"));
+    Protocolo = ini.read(s, QStringLiteral("Protocolo"));
+    CaminhoBanco = ini.read(s, QStringLiteral("CaminhoBanco"));
+    Usuario = ini.read(s, QStringLiteral("Usuario"));
+    Senha = ini.read(s, QStringLiteral("Senha"));
+    DiretorioGadgets = ini.read(s, QStringLiteral("DiretorioGadgets"));
+    ModoPainel = ini.read(s, QStringLiteral("ModoPainel"));
+    Filial = ini.read(s, QStringLiteral("Filial"));
+    ini.release();
+}
+
+void SalvaIni() {
+    QDir().mkpath(settingsFolder()); // a failure shows as the write error below
+    IniFile ini(settingsFilePath());
+    const QString& s = SettingsSection;
+    // Keys are padded to 16 characters: the gadgets' files look this way.
+    ini.write(s, QStringLiteral("LocRem          "), LocRem);
+    ini.write(s, QStringLiteral("Comp            "), Comp);
+    ini.write(s, QStringLiteral("Servidor        "), Servidor);
+    ini.write(s, QStringLiteral("Protocolo       "), Protocolo);
+    ini.write(s, QStringLiteral("CaminhoBanco    "), CaminhoBanco);
+    ini.write(s, QStringLiteral("Usuario         "), Usuario);
+    ini.write(s, QStringLiteral("Senha           "), Senha);
+    ini.write(s, QStringLiteral("DiretorioGadgets"), DiretorioGadgets);
+    ini.write(s, QStringLiteral("ModoPainel      "), ModoPainel);
+    ini.write(s, QStringLiteral("Filial          "), Filial);
+    ini.release();
+}
+
+void ReadSettingsFileThrough() {
+    const QString path = settingsFilePath();
+    if (!QFileInfo::exists(settingsFolder()) || !QFileInfo::exists(path))
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        throw SettingsError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    while (!file.atEnd()) {
+        file.readLine();
+        if (file.error() != QFileDevice::NoError)
+            throw SettingsError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    }
+}
+
+QString WithFolderSeparator(const QString& folder) {
+    if (folder.isEmpty())
+        return QString(FolderSeparator);
+    const qsizetype n = Trimmed(folder).size();
+    const qsizetype at = n > 0 ? n - 1 : 0;
+    return folder.at(at) == FolderSeparator ? folder : folder + FolderSeparator;
+}
+
+QString Trimmed(const QString& text) {
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin).unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text.at(end - 1).unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QString>
+
+// Where the settings file lives: the folder "TempVUX" in the user's home
+// folder, file "ConfigGadGet.Ini" in it. Tests move HOME to a scratch folder.
+QString settingsFolder();
+QString settingsFilePath();
+
+inline const QString SettingsSection = QStringLiteral("Configuracoes");
+
+// Loads nine settings values from the file (not Comp); does nothing when the
+// file is missing. An absent key empties its value.
+void CarregaConfig();
+
+// Writes the ten values of section Configuracoes with their padded keys,
+// creating the folder when needed. All ten land together or none does.
+// Throws SettingsError ("Unable to write to <path>") on failure.
+void SalvaIni();
+
+// Reads the settings file through as plain lines, keeping nothing: the
+// start-up's check that the file can be read. Throws SettingsError when it
+// exists but cannot be opened or read; a missing folder or file is no error.
+void ReadSettingsFileThrough();
+
+// A text without its leading and trailing characters of code U+0020 or
+// below: how every field is tested for emptiness and stored.
+QString Trimmed(const QString& text);
+
+// The platform's folder separator ("/" here, "\" on Windows).
+inline constexpr char16_t FolderSeparator = u'/';
+
+// The gadgets folder with the separator appended when it lacks one. The
+// character tested is the one at the position of the trimmed length (the
+// last non-blank one for a text without leading blanks), so blanks the user
+// left around the folder stay where they are.
+QString WithFolderSeparator(const QString& folder);

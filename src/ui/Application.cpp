@@ -1,0 +1,16 @@
+#include "Application.h"
+
+#include "ErrorReport.h"
+
+OrvantoApplication::OrvantoApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName(QStringLiteral("Orvanto"));
+}
+
+bool OrvantoApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        reportUncaughtError(error);
+        return false;
+    }
+}

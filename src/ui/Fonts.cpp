@@ -1,0 +1,17 @@
+#include "Fonts.h"
+
+#include <QFileInfo>
+#include <QFontDatabase>
+
+void ensureTahoma() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    if (QFontDatabase::families().contains(QStringLiteral("Tahoma")))
+        return;
+    for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"}) {
+        if (QFileInfo::exists(QString::fromLatin1(file)))
+            QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+    }
+}

@@ -1,0 +1,87 @@
+#include "QtPlatform.h"
+
+#include <QCursor>
+#include <QFile>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLayout>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+QtPlatform& realPlatform() {
+    static QtPlatform instance;
+    return instance;
+}
+Platform* current = nullptr;
+} // namespace
+
+Platform& platform() { return current ? *current : realPlatform(); }
+
+void setPlatform(Platform* replacement) { current = replacement; }
+
+void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QString& text) {
+    // Texts carry Windows line breaks; a lone "\n" is what Qt draws as one.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const QMessageBox::Icon icon = kind == MessageKind::Warning ? QMessageBox::Warning
+                                 : kind == MessageKind::Error ? QMessageBox::Critical
+                                                              : QMessageBox::NoIcon;
+    QMessageBox box(icon, caption, shown, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
+    box.layout()->activate();
+    box.adjustSize();
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = box.frameGeometry();
+        frame.moveCenter(screen->geometry().center());
+        box.move(frame.topLeft());
+    }
+    box.exec();
+}
+
+void QtPlatform::startProgram(const QString& path, QWidget*) {
+    const QByteArray file = QFile::encodeName(path);
+    char* argv[] = {const_cast<char*>(file.constData()), nullptr};
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    // Its own session: a gadget outlives the panel and its terminal.
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSID);
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, file.constData(), nullptr, &attr, argv, environ);
+    posix_spawnattr_destroy(&attr);
+    if (rc != 0)
+        return; // the panel stays silent about a gadget it could not start
+    // Reap the gadget when it ends, so it never lingers as a zombie.
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+QString QtPlatform::selectFolder(QWidget* owner, const QString& title) {
+    return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+}
+
+std::optional<QString> QtPlatform::openFile(QWidget* owner) {
+    const QString file = QFileDialog::getOpenFileName(owner);
+    if (file.isEmpty())
+        return std::nullopt;
+    return file;
+}
+
+QPoint QtPlatform::cursorPos() { return QCursor::pos(); }
+
+QSize QtPlatform::screenSize() {
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        return screen->geometry().size();
+    return {};
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "Platform.h"
+
+// The real platform: Qt's boxes and choosers, posix_spawn for gadgets.
+class QtPlatform final : public Platform {
+public:
+    void messageBox(MessageKind kind, const QString& caption, const QString& text) override;
+    void startProgram(const QString& path, QWidget* owner) override;
+    QString selectFolder(QWidget* owner, const QString& title) override;
+    std::optional<QString> openFile(QWidget* owner) override;
+    QPoint cursorPos() override;
+    QSize screenSize() override;
+};

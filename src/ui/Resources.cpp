@@ -1,0 +1,5 @@
+#include "Resources.h"
+
+#include <QtGlobal>
+
+void initOrvantoResources() { Q_INIT_RESOURCE(orvanto); }

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "Application.h"
+#include "Resources.h"
+
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Points HOME (and with it the settings file) at a fresh scratch folder for
+// as long as it lives.
+class ScratchHome {
+public:
+    ScratchHome() : m_old(qgetenv("HOME")) { qputenv("HOME", m_dir.path().toLocal8Bit()); }
+    ~ScratchHome() { qputenv("HOME", m_old); }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QByteArray m_old;
+    QTemporaryDir m_dir;
+};
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& content);
+
+// Finds a child by object name and fails the test clearly when it is missing.
+template <class T> T* child(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromUtf8(name));
+    if (!found)
+        qFatal("control %s not found", name);
+    return found;
+}
+
+// Like QTEST_MAIN, with the program's own application object so that the
+// error report and the resources are those of the program.
+#define ORVANTO_TEST_MAIN(TestObject)                                                                        \
+    int main(int argc, char** argv) {                                                                        \
+        OrvantoApplication app(argc, argv);                                                                  \
+        initOrvantoResources();                                                                              \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
+        TestObject tc;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return QTest::qExec(&tc, argc, argv);                                                                \
+    }
