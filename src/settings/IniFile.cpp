@@ -159,10 +159,10 @@ bool holdsLineBreakOrNull(const QByteArray& text) {
 namespace ini {
 
 std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section, const QByteArray& key) {
-    const auto range = findSection(content, section);
+    const auto range = findSection(content, section.trimmed());
     if (!range)
         return std::nullopt;
-    const auto entry = findEntry(content, *range, key);
+    const auto entry = findEntry(content, *range, key.trimmed());
     if (!entry)
         return std::nullopt;
     return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
@@ -183,14 +183,14 @@ QByteArray store(const QByteArray& content, const QByteArray& section, const QBy
 
     const QByteArray entryLine = key + '=' + value;
     QByteArray out = content;
-    const auto range = findSection(content, section);
+    const auto range = findSection(content, section.trimmed());
     if (!range) {
         if (!out.isEmpty() && !out.endsWith('\n'))
             out += "\r\n";
         out += '[' + section + "]\r\n" + entryLine + "\r\n";
         return out;
     }
-    if (const auto entry = findEntry(content, *range, key)) {
+    if (const auto entry = findEntry(content, *range, bareKey)) {
         out.replace(entry->line.text.begin, entry->line.text.end - entry->line.text.begin, entryLine);
         return out;
     }

@@ -1,0 +1,334 @@
+#include "IniFile.h"
+#include "Settings.h"
+#include "SettingsError.h"
+#include "TestSupport.h"
+#include "Variaveis.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRandomGenerator>
+
+#include <sys/stat.h>
+
+namespace {
+
+void setAllValues(const QString& suffix) {
+    LocRem = QStringLiteral("L");
+    Comp = QStringLiteral("0");
+    Servidor = QString();
+    Protocolo = QString();
+    CaminhoBanco = QStringLiteral("/dados/erp") + suffix + QStringLiteral(".fdb");
+    Usuario = QStringLiteral("SYSDBA");
+    Senha = QStringLiteral("segredo") + suffix;
+    DiretorioGadgets = QStringLiteral("/opt/gadgets/");
+    ModoPainel = QStringLiteral("1");
+    Filial = QStringLiteral("01");
+}
+
+void clearAllValues() {
+    for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor, &Protocolo,
+                       &ModoPainel, &Filial})
+        v->clear();
+}
+
+const QByteArray GadgetSection = "[Tarvelo]\r\n"
+                                 "; a gadget's own comment\r\n"
+                                 "Left = 120\r\n"
+                                 "Top=80\n"
+                                 "LocRem=not ours\r\n"
+                                 "odd line without equals\r\n"
+                                 "\r\n";
+
+} // namespace
+
+class SettingsFileTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        // Every case starts from empty values, as the process does.
+        clearAllValues();
+        home.reset(new ScratchHome);
+    }
+    void cleanup() { home.reset(); }
+
+    void newFileHasPaddedKeysInOrder() {
+        setAllValues(QString());
+        SalvaIni();
+        QCOMPARE(readFile(settingsFilePath()),
+                 QByteArray("[Configuracoes]\r\n"
+                            "LocRem          =L\r\n"
+                            "Comp            =0\r\n"
+                            "Servidor        =\r\n"
+                            "Protocolo       =\r\n"
+                            "CaminhoBanco    =/dados/erp.fdb\r\n"
+                            "Usuario         =SYSDBA\r\n"
+                            "Senha           =segredo\r\n"
+                            "DiretorioGadgets=/opt/gadgets/\r\n"
+                            "ModoPainel      =1\r\n"
+                            "Filial          =01\r\n"));
+    }
+
+    void saveCreatesFolderAndOwnerOnlyFile() {
+        QVERIFY(!QFileInfo::exists(settingsFolder()));
+        setAllValues(QString());
+        SalvaIni();
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(settingsFilePath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
+    }
+
+    void saveKeepsModeOfExistingFile() {
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nLocRem=R\r\n");
+        QFile::setPermissions(settingsFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        setAllValues(QString());
+        SalvaIni();
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(settingsFilePath()).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 0777, mode_t(0640));
+    }
+
+    void roundTripThroughCarregaConfig() {
+        setAllValues(QStringLiteral("X"));
+        Comp = QStringLiteral("1");
+        SalvaIni();
+        clearAllValues();
+        CarregaConfig();
+        QCOMPARE(CaminhoBanco, QStringLiteral("/dados/erpX.fdb"));
+        QCOMPARE(Senha, QStringLiteral("segredoX"));
+        QCOMPARE(LocRem, QStringLiteral("L"));
+        QCOMPARE(DiretorioGadgets, QStringLiteral("/opt/gadgets/"));
+        QCOMPARE(ModoPainel, QStringLiteral("1"));
+        QCOMPARE(Filial, QStringLiteral("01"));
+        QVERIFY2(Comp.isEmpty(), "Comp is never loaded from the file");
+    }
+
+    void gadgetSectionsSurviveByteForByte() {
+        const QByteArray before = "[Configuracoes]\r\nLocRem=R\r\nExtra=kept\r\n\r\n" + GadgetSection +
+                                  "[Varnelo]\r\nPos=1,2\r\n"; // no final line break
+        writeFile(settingsFilePath(), before);
+        setAllValues(QString());
+        SalvaIni();
+        SalvaIni(); // twice: still one entry per key
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY(after.contains(GadgetSection));
+        QVERIFY(after.endsWith("[Varnelo]\r\nPos=1,2\r\n") || after.endsWith("[Varnelo]\r\nPos=1,2"));
+        QCOMPARE(after.count("LocRem          =L"), 1);
+        QCOMPARE(after.count("LocRem"), 2); // ours, and the gadget's own entry of that name
+        QVERIFY(after.startsWith("[Configuracoes]\r\nLocRem          =L\r\nExtra=kept\r\n"));
+        // New keys go after the section's last entry, before the blank separator line.
+        QVERIFY(after.contains("Filial          =01\r\n\r\n[Tarvelo]"));
+    }
+
+    void newSectionGoesAtTheEnd() {
+        writeFile(settingsFilePath(), "[Ostrela]\r\nX=1"); // no final line break
+        setAllValues(QString());
+        SalvaIni();
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY(after.startsWith("[Ostrela]\r\nX=1\r\n[Configuracoes]\r\nLocRem          =L\r\n"));
+    }
+
+    void lookup_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("padded key") << QByteArray("[Configuracoes]\r\nCaminhoBanco    =/a.fdb\r\n") << "/a.fdb";
+        QTest::newRow("letter case") << QByteArray("[configuracoes]\r\ncaminhobanco=/b.fdb\r\n") << "/b.fdb";
+        QTest::newRow("blanks around equals")
+            << QByteArray("[ Configuracoes ]\r\n  CaminhoBanco  =   /c.fdb  \r\n") << "/c.fdb";
+        QTest::newRow("tabs around") << QByteArray("[Configuracoes]\r\n\tCaminhoBanco\t=\t/d.fdb\t\r\n") << "/d.fdb";
+        QTest::newRow("value after first equals")
+            << QByteArray("[Configuracoes]\r\nCaminhoBanco=srv:/x=y.fdb\r\n") << "srv:/x=y.fdb";
+        QTest::newRow("unix line ends") << QByteArray("[Configuracoes]\nCaminhoBanco=/e.fdb\n") << "/e.fdb";
+        QTest::newRow("key in another section only")
+            << QByteArray("[Tarvelo]\r\nCaminhoBanco=/no.fdb\r\n[Configuracoes]\r\nUsuario=x\r\n") << "";
+        QTest::newRow("first of two sections")
+            << QByteArray("[Configuracoes]\r\nCaminhoBanco=/one\r\n[Configuracoes]\r\nCaminhoBanco=/two\r\n")
+            << "/one";
+        QTest::newRow("accented value") << QByteArray("[Configuracoes]\r\nCaminhoBanco=/dados/Só Ação.fdb\r\n")
+                                        << QStringLiteral("/dados/Só Ação.fdb");
+        QTest::newRow("empty value") << QByteArray("[Configuracoes]\r\nCaminhoBanco=\r\n") << "";
+    }
+    void lookup() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, expected);
+        writeFile(settingsFilePath(), content);
+        CaminhoBanco = QStringLiteral("stale");
+        CarregaConfig();
+        QCOMPARE(CaminhoBanco, expected);
+    }
+
+    void longValuesAreCut_data() {
+        QTest::addColumn<int>("length");
+        QTest::addColumn<int>("readBack");
+        QTest::newRow("2047") << 2047 << 2047;
+        QTest::newRow("2048") << 2048 << 2047;
+        QTest::newRow("3000") << 3000 << 2047;
+    }
+    void longValuesAreCut() {
+        QFETCH(int, length);
+        QFETCH(int, readBack);
+        QString value;
+        for (int i = 0; i < length; ++i)
+            value += QChar(u'a' + i % 26);
+        setAllValues(QString());
+        CaminhoBanco = value;
+        SalvaIni();
+        QVERIFY(readFile(settingsFilePath()).contains(value.toUtf8())); // written whole
+        CaminhoBanco.clear();
+        CarregaConfig();
+        QCOMPARE(CaminhoBanco, value.left(readBack));
+    }
+
+    void noFileLeavesValuesAndCreatesNothing() {
+        Usuario = QStringLiteral("kept");
+        CarregaConfig();
+        QCOMPARE(Usuario, QStringLiteral("kept"));
+        QVERIFY(!QFileInfo::exists(settingsFolder()));
+    }
+
+    void absentKeyEmptiesItsValue() {
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana\r\n");
+        Senha = QStringLiteral("old");
+        Comp = QStringLiteral("1");
+        CarregaConfig();
+        QCOMPARE(Usuario, QStringLiteral("ana"));
+        QVERIFY(Senha.isEmpty());
+        QCOMPARE(Comp, QStringLiteral("1"));
+    }
+
+    void modoPainelIsWrittenBackUnchanged() {
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nModoPainel=compacto\r\n");
+        CarregaConfig();
+        SalvaIni();
+        QVERIFY(readFile(settingsFilePath()).contains("ModoPainel      =compacto\r\n"));
+    }
+
+    // A value or key the format cannot hold is refused and the file keeps its bytes.
+    void unstorableInputIsRefused_data() {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("line feed in value") << "Senha" << "abc\nUsuario=intruso" << "line break";
+        QTest::newRow("carriage return in value") << "Senha" << "abc\rdef" << "line break";
+        QTest::newRow("null in value") << "Senha" << QStringLiteral("ab") + QChar(0) + "c" << "line break";
+        QTest::newRow("equals in key") << "Sen=ha" << "x" << "key";
+        QTest::newRow("bracket starting key") << "[Senha" << "x" << "key";
+        QTest::newRow("blank key") << "   " << "x" << "key";
+    }
+    void unstorableInputIsRefused() {
+        QFETCH(QString, key);
+        QFETCH(QString, value);
+        QFETCH(QString, why);
+        const QByteArray before = "[Configuracoes]\r\nSenha=old\r\n" + GadgetSection;
+        writeFile(settingsFilePath(), before);
+        IniFile ini(settingsFilePath());
+        try {
+            ini.write(SettingsSection, key, value);
+            QFAIL("the write was accepted");
+        } catch (const SettingsError& error) {
+            QVERIFY2(error.text().startsWith(QStringLiteral("Unable to write to ") + settingsFilePath()),
+                     qPrintable(error.text()));
+            QVERIFY2(error.text().contains(why), qPrintable(error.text()));
+        }
+        ini.release();
+        QCOMPARE(readFile(settingsFilePath()), before);
+    }
+
+    void passwordWithLineBreakLeavesTheWholeFileAlone() {
+        const QByteArray before = "[Configuracoes]\r\nSenha           =old\r\n" + GadgetSection;
+        writeFile(settingsFilePath(), before);
+        setAllValues(QString());
+        Senha = QStringLiteral("nova\r\nUsuario=intruso");
+        QVERIFY_THROWS_EXCEPTION(SettingsError, SalvaIni());
+        QCOMPARE(readFile(settingsFilePath()), before); // not even the entries before Senha
+    }
+
+    void unwritableFileGivesTheWriteError_data() {
+        QTest::addColumn<QString>("obstacle");
+        QTest::newRow("folder is a file") << "folder";
+        QTest::newRow("file is a folder") << "file";
+    }
+    void unwritableFileGivesTheWriteError() {
+        QFETCH(QString, obstacle);
+        if (obstacle == QLatin1String("folder"))
+            writeFile(settingsFolder(), "in the way");
+        else
+            QVERIFY(QDir().mkpath(settingsFilePath()));
+        setAllValues(QString());
+        try {
+            SalvaIni();
+            QFAIL("the save reported success");
+        } catch (const SettingsError& error) {
+            QCOMPARE(error.text(), QStringLiteral("Unable to write to ") + settingsFilePath());
+        }
+        if (obstacle == QLatin1String("folder"))
+            QCOMPARE(readFile(settingsFolder()), QByteArray("in the way"));
+    }
+
+    void writeThroughLinkKeepsTheLink() {
+        const QString real = home->path() + QStringLiteral("/real.ini");
+        writeFile(real, "[Configuracoes]\r\nUsuario=a\r\n");
+        QDir().mkpath(settingsFolder());
+        QVERIFY(QFile::link(real, settingsFilePath()));
+        setAllValues(QString());
+        SalvaIni();
+        QVERIFY(QFileInfo(settingsFilePath()).isSymLink());
+        QVERIFY(readFile(real).contains("Usuario         =SYSDBA"));
+    }
+
+    void startupReadThrough() {
+        ReadSettingsFileThrough(); // no folder: no error
+        QDir().mkpath(settingsFilePath()); // a folder where the file should be cannot be read
+        QVERIFY_THROWS_EXCEPTION(SettingsError, ReadSettingsFileThrough());
+    }
+
+    void folderSeparatorRule_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("appended") << "/opt/G" << "/opt/G/";
+        QTest::newRow("kept") << "/opt/G/" << "/opt/G/";
+        QTest::newRow("trailing blank") << "/opt/G/ " << "/opt/G/ ";
+        QTest::newRow("trailing blank, no separator") << "/opt/G " << "/opt/G /";
+        QTest::newRow("blanks only") << "   " << "   /";
+    }
+    void folderSeparatorRule() {
+        QFETCH(QString, folder);
+        QFETCH(QString, expected);
+        QCOMPARE(WithFolderSeparator(folder), expected);
+    }
+
+    // A writer killed at any moment leaves either the old or the new file.
+    void killedWriterNeverLeavesAHalfFile() {
+        const QByteArray gadgets = GadgetSection + "[Varnelo]\r\nPos=10,20\r\n";
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nSenha=start\r\n" + gadgets);
+        const QString writer = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_writer");
+        QVERIFY(QFileInfo::exists(writer));
+        auto* rng = QRandomGenerator::global();
+        for (int round = 0; round < 200; ++round) {
+            QProcess process;
+            process.start(writer, {});
+            QVERIFY(process.waitForStarted());
+            QTest::qSleep(int(rng->bounded(8)));
+            process.kill();
+            process.waitForFinished();
+            const QByteArray now = readFile(settingsFilePath());
+            QVERIFY2(now.contains(gadgets), "a gadget section changed");
+            QVERIFY2(ini::lookup(now, "Configuracoes", "Senha").has_value(), "the file lost its section");
+            const QByteArray senha = *ini::lookup(now, "Configuracoes", "Senha");
+            QVERIFY2(senha == "start" || senha.startsWith("segredo"), senha.constData());
+            // The ten entries travel together.
+            if (senha != "start") {
+                QCOMPARE(*ini::lookup(now, "Configuracoes", "CaminhoBanco"),
+                         "/dados/erp" + senha.mid(7) + ".fdb");
+            }
+        }
+    }
+
+private:
+    std::unique_ptr<ScratchHome> home;
+};
+
+ORVANTO_TEST_MAIN(SettingsFileTest)
+#include "tst_settingsfile.moc"
