@@ -92,10 +92,13 @@ public:
     bool Locate(const QString& column, const QString& value);
 
 private:
+    int columnIndex(const QString& column) const; // throws for an unknown column
+
     QStringList m_columns;
     std::vector<QStringList> m_rows;
     std::vector<std::vector<bool>> m_nulls;
     int m_current = 0;
+    bool m_eof = true;
 };
 
 // The database name formed from the location values: TCP "server:path",

@@ -1,0 +1,21 @@
+#pragma once
+
+// The database path registered under an alias in Firebird's alias file.
+
+#include <QString>
+#include <QStringList>
+
+// The alias file read by the lookup. A variable so that tests can use their
+// own.
+extern QString AliasFilePath;
+
+// The parameter lines of an alias, in order: "SERVER NAME=" and its path
+// first, then the entries of the alias's own { } block as "NAME=value".
+// Alias names are compared without regard to case. Empty when the file
+// cannot be read or holds no such alias.
+QStringList AliasParams(const QString& alias);
+
+// The database path registered under alias: the first parameter line from
+// its 13th character on, at most 255 characters. Every failure gives the
+// empty text.
+QString retornaCaminho(const QString& alias);

@@ -1,0 +1,81 @@
+#include "Conexao.h"
+
+#include "MessageBoxes.h"
+#include "Settings.h"
+#include "Variaveis.h"
+
+#include <thread>
+
+std::unique_ptr<TDatabase> BancoGadgets;
+std::unique_ptr<TTransaction> TransacGadgets;
+
+std::chrono::milliseconds ConnectRetryPause{500};
+int ConnectMaxAttempts = 20;
+
+namespace {
+
+QString errorTextOf(const std::exception& error) {
+    if (const auto* settings = dynamic_cast<const SettingsError*>(&error))
+        return settings->text();
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+void ConectaBancoDados(bool IniciandoPC) {
+    // Objects left by a test that ended early are released here.
+    BancoGadgets = std::make_unique<TDatabase>();
+    TransacGadgets = std::make_unique<TTransaction>();
+
+    CarregaConfig();
+
+    BancoGadgets->Close();
+    TransacGadgets->Commit();
+
+    if (CaminhoBanco.isEmpty() || Usuario.isEmpty() || Senha.isEmpty())
+        return;
+
+    const QString name = DatabaseNameFor(LocRem, Protocolo, Servidor, CaminhoBanco);
+    if (!name.isEmpty())
+        BancoGadgets->DatabaseName = name;
+    BancoGadgets->LoginPrompt = false;
+    BancoGadgets->Params = ConnectionParams(Usuario, Senha);
+    BancoGadgets->DefaultTransaction = TransacGadgets.get();
+    TransacGadgets->DefaultDatabase = BancoGadgets.get();
+
+    if (!IniciandoPC) {
+        try {
+            BancoGadgets->Open();
+        } catch (const std::exception& error) {
+            ShowMessage(QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
+                                       "dados!\r\n") +
+                        errorTextOf(error));
+        }
+    } else {
+        for (int attempt = 1; !BancoGadgets->Connected() && attempt <= ConnectMaxAttempts; ++attempt) {
+            if (attempt > 1)
+                std::this_thread::sleep_for(ConnectRetryPause);
+            try {
+                BancoGadgets->Open();
+            } catch (const std::exception&) {
+                // Silent by design: the next attempt follows.
+            }
+        }
+    }
+
+    DesconectarBancoDados();
+}
+
+void DesconectarBancoDados() {
+    // Both objects go even when closing fails; its error then goes on.
+    struct Release {
+        ~Release() {
+            BancoGadgets.reset();
+            TransacGadgets.reset();
+        }
+    } release;
+    if (BancoGadgets)
+        BancoGadgets->Close();
+    if (TransacGadgets)
+        TransacGadgets->Commit();
+}

@@ -1,0 +1,554 @@
+#include "Database.h"
+
+#include "FbClient.h"
+
+#include <QDate>
+#include <QSet>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+// Handles are zeroed before an error is reported from a release path, and
+// every clean-up call gets a status vector of its own, so the error that
+// reached the user is the one that happened first.
+
+namespace {
+
+// Objects alive now, so that a connection and its default transaction can
+// forget each other in whatever order they are released.
+// Never destroyed: objects held in globals may be released after them.
+QSet<TDatabase*>& liveDatabases() {
+    static auto* set = new QSet<TDatabase*>;
+    return *set;
+}
+QSet<TTransaction*>& liveTransactions() {
+    static auto* set = new QSet<TTransaction*>;
+    return *set;
+}
+
+// The transaction parameter block entry of isc_start_multiple.
+struct TransactionBlock {
+    isc_db_handle* database;
+    int length;
+    const char* parameters;
+};
+
+} // namespace
+
+struct TDatabase::Impl {
+    const fb::Api* api = nullptr;
+    isc_db_handle handle = 0;
+    unsigned short dialect = SQL_DIALECT_V6;
+    std::vector<TTransaction*> active; // transactions started on this connection
+};
+
+struct TTransaction::Impl {
+    isc_tr_handle handle = 0;
+    TDatabase* startedOn = nullptr;
+    const fb::Api* api = nullptr;
+
+    void start(TTransaction* self, TDatabase& database) {
+        TDatabase::Impl& db = database.impl();
+        TransactionBlock block{&db.handle, 0, nullptr};
+        ISC_STATUS_ARRAY status{};
+        if (db.api->start_multiple(status, &handle, 1, &block)) {
+            const QString text = fb::errorText(*db.api, status);
+            handle = 0;
+            throw SettingsError(text);
+        }
+        api = db.api;
+        startedOn = &database;
+        db.active.push_back(self);
+    }
+
+    // Ends the transaction; a failed commit is rolled back so that the
+    // connection can still detach, and its error goes on.
+    void end(TTransaction* self) {
+        if (!handle)
+            return;
+        ISC_STATUS_ARRAY status{};
+        QString failure;
+        if (api->commit_transaction(status, &handle)) {
+            failure = fb::errorText(*api, status);
+            ISC_STATUS_ARRAY cleanup{};
+            api->rollback_transaction(cleanup, &handle);
+        }
+        handle = 0;
+        if (startedOn) {
+            auto& list = startedOn->impl().active;
+            list.erase(std::remove(list.begin(), list.end(), self), list.end());
+        }
+        startedOn = nullptr;
+        if (!failure.isEmpty())
+            throw SettingsError(failure);
+    }
+};
+
+// ---------------------------------------------------------------- TDatabase
+
+TDatabase::TDatabase() : d(std::make_unique<Impl>()) {
+    liveDatabases().insert(this);
+}
+
+TDatabase::~TDatabase() {
+    try {
+        Close();
+    } catch (...) {
+        // Close has already let go of every handle it could.
+    }
+    liveDatabases().remove(this);
+    for (TTransaction* transaction : std::as_const(liveTransactions())) {
+        if (transaction->DefaultDatabase == this)
+            transaction->DefaultDatabase = nullptr;
+    }
+}
+
+void TDatabase::Open() {
+    if (Connected())
+        return;
+    if (DatabaseName.isEmpty())
+        throw SettingsError(QStringLiteral("Database name is missing"));
+    const QByteArray block = fb::parameterBlock(Params);
+    const QByteArray name = DatabaseName.toLocal8Bit();
+    if (name.size() > std::numeric_limits<short>::max())
+        throw SettingsError(QStringLiteral("Database name is too long"));
+    const fb::Api& api = fb::load();
+
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle handle = 0;
+    if (api.attach_database(status, static_cast<short>(name.size()), name.constData(), &handle,
+                            static_cast<short>(block.size()), block.constData()))
+        throw SettingsError(fb::errorText(api, status));
+
+    // Statements use dialect 3, or the database's when lower.
+    const char items[] = {isc_info_db_sql_dialect, isc_info_end};
+    char answer[64] = {};
+    unsigned short dialect = SQL_DIALECT_V6;
+    if (api.database_info(status, &handle, sizeof items, items, sizeof answer, answer)) {
+        const QString text = fb::errorText(api, status);
+        ISC_STATUS_ARRAY cleanup{};
+        api.detach_database(cleanup, &handle);
+        throw SettingsError(text);
+    }
+    if (static_cast<unsigned char>(answer[0]) == isc_info_db_sql_dialect) {
+        const int length = static_cast<unsigned char>(answer[1]) | (static_cast<unsigned char>(answer[2]) << 8);
+        if (length >= 1 && length <= 4) {
+            unsigned value = 0;
+            for (int i = 0; i < length; ++i)
+                value |= static_cast<unsigned>(static_cast<unsigned char>(answer[3 + i])) << (8 * i);
+            if (value >= 1 && value < SQL_DIALECT_V6)
+                dialect = static_cast<unsigned short>(value);
+        }
+    }
+    d->api = &api;
+    d->handle = handle;
+    d->dialect = dialect;
+}
+
+void TDatabase::Close() {
+    if (!Connected())
+        return;
+    QString failure;
+    // Commit what is active on this connection: the default transaction and
+    // any other that a query started here.
+    while (!d->active.empty()) {
+        TTransaction* transaction = d->active.back();
+        try {
+            transaction->Commit();
+        } catch (const SettingsError& error) {
+            if (failure.isEmpty())
+                failure = error.text();
+        }
+        // Commit takes itself off the list, also when it fails.
+    }
+    ISC_STATUS_ARRAY status{};
+    if (d->api->detach_database(status, &d->handle) && failure.isEmpty())
+        failure = fb::errorText(*d->api, status);
+    d->handle = 0;
+    if (!failure.isEmpty())
+        throw SettingsError(failure);
+}
+
+bool TDatabase::Connected() const {
+    return d->handle != 0;
+}
+
+// ------------------------------------------------------------- TTransaction
+
+TTransaction::TTransaction() : d(std::make_unique<Impl>()) {
+    liveTransactions().insert(this);
+}
+
+TTransaction::~TTransaction() {
+    try {
+        Commit();
+    } catch (...) {
+        // Rolled back instead; nothing more to do while being released.
+    }
+    liveTransactions().remove(this);
+    for (TDatabase* database : std::as_const(liveDatabases())) {
+        if (database->DefaultTransaction == this)
+            database->DefaultTransaction = nullptr;
+    }
+}
+
+bool TTransaction::InTransaction() const {
+    return d->handle != 0;
+}
+
+void TTransaction::Commit() {
+    d->end(this);
+}
+
+// ------------------------------------------------------------------- TQuery
+
+namespace {
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+using Sqlda = std::unique_ptr<XSQLDA, FreeDeleter>;
+
+Sqlda allocSqlda(int columns) {
+    const int n = std::max(columns, 1);
+    auto* sqlda = static_cast<XSQLDA*>(std::calloc(1, XSQLDA_LENGTH(n)));
+    if (!sqlda)
+        throw std::bad_alloc();
+    sqlda->version = SQLDA_VERSION1;
+    sqlda->sqln = static_cast<ISC_SHORT>(n);
+    return Sqlda(sqlda);
+}
+
+// A statement handle that is dropped however the query ends.
+class Statement {
+public:
+    Statement(const fb::Api& api, isc_db_handle* database) : m_api(api) {
+        ISC_STATUS_ARRAY status{};
+        if (m_api.dsql_alloc_statement2(status, database, &m_handle)) {
+            const QString text = fb::errorText(m_api, status);
+            m_handle = 0;
+            throw SettingsError(text);
+        }
+    }
+    ~Statement() {
+        if (m_handle) {
+            ISC_STATUS_ARRAY cleanup{};
+            m_api.dsql_free_statement(cleanup, &m_handle, DSQL_drop);
+        }
+    }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+    isc_stmt_handle* handle() { return &m_handle; }
+
+private:
+    const fb::Api& m_api;
+    isc_stmt_handle m_handle = 0;
+};
+
+[[noreturn]] void raise(const fb::Api& api, const ISC_STATUS* status) {
+    throw SettingsError(fb::errorText(api, status));
+}
+
+int bytesPerCharacter(int charset) {
+    switch (charset) {
+    case 3: // UNICODE_FSS
+        return 3;
+    case 4:  // UTF8
+    case 69: // GB18030
+        return 4;
+    case 5: case 6: case 44: case 56: case 57: case 64: case 67: case 68:
+        return 2;
+    default:
+        return 1;
+    }
+}
+
+QString scaledInteger(qint64 value, int scale) {
+    if (scale >= 0) {
+        QString text = QString::number(value);
+        if (value != 0)
+            text += QString(scale, QLatin1Char('0'));
+        return text;
+    }
+    const int places = -scale;
+    const bool negative = value < 0;
+    const quint64 magnitude = negative ? 0 - static_cast<quint64>(value) : static_cast<quint64>(value);
+    QString digits = QString::number(magnitude);
+    if (digits.size() <= places)
+        digits.prepend(QString(places + 1 - digits.size(), QLatin1Char('0')));
+    QString whole = digits.left(digits.size() - places);
+    QString fraction = digits.right(places);
+    while (fraction.endsWith(QLatin1Char('0')))
+        fraction.chop(1);
+    QString text = negative ? QStringLiteral("-") + whole : whole;
+    if (!fraction.isEmpty())
+        text += QLatin1Char('.') + fraction;
+    return text;
+}
+
+QString dateText(ISC_DATE days) {
+    return QDate(1858, 11, 17).addDays(days).toString(QStringLiteral("yyyy-MM-dd"));
+}
+
+QString timeText(ISC_TIME units) {
+    const unsigned seconds = units / 10000;
+    const unsigned fraction = units % 10000;
+    QString text = QStringLiteral("%1:%2:%3")
+                       .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+                       .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+                       .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    if (fraction) {
+        QString digits = QStringLiteral("%1").arg(fraction, 4, 10, QLatin1Char('0'));
+        while (digits.endsWith(QLatin1Char('0')))
+            digits.chop(1);
+        text += QLatin1Char('.') + digits;
+    }
+    return text;
+}
+
+template <class T> T readValue(const char* data) {
+    T value;
+    std::memcpy(&value, data, sizeof value);
+    return value;
+}
+
+// A column's value as text. CHAR keeps its blank padding up to the declared
+// length, as the server pads it; multi-byte character sets come padded to
+// their byte length, which is cut back to the declared characters. BLOB and
+// ARRAY columns are not read and give the empty text.
+QString columnText(const XSQLVAR& var) {
+    const char* data = var.sqldata;
+    switch (var.sqltype & ~1) {
+    case SQL_VARYING:
+        return fb::decodeText(data + 2, readValue<unsigned short>(data));
+    case SQL_TEXT: {
+        QString text = fb::decodeText(data, var.sqllen);
+        const int perCharacter = bytesPerCharacter(var.sqlsubtype & 0xFF);
+        if (perCharacter > 1) {
+            const qsizetype declared = var.sqllen / perCharacter;
+            qsizetype end = text.size();
+            while (end > declared && text.at(end - 1) == QLatin1Char(' '))
+                --end;
+            text.truncate(end);
+        }
+        return text;
+    }
+    case SQL_SHORT:
+        return scaledInteger(readValue<ISC_SHORT>(data), var.sqlscale);
+    case SQL_LONG:
+        return scaledInteger(readValue<ISC_LONG>(data), var.sqlscale);
+    case SQL_INT64:
+        return scaledInteger(readValue<ISC_INT64>(data), var.sqlscale);
+    case SQL_FLOAT:
+        return QString::number(readValue<float>(data), 'g', 7);
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+        return QString::number(readValue<double>(data), 'g', 15);
+    case SQL_TYPE_DATE:
+        return dateText(readValue<ISC_DATE>(data));
+    case SQL_TYPE_TIME:
+        return timeText(readValue<ISC_TIME>(data));
+    case SQL_TIMESTAMP: {
+        const auto stamp = readValue<ISC_TIMESTAMP>(data);
+        return dateText(stamp.timestamp_date) + QLatin1Char(' ') + timeText(stamp.timestamp_time);
+    }
+    case SQL_BOOLEAN:
+        return *data ? QStringLiteral("True") : QStringLiteral("False");
+    default:
+        return QString();
+    }
+}
+
+qsizetype bufferSize(const XSQLVAR& var) {
+    switch (var.sqltype & ~1) {
+    case SQL_VARYING:
+        return var.sqllen + 2;
+    case SQL_NULL:
+        return 1;
+    default:
+        return std::max<qsizetype>(var.sqllen, 1);
+    }
+}
+
+} // namespace
+
+TQuery::TQuery(TDatabase* database) : Database(database) {}
+
+TQuery::~TQuery() = default;
+
+void TQuery::Open() {
+    Close();
+    if (!Database || !liveDatabases().contains(Database))
+        throw SettingsError(QStringLiteral("Database not assigned"));
+    TTransaction* transaction = Database->DefaultTransaction;
+    if (!transaction || !liveTransactions().contains(transaction))
+        throw SettingsError(QStringLiteral("Transaction not assigned"));
+    Database->Open();
+    TDatabase::Impl& db = Database->impl();
+    TTransaction::Impl& tr = transaction->impl();
+    if (!tr.handle)
+        tr.start(transaction, *Database);
+    else if (tr.startedOn != Database)
+        throw SettingsError(QStringLiteral("Transaction is active on another database"));
+    const fb::Api& api = *db.api;
+
+    Statement statement(api, &db.handle);
+    ISC_STATUS_ARRAY status{};
+    const QByteArray sql = SQL.toUtf8();
+    if (sql.size() > std::numeric_limits<unsigned short>::max())
+        throw SettingsError(QStringLiteral("SQL text is too long"));
+    Sqlda out = allocSqlda(8);
+    if (api.dsql_prepare(status, &tr.handle, statement.handle(), static_cast<unsigned short>(sql.size()),
+                         sql.constData(), db.dialect, out.get()))
+        raise(api, status);
+    if (out->sqld > out->sqln) {
+        out = allocSqlda(out->sqld);
+        if (api.dsql_describe(status, statement.handle(), db.dialect, out.get()))
+            raise(api, status);
+    }
+
+    const int columns = out->sqld;
+    std::vector<qsizetype> offsets(columns);
+    qsizetype total = 0;
+    for (int i = 0; i < columns; ++i) {
+        offsets[i] = total;
+        total += (bufferSize(out->sqlvar[i]) + 7) & ~qsizetype(7);
+    }
+    std::vector<char> data(static_cast<size_t>(std::max<qsizetype>(total, 1)));
+    std::vector<ISC_SHORT> nulls(static_cast<size_t>(std::max(columns, 1)));
+    QStringList names;
+    for (int i = 0; i < columns; ++i) {
+        XSQLVAR& var = out->sqlvar[i];
+        var.sqldata = data.data() + offsets[i];
+        var.sqlind = &nulls[i];
+        var.sqltype |= 1; // always ask for the null flag
+        names.append(fb::decodeText(var.aliasname, var.aliasname_length));
+    }
+
+    if (api.dsql_execute2(status, &tr.handle, statement.handle(), db.dialect, nullptr, nullptr))
+        raise(api, status);
+
+    std::vector<QStringList> rows;
+    std::vector<std::vector<bool>> rowNulls;
+    if (columns > 0) {
+        for (;;) {
+            const ISC_STATUS fetched = api.dsql_fetch(status, statement.handle(), db.dialect, out.get());
+            if (fetched == 100)
+                break;
+            if (fetched)
+                raise(api, status);
+            QStringList row;
+            row.reserve(columns);
+            std::vector<bool> rowNull(columns);
+            for (int i = 0; i < columns; ++i) {
+                if (nulls[i] < 0) {
+                    rowNull[i] = true;
+                    row.append(QString());
+                } else {
+                    row.append(columnText(out->sqlvar[i]));
+                }
+            }
+            rows.push_back(std::move(row));
+            rowNulls.push_back(std::move(rowNull));
+        }
+    }
+
+    m_columns = std::move(names);
+    m_rows = std::move(rows);
+    m_nulls = std::move(rowNulls);
+    First();
+}
+
+void TQuery::Close() {
+    m_columns.clear();
+    m_rows.clear();
+    m_nulls.clear();
+    m_current = 0;
+    m_eof = true;
+}
+
+void TQuery::First() {
+    m_current = 0;
+    m_eof = m_rows.empty();
+}
+
+void TQuery::Next() {
+    if (m_current + 1 < RecordCount())
+        ++m_current;
+    else
+        m_eof = true;
+}
+
+bool TQuery::Eof() const {
+    return m_eof;
+}
+
+int TQuery::RecordCount() const {
+    return static_cast<int>(m_rows.size());
+}
+
+int TQuery::columnIndex(const QString& column) const {
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
+            return i;
+    }
+    throw SettingsError(QStringLiteral("Field '%1' not found").arg(column));
+}
+
+QString TQuery::FieldByName(const QString& column) const {
+    const int index = columnIndex(column);
+    if (m_rows.empty())
+        return QString();
+    return m_rows[m_current].at(index);
+}
+
+bool TQuery::Locate(const QString& column, const QString& value) {
+    const int index = columnIndex(column);
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (!m_nulls[row][index] && m_rows[row].at(index) == value) {
+            m_current = static_cast<int>(row);
+            m_eof = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+// ------------------------------------------------------- name and parameters
+
+QString DatabaseNameFor(const QString& locRem, const QString& protocolo, const QString& servidor,
+                        const QString& caminhoBanco) {
+    if (locRem != QLatin1String("R"))
+        return caminhoBanco;
+    if (protocolo == QLatin1String("0"))
+        return servidor + QLatin1Char(':') + caminhoBanco;
+    if (protocolo == QLatin1String("1"))
+        return QStringLiteral("\\\\") + servidor + QLatin1Char('\\') + caminhoBanco;
+    if (protocolo == QLatin1String("2"))
+        return servidor + QLatin1Char('@') + caminhoBanco;
+    return QString();
+}
+
+QStringList ConnectionParams(const QString& usuario, const QString& senha) {
+    // The lone CR splits the text into lines as a string list's text does:
+    // at CR LF, CR or LF, with no empty line after a final break.
+    const QString text = QStringLiteral("user_name=") + usuario + QLatin1Char('\r') + QStringLiteral("password=") + senha;
+    QStringList lines;
+    QString line;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines.append(line);
+            line.clear();
+            if (c == QLatin1Char('\r') && i + 1 < text.size() && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else {
+            line.append(c);
+        }
+    }
+    if (!line.isEmpty())
+        lines.append(line);
+    return lines;
+}

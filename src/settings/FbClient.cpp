@@ -1,0 +1,162 @@
+#include "FbClient.h"
+
+#include "SettingsError.h"
+
+#include <QHash>
+
+#include <dlfcn.h>
+
+#include <mutex>
+
+namespace fb {
+
+QString LibraryName = QStringLiteral("libfbclient.so.2");
+
+namespace {
+
+QString notFound(const QString& name) {
+    return QStringLiteral("InterBase library %1 not found in the path. Please install InterBase to use this "
+                          "functionality")
+        .arg(name);
+}
+
+template <class Fn> bool resolve(void* library, const char* symbol, Fn& target) {
+    target = reinterpret_cast<Fn>(::dlsym(library, symbol));
+    return target != nullptr;
+}
+
+bool resolveAll(void* library, Api& api) {
+    return resolve(library, "isc_attach_database", api.attach_database) &&
+           resolve(library, "isc_detach_database", api.detach_database) &&
+           resolve(library, "isc_database_info", api.database_info) &&
+           resolve(library, "isc_start_multiple", api.start_multiple) &&
+           resolve(library, "isc_commit_transaction", api.commit_transaction) &&
+           resolve(library, "isc_rollback_transaction", api.rollback_transaction) &&
+           resolve(library, "isc_dsql_alloc_statement2", api.dsql_alloc_statement2) &&
+           resolve(library, "isc_dsql_prepare", api.dsql_prepare) &&
+           resolve(library, "isc_dsql_describe", api.dsql_describe) &&
+           resolve(library, "isc_dsql_execute2", api.dsql_execute2) &&
+           resolve(library, "isc_dsql_fetch", api.dsql_fetch) &&
+           resolve(library, "isc_dsql_free_statement", api.dsql_free_statement) &&
+           resolve(library, "fb_interpret", api.interpret);
+}
+
+void appendItem(QByteArray& block, char item, const QByteArray& value, const char* what) {
+    if (value.size() > 255)
+        throw SettingsError(QStringLiteral("The %1 is too long for the database client: %2 bytes, at most 255")
+                                .arg(QLatin1String(what))
+                                .arg(value.size()));
+    block.append(item);
+    block.append(static_cast<char>(static_cast<unsigned char>(value.size())));
+    block.append(value);
+}
+
+bool isValidUtf8(const unsigned char* p, qsizetype n) {
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        int extra;
+        char32_t min;
+        char32_t cp;
+        if ((c & 0xE0) == 0xC0) {
+            extra = 1, min = 0x80, cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            extra = 2, min = 0x800, cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            extra = 3, min = 0x10000, cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i <= extra)
+            return false;
+        for (int k = 1; k <= extra; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += extra + 1;
+    }
+    return true;
+}
+
+} // namespace
+
+const Api& load() {
+    // One entry per library name ever loaded; never unloaded.
+    static std::mutex mutex;
+    static QHash<QString, Api> loaded;
+    std::lock_guard lock(mutex);
+    const QString name = LibraryName;
+    const auto found = loaded.constFind(name);
+    if (found != loaded.constEnd())
+        return *found;
+    void* library = ::dlopen(name.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
+    if (!library)
+        throw SettingsError(notFound(name));
+    Api api;
+    if (!resolveAll(library, api)) {
+        ::dlclose(library);
+        throw SettingsError(notFound(name));
+    }
+    return *loaded.insert(name, api);
+}
+
+QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::optional<QByteArray>& password) {
+    QByteArray block;
+    block.append(static_cast<char>(isc_dpb_version1));
+    if (user)
+        appendItem(block, isc_dpb_user_name, *user, "user name");
+    if (password)
+        appendItem(block, isc_dpb_password, *password, "password");
+    return block;
+}
+
+QByteArray parameterBlock(const QStringList& params) {
+    std::optional<QByteArray> user;
+    std::optional<QByteArray> password;
+    for (const QString& line : params) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq < 0)
+            continue;
+        const QString name = line.left(eq).trimmed();
+        if (!user && name.compare(QLatin1String("user_name"), Qt::CaseInsensitive) == 0)
+            user = line.mid(eq + 1).toLocal8Bit();
+        else if (!password && name.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
+            password = line.mid(eq + 1).toLocal8Bit();
+    }
+    return parameterBlock(user, password);
+}
+
+QString errorText(const Api& api, const ISC_STATUS* status) {
+    QByteArray text;
+    char buffer[1024];
+    const ISC_STATUS* cursor = status;
+    while (api.interpret(buffer, sizeof buffer, &cursor) > 0) {
+        if (!text.isEmpty() && !text.endsWith('\n'))
+            text.append("\r\n");
+        text.append(buffer);
+    }
+    if (text.endsWith('.'))
+        text.chop(1);
+    return decodeText(text.constData(), text.size());
+}
+
+QString decodeText(const char* data, qsizetype size) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    qsizetype i = 0;
+    while (i < size && bytes[i] < 0x80)
+        ++i;
+    if (i == size)
+        return QString::fromLatin1(data, size);
+    if (isValidUtf8(bytes + i, size - i))
+        return QString::fromUtf8(data, size);
+    return QString::fromLatin1(data, size);
+}
+
+} // namespace fb

@@ -1,0 +1,78 @@
+#pragma once
+
+// The Firebird client library reached through its C interface: loading by
+// name, the parameter block of an attachment and the error text of a
+// status vector. Types and constants come from ibase.h; the functions are
+// looked up at run time, so nothing links against the library.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <ibase.h>
+
+#include <optional>
+
+namespace fb {
+
+// The library tried at the first opening. A variable so that tests can name
+// one that does not exist.
+extern QString LibraryName;
+
+struct Api {
+    using AttachFn = ISC_STATUS (*)(ISC_STATUS*, short, const ISC_SCHAR*, isc_db_handle*, short, const ISC_SCHAR*);
+    using DetachFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*);
+    using DatabaseInfoFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, short, const ISC_SCHAR*, short, ISC_SCHAR*);
+    using StartMultipleFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, short, void*);
+    using EndTransactionFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*);
+    using AllocStatementFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, isc_stmt_handle*);
+    using PrepareFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const ISC_SCHAR*,
+                                     unsigned short, XSQLDA*);
+    using DescribeFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short, XSQLDA*);
+    using Execute2Fn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*,
+                                      const XSQLDA*);
+    using FetchFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short, const XSQLDA*);
+    using FreeStatementFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short);
+    using InterpretFn = ISC_LONG (*)(ISC_SCHAR*, unsigned int, const ISC_STATUS**);
+
+    AttachFn attach_database = nullptr;
+    DetachFn detach_database = nullptr;
+    DatabaseInfoFn database_info = nullptr;
+    StartMultipleFn start_multiple = nullptr;
+    EndTransactionFn commit_transaction = nullptr;
+    EndTransactionFn rollback_transaction = nullptr;
+    AllocStatementFn dsql_alloc_statement2 = nullptr;
+    PrepareFn dsql_prepare = nullptr;
+    DescribeFn dsql_describe = nullptr;
+    Execute2Fn dsql_execute2 = nullptr;
+    FetchFn dsql_fetch = nullptr;
+    FreeStatementFn dsql_free_statement = nullptr;
+    InterpretFn interpret = nullptr;
+};
+
+// The library named by LibraryName, loaded on first use and kept loaded for
+// the life of the process (unloading the client is not safe while its
+// threads run). Throws SettingsError "InterBase library <name> not found in
+// the path. Please install InterBase to use this functionality" when it
+// cannot be loaded or lacks a function.
+const Api& load();
+
+// The attachment's parameter block: version 1, then the user name (item 28)
+// and the password (item 29), each a length byte and its bytes, only for
+// the values given. Throws SettingsError for a value over 255 bytes, which
+// a length byte cannot describe.
+QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::optional<QByteArray>& password);
+
+// The same from the connection's parameter lines ("name=value"): only
+// user_name and password are taken, names compared without regard to case,
+// values in the local 8-bit encoding.
+QByteArray parameterBlock(const QStringList& params);
+
+// The messages of a status vector, joined by CR LF (none after a message
+// that ends in LF), without a final ".".
+QString errorText(const Api& api, const ISC_STATUS* status);
+
+// Text bytes from the server: UTF-8 when they are valid UTF-8, else Latin-1.
+QString decodeText(const char* data, qsizetype size);
+
+} // namespace fb

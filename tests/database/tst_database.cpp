@@ -1,0 +1,334 @@
+// The client layer against real databases through the embedded engine.
+
+#include "Database.h"
+#include "ErpDatabase.h"
+#include "FbClient.h"
+#include "TestSupport.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString BranchQuery = u"SELECT CODEMPRESA, NOMEEMPRESA FROM FILIAIS WHERE FILIALATIVA <> 'N'"_s;
+
+// A connection, its transaction and a query wired as the program wires them.
+struct Session {
+    TDatabase database;
+    TTransaction transaction;
+    TQuery query{&database};
+
+    explicit Session(const QString& name, const QString& user = u"SYSDBA"_s, const QString& password = u"x"_s) {
+        database.DatabaseName = name;
+        database.Params = ConnectionParams(user, password);
+        database.DefaultTransaction = &transaction;
+        transaction.DefaultDatabase = &database;
+    }
+    QStringList column(const QString& name) {
+        QStringList values;
+        for (query.First(); !query.Eof(); query.Next())
+            values << query.FieldByName(name);
+        return values;
+    }
+};
+
+QString errorOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const SettingsError& e) {
+        return e.text();
+    }
+    return u"<no error>"_s;
+}
+
+} // namespace
+
+class TestDatabase : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_erp;
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        m_erp = m_dir.filePath(u"erp.fdb"_s);
+        createErpDatabase(m_erp, {{u"01"_s, u"Matriz São Paulo"_s, u"S"_s},
+                                  {u"02"_s, u"Depósito fechado"_s, u"N"_s},
+                                  {u"03"_s, u"Sem situação"_s, std::nullopt},
+                                  {u"a4"_s, u"Loja O'Brien"_s, u"S"_s},
+                                  {u"05"_s, u"Filial 5"_s, u"s"_s}});
+    }
+
+    void cleanup() { fb::LibraryName = u"libfbclient.so.2"_s; }
+
+    void branchQueryReadsActiveRowsInOrder() {
+        Session s(m_erp);
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        QVERIFY(s.database.Connected());
+        QVERIFY(s.transaction.InTransaction());
+        QCOMPARE(s.query.RecordCount(), 3);
+        QCOMPARE(s.column(u"CODEMPRESA"_s), (QStringList{u"01"_s, u"a4"_s, u"05"_s}));
+        QCOMPARE(s.column(u"nomeempresa"_s), (QStringList{u"Matriz São Paulo"_s, u"Loja O'Brien"_s, u"Filial 5"_s}));
+        // The branch item as the branch list builds it.
+        s.query.First();
+        QCOMPARE(s.query.FieldByName(u"CODEMPRESA"_s) + u" - "_s + s.query.FieldByName(u"NOMEEMPRESA"_s),
+                 u"01 - Matriz São Paulo"_s);
+    }
+
+    void cursorWalksAndStopsAtEnd() {
+        Session s(m_erp);
+        s.query.SQL = u"SELECT CODEMPRESA FROM FILIAIS ORDER BY CODEMPRESA"_s;
+        s.query.Open();
+        QVERIFY(!s.query.Eof());
+        for (int i = 0; i < 4; ++i)
+            s.query.Next();
+        QVERIFY(!s.query.Eof());
+        QCOMPARE(s.query.FieldByName(u"CODEMPRESA"_s), u"a4"_s);
+        s.query.Next();
+        QVERIFY(s.query.Eof());
+        QCOMPARE(s.query.FieldByName(u"CODEMPRESA"_s), u"a4"_s); // stays on the last row
+        s.query.First();
+        QCOMPARE(s.query.FieldByName(u"CODEMPRESA"_s), u"01"_s);
+    }
+
+    void emptyResultIsEofAtOnce() {
+        Session s(m_erp);
+        s.query.SQL = u"SELECT CODEMPRESA FROM FILIAIS WHERE 1 = 0"_s;
+        s.query.Open();
+        QVERIFY(s.query.Eof());
+        QCOMPARE(s.query.RecordCount(), 0);
+        QCOMPARE(s.query.FieldByName(u"CODEMPRESA"_s), QString());
+    }
+
+    void unknownColumnIsAnError() {
+        Session s(m_erp);
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        QCOMPARE(errorOf([&] { s.query.FieldByName(u"FILIALATIVA"_s); }), u"Field 'FILIALATIVA' not found"_s);
+        QCOMPARE(errorOf([&] { s.query.Locate(u"NOPE"_s, u"01"_s); }), u"Field 'NOPE' not found"_s);
+    }
+
+    void locate_data() {
+        QTest::addColumn<QString>("code");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("current");
+        QTest::newRow("active branch") << u"05"_s << true << u"Filial 5"_s;
+        QTest::newRow("only an inactive branch has it") << u"02"_s << false << u"Loja O'Brien"_s;
+        QTest::newRow("only a NULL-state branch has it") << u"03"_s << false << u"Loja O'Brien"_s;
+        QTest::newRow("letter case counts") << u"A4"_s << false << u"Loja O'Brien"_s;
+        QTest::newRow("no partial match") << u"0"_s << false << u"Loja O'Brien"_s;
+        QTest::newRow("no trimming") << u"05 "_s << false << u"Loja O'Brien"_s;
+    }
+    void locate() {
+        QFETCH(QString, code);
+        QFETCH(bool, found);
+        QFETCH(QString, current);
+        Session s(m_erp);
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        s.query.Next(); // on "a4": a failed locate leaves the cursor here
+        QCOMPARE(s.query.Locate(u"CODEMPRESA"_s, code), found);
+        QVERIFY(!s.query.Eof());
+        QCOMPARE(s.query.FieldByName(u"NOMEEMPRESA"_s), current);
+    }
+
+    void nullIsEmptyAndNeverLocated() {
+        Session s(m_erp);
+        s.query.SQL = u"SELECT CODEMPRESA, FILIALATIVA FROM FILIAIS WHERE CODEMPRESA = '03'"_s;
+        s.query.Open();
+        QCOMPARE(s.query.FieldByName(u"FILIALATIVA"_s), QString());
+        QVERIFY(!s.query.Locate(u"FILIALATIVA"_s, QString()));
+    }
+
+    void columnsAsText_data() {
+        QTest::addColumn<QString>("expression");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("varchar") << u"CAST('São' AS VARCHAR(10))"_s << u"São"_s;
+        QTest::newRow("char keeps padding") << u"CAST('ab' AS CHAR(4))"_s << u"ab  "_s;
+        QTest::newRow("char, multi-byte") << u"CAST('ção' AS CHAR(5) CHARACTER SET UTF8)"_s << u"ção  "_s;
+        QTest::newRow("char(1) column") << u"(SELECT FILIALATIVA FROM FILIAIS WHERE CODEMPRESA = '01')"_s << u"S"_s;
+        QTest::newRow("char, one byte set") << u"CAST('ab' AS CHAR(3) CHARACTER SET ISO8859_1)"_s << u"ab "_s;
+        QTest::newRow("smallint") << u"CAST(-7 AS SMALLINT)"_s << u"-7"_s;
+        QTest::newRow("integer") << u"CAST(2147483647 AS INTEGER)"_s << u"2147483647"_s;
+        QTest::newRow("bigint") << u"CAST(-9223372036854775808 AS BIGINT)"_s << u"-9223372036854775808"_s;
+        QTest::newRow("numeric(4,2)") << u"CAST(12.5 AS NUMERIC(4,2))"_s << u"12.5"_s;
+        QTest::newRow("numeric(9,2)") << u"CAST(-0.05 AS NUMERIC(9,2))"_s << u"-0.05"_s;
+        QTest::newRow("numeric(18,4) whole") << u"CAST(3 AS NUMERIC(18,4))"_s << u"3"_s;
+        QTest::newRow("numeric(18,4)") << u"CAST(123456789012.0625 AS NUMERIC(18,4))"_s << u"123456789012.0625"_s;
+        QTest::newRow("double") << u"CAST(1.5 AS DOUBLE PRECISION)"_s << u"1.5"_s;
+        QTest::newRow("float") << u"CAST(0.25 AS FLOAT)"_s << u"0.25"_s;
+        QTest::newRow("date") << u"DATE '2024-02-29'"_s << u"2024-02-29"_s;
+        QTest::newRow("old date") << u"DATE '1858-11-16'"_s << u"1858-11-16"_s;
+        QTest::newRow("time") << u"TIME '07:05:09'"_s << u"07:05:09"_s;
+        QTest::newRow("timestamp") << u"TIMESTAMP '2024-02-29 23:59:58.25'"_s << u"2024-02-29 23:59:58.25"_s;
+        QTest::newRow("boolean") << u"TRUE"_s << u"True"_s;
+        QTest::newRow("null") << u"CAST(NULL AS INTEGER)"_s << QString();
+    }
+    void columnsAsText() {
+        QFETCH(QString, expression);
+        QFETCH(QString, text);
+        Session s(m_erp);
+        s.query.SQL = u"SELECT "_s + expression + u" AS V FROM RDB$DATABASE"_s;
+        s.query.Open();
+        QCOMPARE(s.query.FieldByName(u"V"_s), text);
+    }
+
+    void eightBitDatabaseTextIsRead() {
+        // A database in a one-byte character set sends bytes that are not
+        // UTF-8; they are read as Latin-1.
+        const QString path = m_dir.filePath(u"latin.fdb"_s);
+        createErpDatabase(path, {{u"01"_s, u"Filial São João"_s, u"S"_s}}, true, u"WIN1252"_s);
+        Session s(path);
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        QCOMPARE(s.query.FieldByName(u"NOMEEMPRESA"_s), u"Filial São João"_s);
+    }
+
+    void dialectOneDatabaseUsesItsDialect() {
+        // In dialect 1 a double-quoted text is a literal; in 3 a name.
+        const QString path = m_dir.filePath(u"dialect1.fdb"_s);
+        runIsql(u"SET SQL DIALECT 1;\nCREATE DATABASE %1 USER 'SYSDBA';\nCOMMIT;\n"_s.arg(sqlLiteral(path)));
+        Session s(path);
+        s.query.SQL = u"SELECT \"abc\" AS V FROM RDB$DATABASE"_s;
+        s.query.Open();
+        QCOMPARE(s.query.FieldByName(u"V"_s), u"abc"_s);
+
+        Session three(m_erp);
+        three.query.SQL = s.query.SQL;
+        QVERIFY(errorOf([&] { three.query.Open(); }).contains(u"Column unknown"_s));
+    }
+
+    void closeCommitsTheTransaction() {
+        const QString path = m_dir.filePath(u"commit.fdb"_s);
+        createErpDatabase(path, {});
+        {
+            Session s(path);
+            s.query.SQL = u"INSERT INTO FILIAIS VALUES ('09', 'Nova', 'S')"_s;
+            s.query.Open();
+            QVERIFY(s.transaction.InTransaction());
+            s.database.Close();
+            QVERIFY(!s.transaction.InTransaction());
+            QVERIFY(!s.database.Connected());
+        }
+        {
+            // Released while active, without a Close: committed all the same.
+            TDatabase database;
+            database.DatabaseName = path;
+            auto transaction = std::make_unique<TTransaction>();
+            database.DefaultTransaction = transaction.get();
+            TQuery query(&database);
+            query.SQL = u"INSERT INTO FILIAIS VALUES ('10', 'Outra', 'S')"_s;
+            query.Open();
+            transaction.reset();
+            QVERIFY(database.DefaultTransaction == nullptr);
+        }
+        Session check(path);
+        check.query.SQL = u"SELECT CODEMPRESA FROM FILIAIS ORDER BY 1"_s;
+        check.query.Open();
+        QCOMPARE(check.column(u"CODEMPRESA"_s), (QStringList{u"09"_s, u"10"_s}));
+    }
+
+    void objectsMayGoInAnyOrder() {
+        // A transaction outliving its connection, and a connection outliving
+        // its transaction, both with work open: no dangling use (ASan).
+        {
+            auto database = std::make_unique<TDatabase>();
+            TTransaction transaction;
+            database->DatabaseName = m_erp;
+            database->DefaultTransaction = &transaction;
+            transaction.DefaultDatabase = database.get();
+            TQuery query(database.get());
+            query.SQL = BranchQuery;
+            query.Open();
+            database.reset();
+            QVERIFY(!transaction.InTransaction());
+            QVERIFY(transaction.DefaultDatabase == nullptr);
+        }
+        {
+            TDatabase database;
+            auto transaction = std::make_unique<TTransaction>();
+            database.DatabaseName = m_erp;
+            database.DefaultTransaction = transaction.get();
+            transaction->DefaultDatabase = &database;
+            TQuery query(&database);
+            query.SQL = BranchQuery;
+            query.Open();
+            transaction.reset();
+            QVERIFY(database.DefaultTransaction == nullptr);
+            QCOMPARE(errorOf([&] { query.Open(); }), u"Transaction not assigned"_s);
+            auto gone = std::make_unique<TDatabase>();
+            TQuery orphan(gone.get());
+            gone.reset();
+            QCOMPARE(errorOf([&] { orphan.Open(); }), u"Database not assigned"_s);
+            database.Close();
+        }
+    }
+
+    void reopeningAfterCloseWorks() {
+        Session s(m_erp);
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        s.database.Close();
+        s.database.Open();
+        s.query.Open();
+        QCOMPARE(s.query.RecordCount(), 3);
+    }
+
+    void missingTableFailsFromTheQuery() {
+        const QString path = m_dir.filePath(u"empty.fdb"_s);
+        createErpDatabase(path, {}, false);
+        Session s(path);
+        s.database.Open(); // the connection itself is fine
+        s.query.SQL = BranchQuery;
+        QCOMPARE(errorOf([&] { s.query.Open(); }),
+                 u"Dynamic SQL Error\r\nSQL error code = -204\r\nTable unknown\r\nFILIAIS\r\nAt line 1, column 37"_s);
+        QVERIFY(s.database.Connected());
+        QCOMPARE(s.query.RecordCount(), 0);
+    }
+
+    void openErrors_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("library");
+        QTest::addColumn<QString>("error");
+        const QString missing = m_dir.filePath(u"missing.fdb"_s);
+        QTest::newRow("missing file")
+            << missing << u"libfbclient.so.2"_s
+            << u"I/O error during \"open\" operation for file \"%1\"\r\nError while trying to open file\r\nNo such file or directory"_s
+                   .arg(missing);
+        QTest::newRow("empty name") << QString() << u"libfbclient.so.2"_s << u"Database name is missing"_s;
+        QTest::newRow("empty name before the library")
+            << QString() << u"libnothere.so.9"_s << u"Database name is missing"_s;
+        QTest::newRow("no library")
+            << m_erp << u"libnothere.so.9"_s
+            << u"InterBase library libnothere.so.9 not found in the path. Please install InterBase to use this functionality"_s;
+        QTest::newRow("library without the client")
+            << m_erp << u"libz.so.1"_s
+            << u"InterBase library libz.so.1 not found in the path. Please install InterBase to use this functionality"_s;
+    }
+    void openErrors() {
+        QFETCH(QString, name);
+        QFETCH(QString, library);
+        QFETCH(QString, error);
+        fb::LibraryName = library;
+        Session s(name);
+        QCOMPARE(errorOf([&] { s.database.Open(); }), error);
+        QVERIFY(!s.database.Connected());
+        // The query reports the same, opening the connection itself.
+        QCOMPARE(errorOf([&] { s.query.SQL = BranchQuery; s.query.Open(); }), error);
+        QVERIFY(!s.transaction.InTransaction());
+    }
+
+    void tooLongPasswordIsRejectedBeforeAttaching() {
+        Session s(m_erp, u"SYSDBA"_s, QString(300, u'p'));
+        QCOMPARE(errorOf([&] { s.database.Open(); }),
+                 u"The password is too long for the database client: 300 bytes, at most 255"_s);
+        QVERIFY(!s.database.Connected());
+    }
+};
+
+ORVANTO_TEST_MAIN(TestDatabase)
+#include "tst_database.moc"

@@ -1,0 +1,130 @@
+// The pure parts of the client layer: the attachment's parameter block, the
+// database name rule and the connection parameters. No client library.
+
+#include "Database.h"
+#include "FbClient.h"
+#include "TestSupport.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+class TestFbClient : public QObject {
+    Q_OBJECT
+
+private:
+    static QByteArray bytes(std::initializer_list<int> values) {
+        QByteArray out;
+        for (int v : values)
+            out.append(static_cast<char>(v));
+        return out;
+    }
+
+private slots:
+    void parameterBlockIsVersionUserPassword() {
+        const QByteArray block = fb::parameterBlock(QStringList{u"user_name=SYSDBA"_s, u"password=masterkey"_s});
+        QCOMPARE(block, bytes({1, 28, 6}) + "SYSDBA" + bytes({29, 9}) + "masterkey");
+    }
+
+    void parameterBlockSendsLocal8BitBytes() {
+        // "Senhã" is 6 bytes in UTF-8: the length byte counts bytes.
+        const QByteArray block = fb::parameterBlock(QStringList{u"user_name=joão"_s, u"password=senhã"_s});
+        QCOMPARE(block, bytes({1, 28, 5}) + "jo\xc3\xa3o" + bytes({29, 6}) + "senh\xc3\xa3");
+    }
+
+    void parameterBlockTakesOnlyUserAndPassword() {
+        // Other lines are not sent; names match without regard to case;
+        // the order of the block does not follow the lines.
+        const QByteArray block = fb::parameterBlock(
+            QStringList{u"PASSWORD=pw"_s, u"sql_role_name=ADMIN"_s, u"lc_ctype=UTF8"_s, u"User_Name=u"_s});
+        QCOMPARE(block, bytes({1, 28, 1}) + "u" + bytes({29, 2}) + "pw");
+    }
+
+    void parameterBlockKeepsEmptyAndEqualsSigns() {
+        const QByteArray block = fb::parameterBlock(QStringList{u"user_name="_s, u"password=a=b"_s});
+        QCOMPARE(block, bytes({1, 28, 0, 29, 3}) + "a=b");
+    }
+
+    void parameterBlockItemLengths_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("error");
+        const QString max = QString(255, u'u');
+        const QString tooLong = QString(256, u'p');
+        QTest::newRow("255 bytes fit") << max << max << QString();
+        QTest::newRow("user 256") << tooLong << u"x"_s
+                                  << u"The user name is too long for the database client: 256 bytes, at most 255"_s;
+        QTest::newRow("password 256") << u"x"_s << tooLong
+                                      << u"The password is too long for the database client: 256 bytes, at most 255"_s;
+        // 128 two-byte characters: 256 bytes although only 128 characters.
+        QTest::newRow("password 128 x ã") << u"x"_s << QString(128, u'ã')
+                                          << u"The password is too long for the database client: 256 bytes, at most 255"_s;
+    }
+    void parameterBlockItemLengths() {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QString, error);
+        try {
+            const QByteArray block = fb::parameterBlock(ConnectionParams(user, password));
+            QVERIFY2(error.isEmpty(), "a too-long item was accepted");
+            QCOMPARE(block.size(), 1 + 2 + user.toUtf8().size() + 2 + password.toUtf8().size());
+            QCOMPARE(static_cast<unsigned char>(block.at(2)), 255);
+        } catch (const SettingsError& e) {
+            QCOMPARE(e.text(), error);
+        }
+    }
+
+    void connectionParamsAreTwoLines_data() {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("plain") << u"SYSDBA"_s << u"masterkey"_s
+                               << QStringList{u"user_name=SYSDBA"_s, u"password=masterkey"_s};
+        QTest::newRow("blanks kept") << u" a b "_s << u" p "_s << QStringList{u"user_name= a b "_s, u"password= p "_s};
+        QTest::newRow("empty password") << u"u"_s << QString() << QStringList{u"user_name=u"_s, u"password="_s};
+    }
+    void connectionParamsAreTwoLines() {
+        QFETCH(QString, user);
+        QFETCH(QString, password);
+        QFETCH(QStringList, lines);
+        QCOMPARE(ConnectionParams(user, password), lines);
+    }
+
+    void databaseNameRule_data() {
+        QTest::addColumn<QString>("locRem");
+        QTest::addColumn<QString>("protocolo");
+        QTest::addColumn<QString>("name");
+        const QString path = u"C:\\dados\\erp.fdb"_s;
+        QTest::newRow("TCP") << u"R"_s << u"0"_s << u"srv:C:\\dados\\erp.fdb"_s;
+        QTest::newRow("named pipe") << u"R"_s << u"1"_s << u"\\\\srv\\C:\\dados\\erp.fdb"_s;
+        QTest::newRow("SPX") << u"R"_s << u"2"_s << u"srv@C:\\dados\\erp.fdb"_s;
+        QTest::newRow("R, none picked") << u"R"_s << u"-1"_s << QString();
+        QTest::newRow("R, empty protocol") << u"R"_s << QString() << QString();
+        QTest::newRow("R, protocol 3") << u"R"_s << u"3"_s << QString();
+        QTest::newRow("R, protocol ' 0'") << u"R"_s << u" 0"_s << QString();
+        QTest::newRow("local") << u"L"_s << u"0"_s << path;
+        QTest::newRow("small r is local") << u"r"_s << u"0"_s << path;
+        QTest::newRow("empty is local") << QString() << u"1"_s << path;
+        QTest::newRow("'R ' is local") << u"R "_s << u"0"_s << path;
+    }
+    void databaseNameRule() {
+        QFETCH(QString, locRem);
+        QFETCH(QString, protocolo);
+        QFETCH(QString, name);
+        QCOMPARE(DatabaseNameFor(locRem, protocolo, u"srv"_s, u"C:\\dados\\erp.fdb"_s), name);
+    }
+
+    void composedLocalPathIsUnchanged() {
+        QCOMPARE(DatabaseNameFor(u"L"_s, QString(), QString(), u"srv:C:\\dados\\erp.fdb"_s), u"srv:C:\\dados\\erp.fdb"_s);
+    }
+
+    void decodeTextFallsBackToLatin1() {
+        QCOMPARE(fb::decodeText("S\xc3\xa3o", 4), u"São"_s);
+        QCOMPARE(fb::decodeText("S\xe3o", 3), u"São"_s);          // not UTF-8: Latin-1
+        QCOMPARE(fb::decodeText("\xc3\xa3\xe3", 3), u"Ã£ã"_s);    // broken sequence: all Latin-1
+        QCOMPARE(fb::decodeText("\xed\xa0\x80", 3), u"í\u00a0\u0080"_s); // encoded surrogate is no UTF-8
+    }
+};
+
+ORVANTO_TEST_MAIN(TestFbClient)
+#include "tst_fbclient.moc"
