@@ -153,7 +153,7 @@ void FirebirdServer::stop() {
         return;
     if (m_process->state() != QProcess::NotRunning) {
         m_process->terminate();
-        if (!m_process->waitForFinished(10000)) {
+        if (!m_process->waitForFinished(3000)) { // it sometimes lingers on SIGTERM
             m_process->kill();
             m_process->waitForFinished(5000);
         }
