@@ -1,9 +1,657 @@
 #include "TfrmConfig.h"
 
+#include "ui_TfrmConfig.h"
+
+#include "Alias.h"
+#include "Conexao.h"
+#include "Database.h"
+#include "ErrorReport.h"
+#include "Fonts.h"
+#include "IniFile.h"
+#include "MessageBoxes.h"
+#include "Platform.h"
+#include "Settings.h"
+#include "Variaveis.h"
+#include "WindowDrag.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+
 TfrmConfig* frmConfig = nullptr;
 
-TfrmConfig::TfrmConfig(QWidget* owner) : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint) {
-    setObjectName(QStringLiteral("frmConfig"));
-    setWindowTitle(QStringLiteral("Form1"));
-    resize(274, 466);
+namespace {
+const QString BranchQuery = QStringLiteral("SELECT CODEMPRESA, NOMEEMPRESA FROM FILIAIS WHERE FILIALATIVA <> 'N'");
+const QString DefaultUser = QStringLiteral("SYSDBA");
+const QString DefaultPassword = QStringLiteral("quillvane");
+
+// Virtual-key codes the handlers test.
+constexpr quint16 vkReturn = 13;
+constexpr quint16 vkLeft = 37;
+constexpr quint16 vkUp = 38;
+constexpr quint16 vkRight = 39;
+constexpr quint16 vkDown = 40;
+
+QString defaultGadgetsFolder() {
+    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Morvelt/Gadgets VUX"));
+}
+
+QString dialogStyleBook() {
+    QFile file(QStringLiteral(":/styles/dialog.qss"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// Tab sizes of the window description (the tab bar cannot hold them
+// itself). Width and height are the whole tab's: padding and border of a
+// later style come out of them.
+const QString LayoutSheet = QStringLiteral("QTabBar::tab { height: 20px; padding: 0px; margin: 0px; }\n"
+                                           "QTabBar::tab:first { width: 142px; }\n"
+                                           "QTabBar::tab:last { width: 87px; }\n");
+
+QString branchItem(const TQuery& query) {
+    return query.FieldByName(QStringLiteral("CODEMPRESA")) + QStringLiteral(" - ") +
+           query.FieldByName(QStringLiteral("NOMEEMPRESA"));
+}
+
+void fillBranches(TQuery& query, QComboBox* list) {
+    query.SQL = BranchQuery;
+    query.Open();
+    query.First();
+    while (!query.Eof()) {
+        list->addItem(branchItem(query));
+        query.Next();
+    }
+}
+
+// A temporary connection with its transaction, as the dialog's two probes
+// make them. Members are destroyed query first, then the connection (which
+// commits its transaction), then the transaction.
+struct BranchConnection {
+    TTransaction TransFiliais;
+    TDatabase BancoFiliais;
+
+    BranchConnection() {
+        if (BancoFiliais.Connected())
+            BancoFiliais.Close();
+        if (TransFiliais.InTransaction())
+            TransFiliais.Commit();
+    }
+
+    // One attempt; a failure is silent and leaves the connection closed.
+    void open(const QString& databaseName, const QString& user, const QString& password) {
+        BancoFiliais.DatabaseName = databaseName;
+        BancoFiliais.LoginPrompt = false;
+        BancoFiliais.Params = ConnectionParams(user, password);
+        BancoFiliais.DefaultTransaction = &TransFiliais;
+        TransFiliais.DefaultDatabase = &BancoFiliais;
+        try {
+            BancoFiliais.Open();
+        } catch (const std::exception&) {
+        }
+    }
+};
+
+quint16 virtualKey(const QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left: return vkLeft;
+    case Qt::Key_Up: return vkUp;
+    case Qt::Key_Right: return vkRight;
+    case Qt::Key_Down: return vkDown;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return vkReturn;
+    default: return 0;
+    }
+}
+
+QChar keyChar(const QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return QChar(u'\r');
+    const QString text = event->text();
+    return text.isEmpty() ? QChar() : text.at(0);
+}
+
+bool isEnter(QChar KeyChar) { return KeyChar == u'\r'; }
+} // namespace
+
+TfrmConfig::TfrmConfig(QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmConfig>()) {
+    ui->setupUi(this);
+    ensureTahoma();
+    applyFonts();
+    setStyleSheet(LayoutSheet + dialogStyleBook());
+    // Captions that size themselves to their text: a font wider than the
+    // designed one widens them rather than clipping them.
+    for (QLabel* label : {ui->lblTitulo, ui->lblTitulo2, ui->lblCaminhoBanco, ui->lblUsuario, ui->lblSenha,
+                          ui->lblConfSenha, ui->lblDirGadgets}) {
+        label->ensurePolished();
+        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+    }
+
+    // uic leaves the first item selected; both lists start with none.
+    ui->ppbProtocolo->setCurrentIndex(-1);
+    ui->ppbFiliais->setCurrentIndex(-1);
+    ui->tbcConfig->tabBar()->setFocusPolicy(Qt::NoFocus);
+
+    // Labels take no presses: one on a title reaches the background panel.
+    ui->lblTitulo->setAttribute(Qt::WA_TransparentForMouseEvents);
+    ui->lblTitulo2->setAttribute(Qt::WA_TransparentForMouseEvents);
+    // A press on a field or button, even a disabled one, starts no drag.
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             ui->edtServidor, ui->ppbProtocolo, ui->rdbLocal, ui->rdbRemota, ui->edtCaminhoBanco,
+             ui->spbCaminhoBanco, ui->edtUsuario, ui->edtSenha, ui->edtConfSenha, ui->edtPasta,
+             ui->spbPastaGadgets, ui->ppbFiliais, ui->btnSalvar, ui->btnCancelar})
+        w->setAttribute(Qt::WA_NoMousePropagation);
+
+    connectHandlers();
+    FormCreate();
+}
+
+TfrmConfig::~TfrmConfig() {
+    // The controls outlive this part of the object; no handler may run then.
+    for (QWidget* w : findChildren<QWidget*>())
+        w->removeEventFilter(this);
+}
+
+void TfrmConfig::applyFonts() {
+    QFont base(QStringLiteral("Tahoma"));
+    base.setPixelSize(11);
+    setFont(base);
+
+    QFont title = base;
+    title.setPixelSize(15);
+    title.setBold(true);
+    ui->lblTitulo2->setFont(title);
+
+    QFont button = base;
+    button.setPixelSize(12);
+    button.setBold(true);
+    ui->btnSalvar->setFont(button);
+    ui->btnCancelar->setFont(button);
+
+    QFont tab = base;
+    tab.setBold(true);
+    ui->tbcConfig->tabBar()->setFont(tab);
+}
+
+void TfrmConfig::connectHandlers() {
+    connect(ui->btnSalvar, &QPushButton::clicked, this, [this] { runGuarded([&] { btnSalvarClick(); }); });
+    connect(ui->btnCancelar, &QPushButton::clicked, this, [this] { runGuarded([&] { btnCancelarClick(); }); });
+    connect(ui->rdbRemota, &QRadioButton::toggled, this, [this] { runGuarded([&] { rdbRemotaChange(); }); });
+    connect(ui->spbPastaGadgets, &QToolButton::clicked, this,
+            [this] { runGuarded([&] { spbPastaGadgetsClick(); }); });
+    connect(ui->spbCaminhoBanco, &QToolButton::clicked, this,
+            [this] { runGuarded([&] { spbCaminhoBancoClick(); }); });
+
+    // Key strokes and focus changes of the fields, lists and buttons.
+    for (QWidget* w : std::initializer_list<QWidget*>{ui->edtCaminhoBanco, ui->edtUsuario, ui->edtSenha,
+                                                      ui->edtConfSenha, ui->edtPasta, ui->edtServidor,
+                                                      ui->ppbFiliais, ui->ppbProtocolo, ui->rdbLocal,
+                                                      ui->rdbRemota, ui->btnSalvar, ui->btnCancelar})
+        w->installEventFilter(this);
+
+    tmrMover.setObjectName(QStringLiteral("tmrMover"));
+    tmrMover.setInterval(1);
+    tmrMover.setTimerType(Qt::PreciseTimer);
+    connect(&tmrMover, &QTimer::timeout, this, [this] { runGuarded([&] { tmrMoverTimer(); }); });
+    auto* handles = new DragHandles(
+        this, [this](QObject* s, Qt::MouseButton b, Qt::MouseButtons sh) { pnlFundoMouseDown(s, b, sh); },
+        [this](QObject* s, Qt::MouseButton b, Qt::MouseButtons sh) { pnlFundoMouseUp(s, b, sh); });
+    handles->add(ui->pnlFundo);
+    handles->add(ui->tbcConfig);
+    handles->add(ui->grbConexao);
+    handles->add(ui->imgLogo);
+}
+
+// ---------------------------------------------------------------- opening
+
+void TfrmConfig::FormCreate() {
+    std::unique_ptr<BranchConnection> conexao;
+    std::unique_ptr<TQuery> qryFiliais;
+
+    // The temporary connection from the settings values in memory.
+    auto ConecBanco = [&] {
+        conexao = std::make_unique<BranchConnection>();
+        if (CaminhoBanco.isEmpty() || Usuario.isEmpty() || Senha.isEmpty())
+            return;
+        conexao->open(DatabaseNameFor(LocRem, Protocolo, Servidor, CaminhoBanco), Usuario, Senha);
+    };
+    ConecBanco();
+
+    if (conexao->BancoFiliais.Connected()) {
+        qryFiliais = std::make_unique<TQuery>(&conexao->BancoFiliais);
+        fillBranches(*qryFiliais, ui->ppbFiliais);
+    }
+    ui->ppbFiliais->setCurrentIndex(-1);
+
+    const QString path = settingsFilePath();
+    if (!QFileInfo::exists(path)) {
+        ui->edtPasta->setText(defaultGadgetsFolder());
+    } else {
+        IniFile ArqIni(path);
+        const QString& s = SettingsSection;
+        Comp = ArqIni.read(s, QStringLiteral("Comp"), QString());
+        ui->edtPasta->setText(ArqIni.read(s, QStringLiteral("DiretorioGadgets"), QString()));
+        ui->edtUsuario->setText(ArqIni.read(s, QStringLiteral("Usuario"), QString()));
+        ui->edtSenha->setText(ArqIni.read(s, QStringLiteral("Senha"), QString()));
+        ui->edtConfSenha->setText(ArqIni.read(s, QStringLiteral("Senha"), QString()));
+
+        const QString storedLocRem = ArqIni.read(s, QStringLiteral("LocRem"), QString());
+        if (storedLocRem == u"R" || (storedLocRem == u"L" && Comp == u"1"))
+            ui->rdbRemota->setChecked(true);
+        else
+            ui->rdbLocal->setChecked(true);
+
+        CamBanco = ArqIni.read(s, QStringLiteral("CaminhoBanco"), QString());
+        ui->edtCaminhoBanco->setText(CamBanco);
+        if (Comp == u"1")
+            ui->edtCaminhoBanco->setText(CamBanco.mid(CamBanco.indexOf(u':') + 1));
+        CamBanco = ui->edtCaminhoBanco->text();
+
+        ui->spbCaminhoBanco->setEnabled(!ui->rdbRemota->isChecked());
+
+        if (ui->rdbRemota->isChecked()) {
+            ui->edtServidor->setText(ArqIni.read(s, QStringLiteral("Servidor"), QString()));
+            bool ok = false;
+            int index = ArqIni.read(s, QStringLiteral("Protocolo"), QString()).toInt(&ok, 10);
+            // An index the list does not have shows no protocol.
+            if (!ok || index < 0 || index >= ui->ppbProtocolo->count())
+                index = -1;
+            ui->ppbProtocolo->setCurrentIndex(index);
+        }
+
+        Filial = ArqIni.read(s, QStringLiteral("Filial"), QString());
+
+        if (conexao->BancoFiliais.Connected() && qryFiliais &&
+            qryFiliais->Locate(QStringLiteral("CODEMPRESA"), Filial)) {
+            ui->ppbFiliais->setCurrentIndex(
+                ui->ppbFiliais->findText(branchItem(*qryFiliais), Qt::MatchExactly | Qt::MatchCaseSensitive));
+        }
+    }
+
+    if (Trimmed(ui->edtCaminhoBanco->text()).isEmpty()) {
+        ui->edtCaminhoBanco->setText(retornaCaminho(QStringLiteral("VALDORE")));
+        CamBanco = ui->edtCaminhoBanco->text();
+        MudouBanco = true;
+    }
+    if (Trimmed(ui->edtUsuario->text()).isEmpty())
+        ui->edtUsuario->setText(DefaultUser);
+    if (Trimmed(ui->edtSenha->text()).isEmpty())
+        ui->edtSenha->setText(DefaultPassword);
+    if (Trimmed(ui->edtConfSenha->text()).isEmpty())
+        ui->edtConfSenha->setText(DefaultPassword);
+
+    qryFiliais.reset();
+    conexao.reset();
+
+    ui->tbcConfig->setCurrentIndex(0);
+    ui->edtCaminhoBanco->setFocus();
+    m_focused = ui->edtCaminhoBanco;
+}
+
+// ----------------------------------------------------------------- saving
+
+void TfrmConfig::showPageAndFocus(QWidget* field) {
+    // A field on the hidden page could not take the focus: bring its page forward.
+    for (int page = 0; page < ui->tbcConfig->count(); ++page) {
+        if (ui->tbcConfig->widget(page)->isAncestorOf(field)) {
+            ui->tbcConfig->setCurrentIndex(page);
+            break;
+        }
+    }
+    field->setFocus();
+}
+
+void TfrmConfig::btnSalvarClick() {
+    const QString pasta = Trimmed(ui->edtPasta->text());
+    const QString caminho = Trimmed(ui->edtCaminhoBanco->text());
+    const QString usuario = Trimmed(ui->edtUsuario->text());
+    const QString senha = Trimmed(ui->edtSenha->text());
+    const QString confSenha = Trimmed(ui->edtConfSenha->text());
+    const QString servidor = Trimmed(ui->edtServidor->text());
+    const bool remota = ui->rdbRemota->isChecked();
+
+    if (pasta.isEmpty()) {
+        MessageDlg(QStringLiteral("Informe a pasta das Gadgets!"));
+        showPageAndFocus(ui->edtPasta);
+        return;
+    }
+    if (caminho.isEmpty()) {
+        MessageDlg(QStringLiteral("Informe o caminho do banco de dados!"));
+        showPageAndFocus(ui->edtCaminhoBanco);
+        return;
+    }
+    if (usuario.isEmpty()) {
+        MessageDlg(QStringLiteral("Informe o usuário do banco de dados!"));
+        showPageAndFocus(ui->edtUsuario);
+        return;
+    }
+    if (senha.isEmpty()) {
+        MessageDlg(QStringLiteral("Informe a senha do banco de dados!"));
+        showPageAndFocus(ui->edtSenha);
+        return;
+    }
+    if (confSenha.isEmpty()) {
+        MessageDlg(QStringLiteral("Confirme a senha do banco de dados!"));
+        showPageAndFocus(ui->edtConfSenha);
+        return;
+    }
+    if (senha != confSenha) {
+        MessageDlg(QStringLiteral("Senha do banco de dados não confirmada!"));
+        ui->edtSenha->clear();
+        ui->edtConfSenha->clear();
+        showPageAndFocus(ui->edtSenha);
+        return;
+    }
+    if (remota && servidor.isEmpty()) {
+        MessageDlg(QStringLiteral("Informe o Servidor!"));
+        showPageAndFocus(ui->edtServidor);
+        return;
+    }
+    if (remota && !IsWrongIP(servidor) && ui->ppbProtocolo->currentIndex() < 0) {
+        MessageDlg(QStringLiteral("Informe o Protocolo da conexão!"));
+        showPageAndFocus(ui->ppbProtocolo);
+        return;
+    }
+    if (ui->ppbFiliais->currentIndex() < 0) {
+        MessageDlg(QStringLiteral("Selecione a Filial em que será validada a senha!"));
+        showPageAndFocus(ui->ppbFiliais);
+        return;
+    }
+
+    if (remota) {
+        LocRem = QStringLiteral("R");
+        Servidor = servidor;
+        Protocolo = QString::number(ui->ppbProtocolo->currentIndex());
+    } else {
+        LocRem = QStringLiteral("L");
+        Servidor.clear();
+        Protocolo.clear();
+    }
+    CaminhoBanco = caminho;
+    Comp = QStringLiteral("0");
+    // A server given by name is reached through the "server:path" form.
+    if (remota && IsWrongIP(servidor)) {
+        CaminhoBanco = servidor + u':' + CaminhoBanco;
+        LocRem = QStringLiteral("L");
+        Comp = QStringLiteral("1");
+    }
+    Usuario = usuario;
+    Senha = senha;
+    const QString folder = WithFolderSeparator(ui->edtPasta->text());
+    if (folder != ui->edtPasta->text())
+        ui->edtPasta->setText(folder);
+    DiretorioGadgets = ui->edtPasta->text();
+    Filial = ui->ppbFiliais->currentText().left(2);
+
+    SalvaIni();
+    ConectaBancoDados(false);
+    accept();
+}
+
+void TfrmConfig::btnCancelarClick() { reject(); }
+
+// ------------------------------------------------ branch list and switch
+
+void TfrmConfig::edtCaminhoBancoExit() {
+    const QString Caminho = Trimmed(ui->edtCaminhoBanco->text());
+    if (Caminho != CamBanco)
+        MudouBanco = true;
+    const qsizetype c = Caminho.indexOf(u':') + 1;
+    if (c <= 2)
+        return;
+    ui->edtCaminhoBanco->setText(Caminho.mid(c));
+    ui->edtServidor->setText(Caminho.left(c - 1));
+    ui->rdbRemota->setChecked(true);
+    ui->edtUsuario->setFocus();
+}
+
+void TfrmConfig::ppbFiliaisEnter() {
+    if (!MudouBanco)
+        return;
+    QComboBox* list = ui->ppbFiliais;
+    list->clear();
+
+    // The probe from the fields.
+    std::unique_ptr<BranchConnection> conexao;
+    auto ConecBanco = [&] {
+        conexao = std::make_unique<BranchConnection>();
+        const QString P = Trimmed(ui->edtCaminhoBanco->text());
+        const QString U = Trimmed(ui->edtUsuario->text());
+        const QString W = Trimmed(ui->edtSenha->text());
+        const QString S = Trimmed(ui->edtServidor->text());
+        if (P.isEmpty() || U.isEmpty() || W.isEmpty())
+            return;
+        QString name;
+        const int protocol = ui->ppbProtocolo->currentIndex();
+        if (!ui->rdbRemota->isChecked())
+            name = DatabaseNameFor(QStringLiteral("L"), QString(), QString(), P);
+        else if (protocol >= 0 && !S.isEmpty())
+            name = DatabaseNameFor(QStringLiteral("R"), QString::number(protocol), S, P);
+        else if (S.isEmpty())
+            return;
+        else
+            name = DatabaseNameFor(QStringLiteral("R"), QStringLiteral("0"), S, P);
+        conexao->open(name, U, W);
+    };
+    ConecBanco();
+
+    if (conexao->BancoFiliais.Connected()) {
+        try {
+            TQuery qryFiliais(&conexao->BancoFiliais);
+            fillBranches(qryFiliais, list);
+        } catch (...) {
+            // The list stays empty and stale; the error goes on to the report.
+            list->clear();
+            list->setCurrentIndex(-1);
+            throw;
+        }
+        if (list->count() > 0) {
+            CamBanco = Trimmed(ui->edtCaminhoBanco->text());
+            MudouBanco = false;
+        }
+    }
+    list->setCurrentIndex(-1);
+}
+
+void TfrmConfig::rdbRemotaChange() {
+    const bool remota = ui->rdbRemota->isChecked();
+    ui->edtServidor->setEnabled(remota);
+    ui->ppbProtocolo->setEnabled(remota);
+    ui->spbCaminhoBanco->setEnabled(!remota);
+    if (remota) {
+        ui->edtServidor->setFocus();
+    } else {
+        ui->edtServidor->clear();
+        ui->ppbProtocolo->setCurrentIndex(-1);
+    }
+}
+
+// --------------------------------------------------- keys and pickers
+
+void TfrmConfig::edtCaminhoBancoKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar))
+        ui->edtUsuario->setFocus();
+}
+
+void TfrmConfig::edtUsuarioKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar))
+        ui->edtSenha->setFocus();
+}
+
+void TfrmConfig::edtSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar))
+        ui->edtConfSenha->setFocus();
+}
+
+void TfrmConfig::edtConfSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar)) {
+        ui->tbcConfig->setCurrentIndex(1);
+        ui->edtPasta->setFocus();
+    }
+}
+
+void TfrmConfig::edtPastaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar))
+        ui->ppbFiliais->setFocus();
+}
+
+void TfrmConfig::edtServidorKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar))
+        ui->ppbProtocolo->setFocus();
+}
+
+void TfrmConfig::rdbLocalKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    if (isEnter(KeyChar)) {
+        ui->tbcConfig->setCurrentIndex(0);
+        ui->edtCaminhoBanco->setFocus();
+    }
+}
+
+void TfrmConfig::ppbProtocoloKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
+    MudaItemMenu(ui->ppbProtocolo, Key);
+}
+
+void TfrmConfig::ppbFiliaisKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
+    MudaItemMenu(ui->ppbFiliais, Key);
+}
+
+void TfrmConfig::btnSalvarKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
+    if (Key == vkRight)
+        ui->btnCancelar->setFocus();
+}
+
+void TfrmConfig::btnCancelarKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
+    if (Key == vkLeft)
+        ui->btnSalvar->setFocus();
+}
+
+void TfrmConfig::MudaItemMenu(QComboBox* PopPupBox, quint16 Tecla) {
+    const int n = PopPupBox->count();
+    const int i = PopPupBox->currentIndex();
+    if ((Tecla == vkRight || Tecla == vkDown) && i != n - 1)
+        PopPupBox->setCurrentIndex(i + 1);
+    if ((Tecla == vkUp || Tecla == vkLeft) && i != 0)
+        PopPupBox->setCurrentIndex(std::max(i - 1, -1));
+}
+
+QString TfrmConfig::SelecionarPasta(QWidget* wnd, const QString& Title) {
+    return platform().selectFolder(wnd, Title);
+}
+
+void TfrmConfig::spbPastaGadgetsClick() {
+    const QString Pasta = SelecionarPasta(this, QStringLiteral("Informe em qual pasta se encontram as Gadgets"));
+    if (Pasta.isEmpty())
+        return;
+    ui->edtPasta->setText(Pasta);
+    ui->edtPasta->selectAll();
+    ui->edtPasta->setFocus();
+}
+
+void TfrmConfig::spbCaminhoBancoClick() {
+    const std::optional<QString> file = platform().openFile(this);
+    if (!file)
+        return;
+    ui->edtCaminhoBanco->setText(*file);
+    ui->edtCaminhoBanco->selectAll();
+    ui->edtCaminhoBanco->setFocus();
+}
+
+// ------------------------------------------------------------- dragging
+
+void TfrmConfig::pnlFundoMouseDown(QObject*, Qt::MouseButton, Qt::MouseButtons Shift) {
+    dragMouseDown(frmConfig ? frmConfig : this, &tmrMover, Shift);
+}
+
+void TfrmConfig::pnlFundoMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) { dragMouseUp(&tmrMover); }
+
+void TfrmConfig::tmrMoverTimer() { dragTimerTick(frmConfig ? frmConfig : this); }
+
+// --------------------------------------------------------- event wiring
+
+void TfrmConfig::focusArrived(QWidget* widget, Qt::FocusReason reason) {
+    if (reason == Qt::PopupFocusReason || m_focused == widget)
+        return; // the focus came back to where it logically was
+    QPointer<QWidget> previous = m_focused;
+    m_focused = widget;
+    // The path field lost the focus while the window was inactive (no
+    // event then): its exit runs now, before the list's entry.
+    if (previous == ui->edtCaminhoBanco)
+        runGuarded([&] { edtCaminhoBancoExit(); });
+    if (widget == ui->ppbFiliais && m_focused == widget)
+        runGuarded([&] { ppbFiliaisEnter(); });
+}
+
+void TfrmConfig::focusLeft(QWidget* widget, Qt::FocusReason reason) {
+    if (reason == Qt::PopupFocusReason || reason == Qt::ActiveWindowFocusReason || m_focused != widget)
+        return;
+    m_focused = nullptr;
+    if (widget == ui->edtCaminhoBanco)
+        runGuarded([&] { edtCaminhoBancoExit(); });
+}
+
+bool TfrmConfig::keyDown(QObject* watched, QKeyEvent* event) {
+    quint16 Key = virtualKey(event);
+    QChar KeyChar = keyChar(event);
+    const Qt::KeyboardModifiers Shift = event->modifiers();
+    runGuarded([&] {
+        if (watched == ui->edtCaminhoBanco)
+            edtCaminhoBancoKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->edtUsuario)
+            edtUsuarioKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->edtSenha)
+            edtSenhaKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->edtConfSenha)
+            edtConfSenhaKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->edtPasta)
+            edtPastaKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->edtServidor)
+            edtServidorKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->rdbLocal)
+            rdbLocalKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->ppbProtocolo)
+            ppbProtocoloKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->ppbFiliais)
+            ppbFiliaisKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->btnSalvar)
+            btnSalvarKeyDown(watched, Key, KeyChar, Shift);
+        else if (watched == ui->btnCancelar)
+            btnCancelarKeyDown(watched, Key, KeyChar, Shift);
+    });
+    // The lists and buttons step and move by the handlers alone; Qt's own
+    // arrow handling there would take a second step.
+    const bool arrow = Key == vkLeft || Key == vkUp || Key == vkRight || Key == vkDown;
+    const bool ownArrows = watched == ui->ppbProtocolo || watched == ui->ppbFiliais || watched == ui->btnSalvar ||
+                           watched == ui->btnCancelar;
+    return arrow && ownArrows;
+}
+
+bool TfrmConfig::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        return keyDown(watched, static_cast<QKeyEvent*>(event));
+    case QEvent::FocusIn:
+        focusArrived(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason());
+        return false;
+    case QEvent::FocusOut:
+        focusLeft(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason());
+        return false;
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+void TfrmConfig::keyPressEvent(QKeyEvent* event) {
+    // Enter only walks the fields, and only "Cancelar" closes the dialog:
+    // neither Enter nor Escape may reach QDialog's default button or reject().
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        event->accept();
+        return;
+    default:
+        QDialog::keyPressEvent(event);
+    }
 }

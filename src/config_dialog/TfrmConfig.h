@@ -1,11 +1,89 @@
 #pragma once
 
-#include <QDialog>
+#include "IsWrongIP.h"
 
-// The settings dialog. (Its fields, loading and saving follow.)
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+namespace Ui {
+class TfrmConfig;
+}
+class QComboBox;
+
+// The settings dialog: where the ERP database lives, its user and password,
+// the gadgets folder and the branch. Built anew for every opening; its
+// creation loads the fields (FormCreate), "Salvar" checks and stores them.
+// A query error while the branch list is read at creation is thrown out of
+// the constructor: no half-built dialog remains.
 class TfrmConfig : public QDialog {
 public:
     explicit TfrmConfig(QWidget* owner);
+    ~TfrmConfig() override;
+
+    // Handlers, named after the control and the event they answer.
+    void FormCreate();
+    void btnSalvarClick();
+    void btnCancelarClick();
+    void edtCaminhoBancoExit();
+    void ppbFiliaisEnter();
+    void rdbRemotaChange();
+
+    // Key-down handlers: Key is the virtual-key code (37 to 40 for the
+    // arrows, 13 for Enter), KeyChar the character the stroke produces.
+    // They change neither; the control's own handling follows.
+    void edtCaminhoBancoKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void edtUsuarioKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void edtSenhaKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void edtConfSenhaKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void edtPastaKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void edtServidorKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void rdbLocalKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void ppbProtocoloKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void ppbFiliaisKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void btnSalvarKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+    void btnCancelarKeyDown(QObject* Sender, quint16& Key, QChar& KeyChar, Qt::KeyboardModifiers Shift);
+
+    // Steps the selected item of a drop-down list: Right/Down forward,
+    // Left/Up back, never past either end.
+    void MudaItemMenu(QComboBox* PopPupBox, quint16 Tecla);
+    // The folder chooser owned by wnd; the chosen folder, or empty.
+    QString SelecionarPasta(QWidget* wnd, const QString& Title);
+    void spbPastaGadgetsClick();
+    void spbCaminhoBancoClick();
+
+    void pnlFundoMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::MouseButtons Shift);
+    void pnlFundoMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::MouseButtons Shift);
+    void tmrMoverTimer();
+
+    static bool IsWrongIP(const QString& ip) { return ::IsWrongIP(ip); }
+
+    // Read access for the tests.
+    const QString& camBanco() const { return CamBanco; }
+    bool mudouBanco() const { return MudouBanco; }
+
+    QTimer tmrMover;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void connectHandlers();
+    void applyFonts();
+    void focusArrived(QWidget* widget, Qt::FocusReason reason);
+    void focusLeft(QWidget* widget, Qt::FocusReason reason);
+    bool keyDown(QObject* watched, QKeyEvent* event);
+    void showPageAndFocus(QWidget* field);
+
+    std::unique_ptr<Ui::TfrmConfig> ui;
+    QString CamBanco;
+    bool MudouBanco = false;
+    // The control that holds the focus as the handlers see it: a window
+    // losing activation or a list opening its popup does not move it.
+    QPointer<QWidget> m_focused;
 };
 
 // The settings dialog while it is open; empty at every other moment.
