@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -27,6 +26,25 @@ Platform& platform() { return current ? *current : realPlatform(); }
 
 void setPlatform(Platform* replacement) { current = replacement; }
 
+namespace {
+// Centred on the primary screen once the box has taken its final size,
+// which it only does while it is being shown.
+class CentredMessageBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QMessageBox::showEvent(event);
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = frameGeometry();
+            frame.moveCenter(screen->geometry().center());
+            move(frame.topLeft());
+        }
+    }
+};
+} // namespace
+
 void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QString& text) {
     // Texts carry Windows line breaks; a lone "\n" is what Qt draws as one.
     QString shown = text;
@@ -34,16 +52,9 @@ void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QStr
     const QMessageBox::Icon icon = kind == MessageKind::Warning ? QMessageBox::Warning
                                  : kind == MessageKind::Error ? QMessageBox::Critical
                                                               : QMessageBox::NoIcon;
-    QMessageBox box(icon, caption, shown, QMessageBox::Ok);
+    CentredMessageBox box(icon, caption, shown, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-    box.layout()->activate();
-    box.adjustSize();
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        QRect frame = box.frameGeometry();
-        frame.moveCenter(screen->geometry().center());
-        box.move(frame.topLeft());
-    }
     box.exec();
 }
 

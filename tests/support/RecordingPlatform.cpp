@@ -9,6 +9,8 @@ void RecordingPlatform::messageBox(MessageKind kind, const QString& caption, con
 }
 
 void RecordingPlatform::startProgram(const QString& path, QWidget* owner) {
+    if (onStart)
+        onStart(path);
     started.append(path);
     if (reallyStart)
         QtPlatform().startProgram(path, owner);

@@ -31,6 +31,7 @@ public:
     QSize screen{1920, 1080};
     bool reallyStart = false;                  // also start the program for real
     std::function<void(const Message&)> onMessage; // runs while the "box" is up
+    std::function<void(const QString&)> onStart;   // may throw, as a failing start would
 
     void messageBox(MessageKind kind, const QString& caption, const QString& text) override;
     void startProgram(const QString& path, QWidget* owner) override;

@@ -1,0 +1,406 @@
+#include "ErrorReport.h"
+#include "GadgetCatalogue.h"
+#include "ImageBox.h"
+#include "MessageBoxes.h"
+#include "RecordingPlatform.h"
+#include "Settings.h"
+#include "SettingsError.h"
+#include "Startup.h"
+#include "TFrmOrvanto.h"
+#include "TestSupport.h"
+#include "TfrmConfig.h"
+#include "TfrmPrints.h"
+#include "Variaveis.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QToolButton>
+
+namespace {
+
+void clearValues() {
+    for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor, &Protocolo,
+                       &ModoPainel, &Filial})
+        v->clear();
+    Capturar = false;
+}
+
+// Closes the settings dialog as soon as its modal loop runs, noting where it stood.
+struct DialogProbe {
+    QRect geometry;
+    bool seen = false;
+    void arm() {
+        QTimer::singleShot(0, [this] {
+            QVERIFY(frmConfig);
+            QCOMPARE(QApplication::activeModalWidget(), static_cast<QWidget*>(frmConfig));
+            geometry = frmConfig->geometry();
+            seen = true;
+            frmConfig->reject();
+        });
+    }
+};
+
+} // namespace
+
+class PanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        // Values and the drag state are process-wide; each case starts afresh.
+        clearValues();
+        home = std::make_unique<ScratchHome>();
+        fake = std::make_unique<RecordingPlatform>();
+        prints = std::make_unique<TfrmPrints>();
+        frmPrints = prints.get();
+        panel = std::make_unique<TFrmOrvanto>();
+        panel->move(100, 50);
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+    }
+    void cleanup() {
+        panel.reset();
+        frmPrints = nullptr;
+        prints.reset();
+        fake.reset();
+        home.reset();
+        QVERIFY(!frmConfig);
+        QVERIFY(QApplication::topLevelWidgets().size() <= 1 || !QApplication::activeModalWidget());
+    }
+
+    void layoutOfThePanel() {
+        QCOMPARE(panel->size(), QSize(641, 584));
+        QCOMPARE(panel->windowTitle(), QStringLiteral("Orvanto"));
+        QVERIFY(panel->windowFlags() & Qt::FramelessWindowHint);
+        QVERIFY(panel->testAttribute(Qt::WA_TranslucentBackground));
+        auto* scb = child<QScrollArea>(panel.get(), "scbChecks");
+        QCOMPARE(scb->geometry(), QRect(51, 268, 309, 176));
+        QCOMPARE(child<QPushButton>(panel.get(), "btnIniciarGadgets")->geometry(), QRect(236, 484, 169, 35));
+        QCOMPARE(child<QCheckBox>(panel.get(), "ckbTodos")->text(), QStringLiteral("Todos"));
+        QCOMPARE(child<QToolButton>(panel.get(), "spbConfigurações")->text(), QStringLiteral("Configurações"));
+        QCOMPARE(child<QLabel>(panel.get(), "lblTitulo2")->text(), QStringLiteral("Listagem de Gadgets"));
+        for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row) {
+            QCheckBox* box = panel->gadgetBox(row);
+            QCOMPARE(box->objectName(), QString::fromLatin1(GadgetCatalogue[row].checkBox));
+            QCOMPARE(box->text(), QString::fromUtf8(GadgetCatalogue[row].caption));
+            QCOMPARE(box->geometry(), QRect(8, 2 + 30 * int(row), 289, 19));
+            QVERIFY(!box->isChecked());
+        }
+        QCOMPARE(panel->gadgetBox(12)->text(), QStringLiteral("Índice de Inadimplência"));
+        // The list's content is taller than the box, so it scrolls.
+        QCOMPARE(scb->widget()->height(), 381);
+    }
+
+    void tabOrderFollowsTheList() {
+        QWidget* w = panel->gadgetBox(0);
+        QStringList order;
+        while (order.size() < 17) {
+            if (w->focusPolicy() & Qt::TabFocus)
+                order << w->objectName();
+            w = w->nextInFocusChain();
+        }
+        QStringList expected;
+        for (const Gadget& g : GadgetCatalogue)
+            expected << QString::fromLatin1(g.checkBox);
+        expected << "spbFechar" << "btnIniciarGadgets" << "ckbTodos" << QStringLiteral("spbConfigurações");
+        QCOMPARE(order, expected);
+    }
+
+    void clickShowsPreviewEitherWay() {
+        QCheckBox* box = panel->gadgetBox(3); // 285 x 245 picture
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(box->isChecked());
+        auto* preview = child<ImageBox>(panel.get(), "imgGadget");
+        QCOMPARE(preview->picture().size(), QSize(285, 245));
+        QCOMPARE(preview->pictureRect(), QRect(28, 0, 163, 140));
+        QTest::mouseClick(box, Qt::LeftButton);
+        QVERIFY(!box->isChecked());
+        QCOMPARE(preview->picture().size(), QSize(285, 245)); // still that gadget
+    }
+
+    void keyboardTogglesWithoutPreview() {
+        QCheckBox* box = panel->gadgetBox(0);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_Space);
+        QVERIFY(box->isChecked());
+        QTest::keyClick(box, Qt::Key_Return);
+        QVERIFY(!box->isChecked());
+        QVERIFY(child<ImageBox>(panel.get(), "imgGadget")->picture().isNull());
+    }
+
+    void todosSetsEveryBoxAndNeverThePreview() {
+        auto* todos = child<QCheckBox>(panel.get(), "ckbTodos");
+        auto* preview = child<ImageBox>(panel.get(), "imgGadget");
+        QTest::mouseClick(panel->gadgetBox(12), Qt::LeftButton); // 180 x 129 picture
+        QTest::mouseClick(todos, Qt::LeftButton, {}, QPoint(10, 9));
+        for (std::size_t row = 0; row < 13; ++row)
+            QVERIFY(panel->gadgetBox(row)->isChecked());
+        QCOMPARE(preview->picture().size(), QSize(180, 129));
+        QCOMPARE(preview->pictureRect(), QRect(19, 5, 180, 129));
+        // Clearing one box leaves "Todos" checked; the next click clears everything.
+        panel->gadgetBox(4)->setChecked(false);
+        QVERIFY(todos->isChecked());
+        QTest::mouseClick(todos, Qt::LeftButton, {}, QPoint(10, 9));
+        for (std::size_t row = 0; row < 13; ++row)
+            QVERIFY(!panel->gadgetBox(row)->isChecked());
+        QCOMPARE(preview->picture().size(), QSize(180, 129));
+    }
+
+    void todosWithEveryBoxAlreadyChecked() {
+        for (std::size_t row = 0; row < 13; ++row)
+            panel->gadgetBox(row)->setChecked(true);
+        auto* todos = child<QCheckBox>(panel.get(), "ckbTodos");
+        QTest::mouseClick(todos, Qt::LeftButton, {}, QPoint(10, 9));
+        QVERIFY(todos->isChecked());
+        for (std::size_t row = 0; row < 13; ++row)
+            QVERIFY(panel->gadgetBox(row)->isChecked());
+        QVERIFY(child<ImageBox>(panel.get(), "imgGadget")->picture().isNull());
+    }
+
+    void dialogPlacement_data() {
+        QTest::addColumn<QPoint>("panelPos");
+        QTest::addColumn<QSize>("screen");
+        QTest::addColumn<QPoint>("dialogPos");
+        QTest::newRow("panel at 0,0") << QPoint(0, 0) << QSize(1920, 1080) << QPoint(184, 59);
+        QTest::newRow("panel at 1,0: half to even") << QPoint(1, 0) << QSize(1920, 1080) << QPoint(184, 59);
+        QTest::newRow("panel at 2,0") << QPoint(2, 0) << QSize(1920, 1080) << QPoint(186, 59);
+        QTest::newRow("pushed back inside a small screen") << QPoint(900, 400) << QSize(1024, 768) << QPoint(750, 378);
+        QTest::newRow("panel above the screen") << QPoint(0, -100) << QSize(1920, 1080) << QPoint(184, 0);
+        QTest::newRow("screen narrower than the dialog") << QPoint(0, 0) << QSize(200, 1080) << QPoint(-74, 59);
+    }
+    void dialogPlacement() {
+        QFETCH(QPoint, panelPos);
+        QFETCH(QSize, screen);
+        QFETCH(QPoint, dialogPos);
+        fake->screen = screen;
+        panel->move(panelPos);
+        DialogProbe probe;
+        probe.arm();
+        panel->spbConfiguraçõesClick();
+        QVERIFY(probe.seen);
+        QCOMPARE(probe.geometry, QRect(dialogPos, QSize(274, 390)));
+        QVERIFY(!frmConfig);
+        QCOMPARE(panel->findChildren<TfrmConfig*>().size(), 0); // destroyed after closing
+    }
+
+    void settingsButtonOpensDialogByClick() {
+        DialogProbe probe;
+        probe.arm();
+        QTest::mouseClick(child<QToolButton>(panel.get(), "spbConfigurações"), Qt::LeftButton, {}, QPoint(5, 10));
+        QVERIFY(probe.seen); // a click on the gear icon reaches the button too
+    }
+
+    void launcherStartsCheckedRowsInOrder() {
+        QTemporaryDir gadgets;
+        DiretorioGadgets = gadgets.path(); // no trailing separator
+        panel->gadgetBox(12)->setChecked(true);
+        panel->gadgetBox(0)->setChecked(true);
+        QTest::mouseClick(child<QPushButton>(panel.get(), "btnIniciarGadgets"), Qt::LeftButton);
+        QCOMPARE(DiretorioGadgets, gadgets.path() + "/");
+        QCOMPARE(fake->started, QStringList({gadgets.path() + "/Tarvelo.exe", gadgets.path() + "/Varnelo.exe"}));
+        QVERIFY(fake->messages.isEmpty());
+        panel->btnIniciarGadgetsClick(); // a second click starts them again
+        QCOMPARE(fake->started.size(), 4);
+        QCOMPARE(DiretorioGadgets, gadgets.path() + "/");
+    }
+
+    void launcherWithTodosStartsAllThirteen() {
+        QTemporaryDir gadgets;
+        DiretorioGadgets = gadgets.path() + "/";
+        child<QCheckBox>(panel.get(), "ckbTodos")->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        QStringList expected;
+        for (const Gadget& g : GadgetCatalogue)
+            expected << gadgets.path() + "/" + QLatin1String(g.executable);
+        QCOMPARE(fake->started, expected);
+    }
+
+    void launcherStartsRealPrograms() {
+        QTemporaryDir gadgets;
+        const QString marks = gadgets.path() + "/marks";
+        QDir().mkpath(marks);
+        for (const char* name : {"Tarvelo.exe", "Varnelo.exe", "Mirendo.exe"}) {
+            writeFile(gadgets.path() + "/" + name,
+                      QByteArray("#!/bin/sh\necho \"$#\" > '") + marks.toUtf8() + "/" + name + "'\n");
+            QFile::setPermissions(gadgets.path() + "/" + name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        fake->reallyStart = true;
+        DiretorioGadgets = gadgets.path();
+        panel->gadgetBox(0)->setChecked(true);
+        panel->gadgetBox(12)->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        QTRY_VERIFY(QFile::exists(marks + "/Tarvelo.exe") && QFile::exists(marks + "/Varnelo.exe"));
+        QCOMPARE(readFile(marks + "/Tarvelo.exe"), QByteArray("0\n")); // no arguments
+        QVERIFY(!QFile::exists(marks + "/Mirendo.exe"));
+    }
+
+    void launcherComplaints_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("anyChecked");
+        QTest::addColumn<QString>("message");
+        const QString empty = QStringLiteral("Diretório das Gadgets não informado!\r\n"
+                                             "Informe o diretório das Gadgets em 'Configurações'.");
+        const QString missing = QStringLiteral("Não foi encontrado o diretório informado!\r\n"
+                                               "Confira se o caminho da pasta das Gadgets foi informado corretamente.");
+        QTest::newRow("empty, nothing checked") << "" << false << empty;
+        QTest::newRow("empty") << "" << true << missing.left(0) + empty;
+        QTest::newRow("missing folder") << "{home}/nao-existe" << true << missing;
+        QTest::newRow("a file, not a folder") << "{home}/arquivo" << true << missing;
+    }
+    void launcherComplaints() {
+        QFETCH(QString, folder);
+        QFETCH(bool, anyChecked);
+        QFETCH(QString, message);
+        writeFile(home->path() + "/arquivo", "x");
+        DiretorioGadgets = QString(folder).replace("{home}", home->path());
+        panel->gadgetBox(1)->setChecked(anyChecked);
+        panel->btnIniciarGadgetsClick();
+        QCOMPARE(fake->texts(), QStringList{message});
+        QCOMPARE(fake->messages.first().kind, MessageKind::Plain);
+        QCOMPARE(fake->messages.first().caption, QStringLiteral("Orvanto"));
+        QVERIFY(fake->started.isEmpty());
+        if (!folder.isEmpty())
+            QVERIFY(DiretorioGadgets.endsWith('/')); // the separator stays in memory
+    }
+
+    void launchErrorStopsTheRemainingRows() {
+        QTemporaryDir gadgets;
+        DiretorioGadgets = gadgets.path();
+        fake->onStart = [](const QString& path) {
+            if (path.endsWith("Dunavel.exe"))
+                throw SettingsError(QStringLiteral("sem recursos"));
+        };
+        for (std::size_t row : {0u, 3u, 6u})
+            panel->gadgetBox(row)->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        QCOMPARE(fake->started, QStringList{gadgets.path() + "/Tarvelo.exe"});
+        QCOMPARE(fake->texts(), QStringList{"Ocorreu um erro ao Inicializar as Gadgets!\r\nsem recursos"});
+    }
+
+    void dragMovesByTotalTravel() {
+        auto* background = child<ImageBox>(panel.get(), "imgPainel");
+        fake->cursor = QPoint(500, 300);
+        QTest::mousePress(background, Qt::LeftButton, {}, QPoint(400, 250));
+        QVERIFY(Capturar);
+        QVERIFY(panel->tmrMover.isActive());
+        fake->cursor = QPoint(520, 280);
+        panel->tmrMoverTimer();
+        QCOMPARE(panel->pos(), QPoint(120, 30));
+        panel->tmrMoverTimer(); // a late tick causes no drift
+        QCOMPARE(panel->pos(), QPoint(120, 30));
+        fake->cursor = QPoint(300, 0);
+        QTRY_COMPARE(panel->pos(), QPoint(-100, -250)); // the real timer follows, unclamped
+        QTest::mouseRelease(background, Qt::LeftButton, {}, QPoint(400, 250));
+        QVERIFY(!Capturar);
+        QVERIFY(!panel->tmrMover.isActive());
+        fake->cursor = QPoint(0, 0);
+        panel->tmrMoverTimer();
+        QCOMPARE(panel->pos(), QPoint(-100, -250));
+    }
+
+    void dragHandles_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<int>("button");
+        QTest::addColumn<bool>("drags");
+        QTest::newRow("background, left") << "imgPainel" << int(Qt::LeftButton) << true;
+        QTest::newRow("preview, left") << "imgGadget" << int(Qt::LeftButton) << true;
+        QTest::newRow("title label") << "lblTitulo" << int(Qt::LeftButton) << true;
+        QTest::newRow("background, right") << "imgPainel" << int(Qt::RightButton) << false;
+        QTest::newRow("check box") << "ckbAbcProdutos" << int(Qt::LeftButton) << false;
+        QTest::newRow("scroll box") << "scbChecks" << int(Qt::LeftButton) << false;
+        QTest::newRow("start button") << "btnIniciarGadgets" << int(Qt::LeftButton) << false;
+        QTest::newRow("divider") << "lnDivisor" << int(Qt::LeftButton) << false;
+    }
+    void dragHandles() {
+        QFETCH(QString, control);
+        QFETCH(int, button);
+        QFETCH(bool, drags);
+        QWidget* w = panel->findChild<QWidget*>(control);
+        QVERIFY(w);
+        QWidget* target = w;
+        if (auto* area = qobject_cast<QScrollArea*>(w))
+            target = area->widget(); // the list's empty space below the boxes
+        const QPoint at = qobject_cast<QScrollArea*>(w) ? QPoint(300, 5) : QPoint(3, 3);
+        QTest::mousePress(target, Qt::MouseButton(button), {}, at);
+        QCOMPARE(Capturar, drags);
+        QTest::mouseRelease(target, Qt::MouseButton(button), {}, at);
+        QVERIFY(!Capturar);
+    }
+
+    void startupShowsThePanelAndCloseEndsWithZero() {
+        panel.reset();
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana\r\n");
+        fake->screen = QSize(1280, 1024);
+        QWidget* shown = nullptr;
+        QTimer::singleShot(0, [&] {
+            shown = FrmOrvanto;
+            QVERIFY(FrmOrvanto && FrmOrvanto->isVisible());
+            QCOMPARE(FrmOrvanto->pos(), QPoint(320, 220));
+            QVERIFY(frmPrints && !frmPrints->isVisible());
+            QTest::mouseClick(child<QToolButton>(FrmOrvanto, "spbFechar"), Qt::LeftButton);
+        });
+        QCOMPARE(runOrvanto(*qApp), 0);
+        QVERIFY(shown);
+        QCOMPARE(Usuario, QStringLiteral("ana"));
+        QVERIFY(!FrmOrvanto);
+        QVERIFY(fake->messages.isEmpty());
+        frmPrints = prints.get();
+    }
+
+    void startupWithUnreadableFileEndsWithOne() {
+        panel.reset();
+        QVERIFY(QDir().mkpath(settingsFilePath())); // exists, but cannot be read as a file
+        QCOMPARE(runOrvanto(*qApp), 1);
+        QCOMPARE(fake->messages.size(), 1);
+        QCOMPARE(fake->messages.first().kind, MessageKind::Error);
+        QVERIFY(fake->messages.first().text.contains(settingsFilePath()));
+        QVERIFY(!FrmOrvanto);
+        frmPrints = prints.get();
+    }
+
+    void messageBoxCaptions() {
+        ShowMessage(QStringLiteral("a\r\nb"));
+        MessageDlg(QStringLiteral("Informe o Servidor!"));
+        QCOMPARE(fake->messages.size(), 2);
+        QCOMPARE(fake->messages[0].caption, QStringLiteral("Orvanto"));
+        QCOMPARE(fake->messages[0].kind, MessageKind::Plain);
+        QCOMPARE(fake->messages[1].caption, QStringLiteral("Warning"));
+        QCOMPARE(fake->messages[1].kind, MessageKind::Warning);
+    }
+
+    void errorReportDotRule_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain") << "Unable to write to x" << "Unable to write to x.";
+        QTest::newRow("already a dot") << "Feito." << "Feito.";
+        QTest::newRow("empty") << "" << "";
+        QTest::newRow("lower code") << "fim!" << "fim!";
+        QTest::newRow("line break") << "a\r\n" << "a\r\n";
+        QTest::newRow("slash is higher") << "a/" << "a/.";
+    }
+    void errorReportDotRule() {
+        QFETCH(QString, text);
+        QFETCH(QString, shown);
+        QCOMPARE(errorReportText(text), shown);
+    }
+
+    void escapedErrorIsReportedAndLoopGoesOn() {
+        runGuarded([] { throw SettingsError(QStringLiteral("Unable to write to /x")); });
+        QCOMPARE(fake->texts(), QStringList{"Unable to write to /x."});
+    }
+
+private:
+    std::unique_ptr<ScratchHome> home;
+    std::unique_ptr<RecordingPlatform> fake;
+    std::unique_ptr<TfrmPrints> prints;
+    std::unique_ptr<TFrmOrvanto> panel;
+};
+
+ORVANTO_TEST_MAIN(PanelTest)
+#include "tst_panel.moc"
