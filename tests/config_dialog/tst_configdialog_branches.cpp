@@ -1,0 +1,324 @@
+// The branch list after opening: stale when the path changes, read again
+// through the fields' database when entered; the server:path split; the
+// local/remote switch.
+
+#include "DialogFixture.h"
+
+#include "FirebirdServer.h"
+
+#include <QFile>
+
+class TestConfigDialogBranches : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase() { server.reset(); }
+    void init() { fx = std::make_unique<DialogFixture>(); }
+    void cleanup() {
+        fx.reset();
+        QVERIFY2(noDialogLeft(), "a settings dialog was left over");
+    }
+
+    void enteringACurrentListReadsNothing();
+    void changedPathRefillsWithNothingSelected();
+    void samePathTypedAgainKeepsTheListCurrent();
+    void listLeftEmptyByOpeningWaitsForAPathChange();
+    void failedRefillKeepsTheListStale();
+    void queryErrorOnRefillIsReported();
+    void pathSplitsIntoServerAndPath_data();
+    void pathSplitsIntoServerAndPath();
+    void probeFromTheFields_data();
+    void probeFromTheFields();
+    void wrongPasswordThenCorrected();
+    void switchingLocalAndRemote();
+
+private:
+    // Opened with the list read from a database with two branches, "01" selected.
+    std::unique_ptr<TfrmConfig> currentDialog();
+    void enterList(TfrmConfig* d);
+    void leaveList(TfrmConfig* d);
+    void typePath(TfrmConfig* d, const QString& text, const char* leaveTo = "edtConfSenha");
+
+    std::unique_ptr<DialogFixture> fx;
+    std::unique_ptr<FirebirdServer> server;
+    QString remoteDb;
+    QString db;
+};
+
+void TestConfigDialogBranches::initTestCase() {
+    if (!FirebirdServer::installed())
+        return;
+    server = std::make_unique<FirebirdServer>();
+    remoteDb = server->dataFolder() + QStringLiteral("/erp.fdb");
+    createErpDatabase(remoteDb, {{"07", "REMOTA", QStringLiteral("S")}, {"08", "OUTRA", QStringLiteral("S")}});
+}
+
+std::unique_ptr<TfrmConfig> TestConfigDialogBranches::currentDialog() {
+    db = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
+    setLocalValues(db);
+    writeSettings({{"LocRem", "L"}, {"Comp", "0"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"},
+                   {"Senha", "masterkey"}, {"Filial", "01"}});
+    auto d = openDialog();
+    if (list(d.get(), "ppbFiliais")->currentText() != u"01 - MATRIZ" || d->mudouBanco())
+        qWarning("the list was not read at opening");
+    return d;
+}
+
+void TestConfigDialogBranches::enterList(TfrmConfig* d) {
+    tabs(d)->setCurrentIndex(1);
+    QLineEdit* folder = edit(d, "edtPasta");
+    folder->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(folder, Qt::Key_Return);
+    QCOMPARE(focusName(), QStringLiteral("ppbFiliais"));
+}
+
+void TestConfigDialogBranches::leaveList(TfrmConfig* d) {
+    QTest::mouseClick(edit(d, "edtPasta"), Qt::LeftButton);
+    QCOMPARE(focusName(), QStringLiteral("edtPasta"));
+}
+
+// Types into the path field as a user would, then clicks another field.
+void TestConfigDialogBranches::typePath(TfrmConfig* d, const QString& text, const char* leaveTo) {
+    tabs(d)->setCurrentIndex(0);
+    QLineEdit* path = edit(d, "edtCaminhoBanco");
+    QTest::mouseClick(path, Qt::LeftButton);
+    path->selectAll();
+    QTest::keyClick(path, Qt::Key_Delete);
+    QTest::keyClicks(path, text);
+    QTest::mouseClick(edit(d, leaveTo), Qt::LeftButton);
+}
+
+void TestConfigDialogBranches::enteringACurrentListReadsNothing() {
+    auto d = currentDialog();
+    QVERIFY(QFile::remove(db)); // any read now would empty the list
+    enterList(d.get());
+    leaveList(d.get());
+    enterList(d.get());
+    QCOMPARE(items(list(d.get(), "ppbFiliais")), QStringList({"01 - MATRIZ", "02 - FILIAL CENTRO"}));
+    QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("01 - MATRIZ"));
+    QVERIFY(!d->mudouBanco());
+}
+
+void TestConfigDialogBranches::changedPathRefillsWithNothingSelected() {
+    auto d = currentDialog();
+    const QString other = fx->database(QStringLiteral("outro.fdb"),
+                                       {{"01", "MATRIZ", QStringLiteral("S")}, {"03", "NOVA", QStringLiteral("S")}});
+    typePath(d.get(), other);
+    QVERIFY(d->mudouBanco());
+    // Leaving the path changes nothing in the list yet.
+    QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("01 - MATRIZ"));
+
+    enterList(d.get());
+    QCOMPARE(items(list(d.get(), "ppbFiliais")), QStringList({"01 - MATRIZ", "03 - NOVA"}));
+    QCOMPARE(list(d.get(), "ppbFiliais")->currentIndex(), -1);
+    QCOMPARE(d->camBanco(), other);
+    QVERIFY(!d->mudouBanco());
+    QVERIFY(fx->platform.messages.isEmpty());
+}
+
+void TestConfigDialogBranches::samePathTypedAgainKeepsTheListCurrent() {
+    auto d = currentDialog();
+    typePath(d.get(), QStringLiteral("  ") + db + QStringLiteral("  "));
+    QVERIFY(!d->mudouBanco());
+
+    // Once stale, typing the old path back does not make it current again.
+    typePath(d.get(), db + QStringLiteral("x"));
+    QVERIFY(d->mudouBanco());
+    typePath(d.get(), db);
+    QVERIFY(d->mudouBanco());
+}
+
+void TestConfigDialogBranches::listLeftEmptyByOpeningWaitsForAPathChange() {
+    // The file names a good database, but the values in memory are empty.
+    db = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
+    writeSettings({{"LocRem", "L"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"}, {"Senha", "masterkey"}});
+    auto d = openDialog();
+    enterList(d.get());
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 0);
+
+    const QString other = fx->database(QStringLiteral("outro.fdb"), TwoBranches);
+    typePath(d.get(), other);
+    enterList(d.get());
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 2);
+}
+
+void TestConfigDialogBranches::failedRefillKeepsTheListStale() {
+    auto d = currentDialog();
+    typePath(d.get(), fx->path(QStringLiteral("ainda-nao.fdb")));
+    enterList(d.get());
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 0);
+    QCOMPARE(list(d.get(), "ppbFiliais")->currentIndex(), -1);
+    QVERIFY(d->mudouBanco());
+    QVERIFY(fx->platform.messages.isEmpty());
+
+    // The database appears; entering again reads it, though the path did not change.
+    leaveList(d.get());
+    fx->database(QStringLiteral("ainda-nao.fdb"), {{"09", "AGORA", QStringLiteral("S")}});
+    enterList(d.get());
+    QCOMPARE(items(list(d.get(), "ppbFiliais")), QStringList{QStringLiteral("09 - AGORA")});
+    QVERIFY(!d->mudouBanco());
+
+    // An empty table leaves the list stale as well.
+    const QString empty = fx->database(QStringLiteral("vazio.fdb"), {{"05", "FECHADA", QStringLiteral("N")}});
+    typePath(d.get(), empty);
+    enterList(d.get());
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 0);
+    QVERIFY(d->mudouBanco());
+}
+
+void TestConfigDialogBranches::queryErrorOnRefillIsReported() {
+    auto d = currentDialog();
+    const QString noTable = fx->database(QStringLiteral("semtabela.fdb"), {}, false);
+    typePath(d.get(), noTable);
+    enterList(d.get());
+
+    QCOMPARE(fx->platform.messages.size(), 1);
+    const auto& report = fx->platform.messages.front();
+    QCOMPARE(report.kind, MessageKind::Plain);
+    QCOMPARE(report.caption, QStringLiteral("Orvanto"));
+    QVERIFY2(report.text.contains(QStringLiteral("FILIAIS")), qPrintable(report.text));
+    QVERIFY(report.text.endsWith(u'.'));
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 0);
+    QCOMPARE(list(d.get(), "ppbFiliais")->currentIndex(), -1);
+    QVERIFY(d->mudouBanco());
+    QVERIFY(d->isVisible());
+}
+
+void TestConfigDialogBranches::pathSplitsIntoServerAndPath_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("startRemote");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("servidor"); // null: no split
+    QTest::addColumn<QString>("focus");
+
+    QTest::newRow("server and path") << "srv:C:\\dados\\erp.fdb" << false << "C:\\dados\\erp.fdb" << "srv"
+                                     << "edtUsuario";
+    QTest::newRow("address and path") << "10.0.0.1:/dados/erp.fdb" << false << "/dados/erp.fdb" << "10.0.0.1"
+                                      << "edtUsuario";
+    QTest::newRow("blanks around") << "  srv:/x.fdb " << false << "/x.fdb" << "srv" << "edtUsuario";
+    QTest::newRow("only the first colon") << "srv:a:b" << false << "a:b" << "srv" << "edtUsuario";
+    QTest::newRow("already remote") << "srv:/x.fdb" << true << "/x.fdb" << "srv" << "edtUsuario";
+    QTest::newRow("drive letter") << "C:\\dados\\erp.fdb" << false << "C:\\dados\\erp.fdb" << QString()
+                                  << "edtConfSenha";
+    QTest::newRow("one-letter server") << "a:b" << false << "a:b" << QString() << "edtConfSenha";
+    QTest::newRow("colon first") << ":abc" << false << ":abc" << QString() << "edtConfSenha";
+    QTest::newRow("no colon") << "/dados/erp.fdb" << false << "/dados/erp.fdb" << QString() << "edtConfSenha";
+}
+
+void TestConfigDialogBranches::pathSplitsIntoServerAndPath() {
+    QFETCH(QString, typed);
+    QFETCH(bool, startRemote);
+    QFETCH(QString, path);
+    QFETCH(QString, servidor);
+    QFETCH(QString, focus);
+
+    auto d = openDialog();
+    if (startRemote) {
+        radio(d.get(), "rdbRemota")->setChecked(true);
+        list(d.get(), "ppbProtocolo")->setCurrentIndex(2);
+    }
+    typePath(d.get(), typed);
+
+    const bool split = !servidor.isNull();
+    QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), split ? path : typed);
+    QCOMPARE(edit(d.get(), "edtServidor")->text(), split ? servidor : QString());
+    QCOMPARE(radio(d.get(), "rdbRemota")->isChecked(), split || startRemote);
+    QCOMPARE(edit(d.get(), "edtServidor")->isEnabled(), split || startRemote);
+    QCOMPARE(list(d.get(), "ppbProtocolo")->isEnabled(), split || startRemote);
+    QCOMPARE(control<QToolButton>(d.get(), "spbCaminhoBanco")->isEnabled(), !(split || startRemote));
+    QCOMPARE(list(d.get(), "ppbProtocolo")->currentIndex(), startRemote ? 2 : -1); // never touched
+    QCOMPARE(focusName(), focus);
+    QVERIFY(d->mudouBanco());
+}
+
+void TestConfigDialogBranches::probeFromTheFields_data() {
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<QString>("servidor"); // <server> stands for the test server's host and port
+    QTest::addColumn<int>("protocolo");
+    QTest::addColumn<QString>("senha");
+    QTest::addColumn<bool>("read");
+
+    QTest::newRow("TCP") << true << "<server>" << 0 << "<pw>" << true;
+    QTest::newRow("no protocol: server:path") << true << "<server>" << -1 << "<pw>" << true;
+    QTest::newRow("fields trimmed") << true << " <server> " << 0 << " <pw>  " << true;
+    QTest::newRow("named pipe form") << true << "<server>" << 1 << "<pw>" << false;
+    QTest::newRow("SPX form") << true << "<server>" << 2 << "<pw>" << false;
+    QTest::newRow("remote without a server") << true << "" << -1 << "<pw>" << false;
+    QTest::newRow("wrong password") << true << "<server>" << 0 << "errada" << false;
+    QTest::newRow("password of blanks") << true << "<server>" << 0 << "   " << false;
+}
+
+void TestConfigDialogBranches::probeFromTheFields() {
+    ORVANTO_REQUIRE_FIREBIRD_SERVER();
+    QFETCH(bool, remote);
+    QFETCH(QString, servidor);
+    QFETCH(int, protocolo);
+    QFETCH(QString, senha);
+    QFETCH(bool, read);
+    servidor.replace(QStringLiteral("<server>"), server->hostPort());
+    senha.replace(QStringLiteral("<pw>"), server->password());
+
+    auto d = openDialog(); // no file: the list is stale from the start
+    QVERIFY(d->mudouBanco());
+    if (remote) {
+        radio(d.get(), "rdbRemota")->setChecked(true);
+        edit(d.get(), "edtServidor")->setText(servidor);
+        list(d.get(), "ppbProtocolo")->setCurrentIndex(protocolo);
+    }
+    edit(d.get(), "edtCaminhoBanco")->setText(remoteDb);
+    edit(d.get(), "edtUsuario")->setText(QStringLiteral(" SYSDBA "));
+    edit(d.get(), "edtSenha")->setText(senha);
+    edit(d.get(), "edtConfSenha")->setText(QStringLiteral("nao usada"));
+    enterList(d.get());
+
+    QCOMPARE(items(list(d.get(), "ppbFiliais")),
+             read ? QStringList({"07 - REMOTA", "08 - OUTRA"}) : QStringList());
+    QCOMPARE(d->mudouBanco(), !read);
+    QVERIFY(fx->platform.messages.isEmpty());
+}
+
+void TestConfigDialogBranches::wrongPasswordThenCorrected() {
+    ORVANTO_REQUIRE_FIREBIRD_SERVER();
+    auto d = openDialog();
+    radio(d.get(), "rdbRemota")->setChecked(true);
+    edit(d.get(), "edtServidor")->setText(server->hostPort());
+    typePath(d.get(), remoteDb);
+    edit(d.get(), "edtSenha")->setText(QStringLiteral("errada"));
+    enterList(d.get());
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 0);
+    QVERIFY(d->mudouBanco());
+
+    tabs(d.get())->setCurrentIndex(0);
+    edit(d.get(), "edtSenha")->setText(server->password());
+    enterList(d.get());
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 2);
+    QVERIFY(!d->mudouBanco());
+}
+
+void TestConfigDialogBranches::switchingLocalAndRemote() {
+    auto d = currentDialog();
+    QTest::mouseClick(radio(d.get(), "rdbRemota"), Qt::LeftButton);
+    QVERIFY(radio(d.get(), "rdbRemota")->isChecked());
+    QCOMPARE(focusName(), QStringLiteral("edtServidor"));
+    QVERIFY(edit(d.get(), "edtServidor")->isEnabled());
+    QVERIFY(list(d.get(), "ppbProtocolo")->isEnabled());
+    QVERIFY(!control<QToolButton>(d.get(), "spbCaminhoBanco")->isEnabled());
+    QTest::keyClicks(edit(d.get(), "edtServidor"), QStringLiteral("10.0.0.5"));
+    list(d.get(), "ppbProtocolo")->setCurrentIndex(0);
+
+    QTest::mouseClick(radio(d.get(), "rdbLocal"), Qt::LeftButton);
+    QVERIFY(radio(d.get(), "rdbLocal")->isChecked());
+    QCOMPARE(edit(d.get(), "edtServidor")->text(), QString());
+    QVERIFY(!edit(d.get(), "edtServidor")->isEnabled());
+    QCOMPARE(list(d.get(), "ppbProtocolo")->currentIndex(), -1);
+    QVERIFY(!list(d.get(), "ppbProtocolo")->isEnabled());
+    QVERIFY(control<QToolButton>(d.get(), "spbCaminhoBanco")->isEnabled());
+    // Neither the path nor the list is touched, and the list stays current.
+    QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), db);
+    QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("01 - MATRIZ"));
+    QVERIFY(!d->mudouBanco());
+}
+
+ORVANTO_TEST_MAIN(TestConfigDialogBranches)
+#include "tst_configdialog_branches.moc"
