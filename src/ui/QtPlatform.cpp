@@ -1,5 +1,6 @@
 #include "QtPlatform.h"
 
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFile>
 #include <QFileDialog>
@@ -8,6 +9,8 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <cerrno>
+#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
@@ -58,6 +61,21 @@ void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QStr
     box.exec();
 }
 
+QString startFailureReason(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return QStringLiteral("O arquivo não foi encontrado.");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("O arquivo não tem permissão de execução.");
+    case ENOEXEC:
+        return QStringLiteral("O arquivo não é um programa que possa ser executado.");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
+
 void QtPlatform::startProgram(const QString& path, QWidget*) {
     const QByteArray file = QFile::encodeName(path);
     char* argv[] = {const_cast<char*>(file.constData()), nullptr};
@@ -68,8 +86,12 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
     pid_t pid = 0;
     const int rc = posix_spawn(&pid, file.constData(), nullptr, &attr, argv, environ);
     posix_spawnattr_destroy(&attr);
-    if (rc != 0)
-        return; // the panel stays silent about a gadget it could not start
+    if (rc != 0) {
+        // As a desktop shell would: say which file could not be opened and why.
+        platform().messageBox(MessageKind::Plain, QCoreApplication::applicationName(),
+                              QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(rc)));
+        return;
+    }
     // Reap the gadget when it ends, so it never lingers as a zombie.
     std::thread([pid] {
         int status = 0;

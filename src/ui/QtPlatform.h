@@ -2,10 +2,14 @@
 
 #include "Platform.h"
 
+// The sentence that tells why a program could not be started.
+QString startFailureReason(int error);
+
 // The real platform: Qt's boxes and choosers, posix_spawn for gadgets.
 class QtPlatform final : public Platform {
 public:
     void messageBox(MessageKind kind, const QString& caption, const QString& text) override;
+    // A program that cannot be started is reported in a plain box naming it.
     void startProgram(const QString& path, QWidget* owner) override;
     QString selectFolder(QWidget* owner, const QString& title) override;
     std::optional<QString> openFile(QWidget* owner) override;

@@ -240,6 +240,30 @@ private slots:
         QVERIFY(!QFile::exists(marks + "/Mirendo.exe"));
     }
 
+    void unstartableGadgetIsReportedAndTheRestStart() {
+        QTemporaryDir gadgets;
+        const QString marks = gadgets.path() + "/marks";
+        QDir().mkpath(marks);
+        // Tarvelo is missing, Mirendo is not executable, Calvoria is no program; Varnelo works.
+        writeFile(gadgets.path() + "/Mirendo.exe", "#!/bin/sh\n");
+        writeFile(gadgets.path() + "/Calvoria.exe", "just text\n");
+        QFile::setPermissions(gadgets.path() + "/Calvoria.exe", QFile::ReadOwner | QFile::ExeOwner);
+        writeFile(gadgets.path() + "/Varnelo.exe", "#!/bin/sh\ntouch '" + marks.toUtf8() + "/Varnelo'\n");
+        QFile::setPermissions(gadgets.path() + "/Varnelo.exe", QFile::ReadOwner | QFile::ExeOwner);
+        fake->reallyStart = true;
+        DiretorioGadgets = gadgets.path();
+        for (std::size_t row : {0u, 1u, 2u, 12u})
+            panel->gadgetBox(row)->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        const QString dir = gadgets.path() + "/";
+        QCOMPARE(fake->texts(),
+                 QStringList({"Não foi possível abrir \"" + dir + "Tarvelo.exe\".\r\nO arquivo não foi encontrado.",
+                              "Não foi possível abrir \"" + dir + "Mirendo.exe\".\r\nO arquivo não tem permissão de execução.",
+                              "Não foi possível abrir \"" + dir +
+                                  "Calvoria.exe\".\r\nO arquivo não é um programa que possa ser executado."}));
+        QTRY_VERIFY(QFile::exists(marks + "/Varnelo"));
+    }
+
     void launcherComplaints_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("anyChecked");
