@@ -96,10 +96,10 @@ void drawProductMark(QPainter& p, const QRectF& box) {
         p.setPen(Qt::white);
         p.drawText(QRectF(0, 0, s, s * 0.78), Qt::AlignCenter, kLetters);
     } else {
-        const QFont font = dejavu(s * 0.43, true);
+        const QFont font = dejavu(s * 0.41, true);
         QPainterPath letters;
         letters.addText(0, 0, font, kLetters);
-        letters.translate(QPointF(s * 0.46, s * 0.45) - letters.boundingRect().center());
+        letters.translate(QPointF(s * 0.45, s * 0.43) - letters.boundingRect().center());
         p.setBrush(QColor(0, 0, 0, 90));
         p.drawPath(letters.translated(0, s * 0.012));
         p.setBrush(QColor(0xff, 0xff, 0xff));

@@ -258,7 +258,7 @@ QImage abcGrupo(QSize size) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0xfb, 0xfb, 0xfb));
         p.drawEllipse(c, inner, inner);
-        textCentre(p, c.x(), c.y() - 1, QStringLiteral("R$ 286"), figure(8), tone::ink);
+        textCentre(p, c.x(), c.y() - 1, QStringLiteral("R$ 304"), figure(8), tone::ink);
         textCentre(p, c.x(), c.y() + 7, QStringLiteral("mil"), small(), tone::mid);
 
         // Legend with shares.
@@ -451,12 +451,13 @@ QImage vendaHoras(QSize size) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 6, top + 10, QStringLiteral("Hoje, 14/03"), small(), tone::mid);
-        text(p, 6, top + 23, money(23874.10), figure(11), tone::ink);
+        text(p, 6, top + 23, money(22417.35), figure(11), tone::ink); // sales so far today
         textRight(p, g.w - 6, top + 10, QStringLiteral("Pico de vendas"), small(), tone::mid);
         textRight(p, g.w - 6, top + 22, QStringLiteral("11h • R$ 3.412"), strong(), ink::accent);
 
+        // Sales per hour from 08h; the hour in progress is lighter, later hours show the usual volume as outlines.
         const double values[] = {820, 1460, 2380, 3412, 2950, 2210, 1640, 1890, 2260, 1975, 1420, 930, 510};
-        const int now = 10; // index of the hour in progress
+        const int now = 10;
         const QRectF plot(26, top + 31, g.w - 31, g.h - top - 31 - 13);
         const auto py = [&](double v) { return plot.bottom() - v / 4000.0 * plot.height(); };
         for (int v = 0; v <= 4000; v += 1000) {
@@ -468,14 +469,16 @@ QImage vendaHoras(QSize size) {
         for (int i = 0; i < 13; ++i) {
             const double x = plot.left() + slot * i + (slot - barW) / 2;
             const QRectF r(x, py(values[i]), barW, plot.bottom() - py(values[i]));
-            QColor c = i == 3 ? ink::accent : tone::bar;
-            if (i == now)
-                c = ink::accentSoft;
-            if (i > now)
-                c = tone::track;
-            p.setPen(Qt::NoPen);
-            p.setBrush(c);
-            p.drawRoundedRect(r.adjusted(0, 0, 0, 1), 1, 1);
+            if (i > now) {
+                QPen dotted(tone::bar, 0.7, Qt::DotLine);
+                p.setPen(dotted);
+                p.setBrush(Qt::NoBrush);
+                p.drawRect(r.adjusted(0.35, 0.35, -0.35, 0));
+            } else {
+                p.setPen(Qt::NoPen);
+                p.setBrush(i == 3 ? ink::accent : (i == now ? ink::accentSoft : tone::bar));
+                p.drawRoundedRect(r.adjusted(0, 0, 0, 1), 1, 1);
+            }
             if (i % 2 == 0)
                 textCentre(p, x + barW / 2, plot.bottom() + 8, QStringLiteral("%1h").arg(8 + i, 2, 10, QLatin1Char('0')),
                            small(), tone::light);
@@ -641,7 +644,7 @@ QImage rentabilidade(QSize size) {
         }
         for (int m = 20; m <= 36; m += 4)
             text(p, plot.right() + 3, pm(m) + 2.2, QStringLiteral("%1%").arg(m), small(), tone::light);
-        text(p, plot.left() - 25, plot.top() - 3.5, QStringLiteral("R$ mil"), small(), tone::light);
+        text(p, plot.left() - 22, plot.top() - 3.5, QStringLiteral("R$ mil"), small(), tone::light);
 
         const double slot = plot.width() / 6.0, barW = slot * 0.56;
         QPainterPath line;
