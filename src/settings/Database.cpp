@@ -314,20 +314,19 @@ template <class T> T readValue(const char* data) {
     return value;
 }
 
-// A column's value as text. CHAR keeps its blank padding up to the declared
-// length, as the server pads it; multi-byte character sets come padded to
-// their byte length, which is cut back to the declared characters. BLOB and
-// ARRAY columns are not read and give the empty text.
-QString columnText(const XSQLVAR& var) {
-    const char* data = var.sqldata;
-    switch (var.sqltype & ~1) {
+// A value as text. CHAR keeps its blank padding up to the declared length,
+// as the server pads it; multi-byte character sets come padded to their
+// byte length, which is cut back to the declared characters. BLOB and ARRAY
+// columns are not read and give the empty text.
+QString valueText(const TQuery::ColumnType& column, const char* data, quint32 size) {
+    switch (column.type) {
     case SQL_VARYING:
-        return fb::decodeText(data + 2, readValue<unsigned short>(data));
+        return fb::decodeText(data, size);
     case SQL_TEXT: {
-        QString text = fb::decodeText(data, var.sqllen);
-        const int perCharacter = bytesPerCharacter(var.sqlsubtype & 0xFF);
+        QString text = fb::decodeText(data, size);
+        const int perCharacter = bytesPerCharacter(column.subtype & 0xFF);
         if (perCharacter > 1) {
-            const qsizetype declared = var.sqllen / perCharacter;
+            const qsizetype declared = column.length / perCharacter;
             qsizetype end = text.size();
             while (end > declared && text.at(end - 1) == QLatin1Char(' '))
                 --end;
@@ -336,11 +335,11 @@ QString columnText(const XSQLVAR& var) {
         return text;
     }
     case SQL_SHORT:
-        return scaledInteger(readValue<ISC_SHORT>(data), var.sqlscale);
+        return scaledInteger(readValue<ISC_SHORT>(data), column.scale);
     case SQL_LONG:
-        return scaledInteger(readValue<ISC_LONG>(data), var.sqlscale);
+        return scaledInteger(readValue<ISC_LONG>(data), column.scale);
     case SQL_INT64:
-        return scaledInteger(readValue<ISC_INT64>(data), var.sqlscale);
+        return scaledInteger(readValue<ISC_INT64>(data), column.scale);
     case SQL_FLOAT:
         return QString::number(readValue<float>(data), 'g', 7);
     case SQL_DOUBLE:
@@ -358,6 +357,30 @@ QString columnText(const XSQLVAR& var) {
         return *data ? QStringLiteral("True") : QStringLiteral("False");
     default:
         return QString();
+    }
+}
+
+// The bytes of a fetched value worth keeping: a VARCHAR's characters
+// without their length word, the whole data area otherwise; nothing for
+// the types that are not read.
+std::pair<const char*, quint32> storedBytes(const XSQLVAR& var) {
+    switch (var.sqltype & ~1) {
+    case SQL_VARYING:
+        return {var.sqldata + 2, readValue<unsigned short>(var.sqldata)};
+    case SQL_TEXT:
+    case SQL_SHORT:
+    case SQL_LONG:
+    case SQL_INT64:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_D_FLOAT:
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIME:
+    case SQL_TIMESTAMP:
+    case SQL_BOOLEAN:
+        return {var.sqldata, static_cast<quint32>(var.sqllen)};
+    default:
+        return {var.sqldata, 0};
     }
 }
 
@@ -419,19 +442,22 @@ void TQuery::Open() {
     std::vector<char> data(static_cast<size_t>(std::max<qsizetype>(total, 1)));
     std::vector<ISC_SHORT> nulls(static_cast<size_t>(std::max(columns, 1)));
     QStringList names;
+    std::vector<ColumnType> types;
     for (int i = 0; i < columns; ++i) {
         XSQLVAR& var = out->sqlvar[i];
         var.sqldata = data.data() + offsets[i];
         var.sqlind = &nulls[i];
         var.sqltype |= 1; // always ask for the null flag
         names.append(fb::decodeText(var.aliasname, var.aliasname_length));
+        types.push_back({static_cast<short>(var.sqltype & ~1), var.sqlscale, var.sqlsubtype, var.sqllen});
     }
 
     if (api.dsql_execute2(status, &tr.handle, statement.handle(), db.dialect, nullptr, nullptr))
         raise(api, status);
 
-    std::vector<QStringList> rows;
-    std::vector<std::vector<bool>> rowNulls;
+    std::vector<char> bytes;
+    std::vector<Cell> cells;
+    int rowCount = 0;
     if (columns > 0) {
         for (;;) {
             const ISC_STATUS fetched = api.dsql_fetch(status, statement.handle(), db.dialect, out.get());
@@ -439,39 +465,44 @@ void TQuery::Open() {
                 break;
             if (fetched)
                 raise(api, status);
-            QStringList row;
-            row.reserve(columns);
-            std::vector<bool> rowNull(columns);
+            if (rowCount == std::numeric_limits<int>::max())
+                throw SettingsError(QStringLiteral("Too many rows"));
             for (int i = 0; i < columns; ++i) {
                 if (nulls[i] < 0) {
-                    rowNull[i] = true;
-                    row.append(QString());
-                } else {
-                    row.append(columnText(out->sqlvar[i]));
+                    cells.push_back({0, NullCell});
+                    continue;
                 }
+                const auto [value, size] = storedBytes(out->sqlvar[i]);
+                if (bytes.size() + size > std::numeric_limits<quint32>::max())
+                    throw SettingsError(QStringLiteral("Too many rows"));
+                cells.push_back({static_cast<quint32>(bytes.size()), size});
+                bytes.insert(bytes.end(), value, value + size);
             }
-            rows.push_back(std::move(row));
-            rowNulls.push_back(std::move(rowNull));
+            ++rowCount;
         }
     }
 
     m_columns = std::move(names);
-    m_rows = std::move(rows);
-    m_nulls = std::move(rowNulls);
+    m_types = std::move(types);
+    m_bytes = std::move(bytes);
+    m_cells = std::move(cells);
+    m_rowCount = rowCount;
     First();
 }
 
 void TQuery::Close() {
     m_columns.clear();
-    m_rows.clear();
-    m_nulls.clear();
+    m_types.clear();
+    m_bytes.clear();
+    m_cells.clear();
+    m_rowCount = 0;
     m_current = 0;
     m_eof = true;
 }
 
 void TQuery::First() {
     m_current = 0;
-    m_eof = m_rows.empty();
+    m_eof = m_rowCount == 0;
 }
 
 void TQuery::Next() {
@@ -486,7 +517,7 @@ bool TQuery::Eof() const {
 }
 
 int TQuery::RecordCount() const {
-    return static_cast<int>(m_rows.size());
+    return m_rowCount;
 }
 
 int TQuery::columnIndex(const QString& column) const {
@@ -499,16 +530,24 @@ int TQuery::columnIndex(const QString& column) const {
 
 QString TQuery::FieldByName(const QString& column) const {
     const int index = columnIndex(column);
-    if (m_rows.empty())
+    if (m_rowCount == 0)
         return QString();
-    return m_rows[m_current].at(index);
+    return cellText(m_current, index);
+}
+
+QString TQuery::cellText(int row, int column) const {
+    const Cell& cell = m_cells[static_cast<size_t>(row) * m_columns.size() + column];
+    if (cell.size == NullCell)
+        return QString();
+    return valueText(m_types[column], m_bytes.data() + cell.offset, cell.size);
 }
 
 bool TQuery::Locate(const QString& column, const QString& value) {
     const int index = columnIndex(column);
-    for (size_t row = 0; row < m_rows.size(); ++row) {
-        if (!m_nulls[row][index] && m_rows[row].at(index) == value) {
-            m_current = static_cast<int>(row);
+    const size_t width = m_columns.size();
+    for (int row = 0; row < m_rowCount; ++row) {
+        if (m_cells[row * width + index].size != NullCell && cellText(row, index) == value) {
+            m_current = row;
             m_eof = false;
             return true;
         }

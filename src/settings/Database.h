@@ -94,9 +94,31 @@ public:
 private:
     int columnIndex(const QString& column) const; // throws for an unknown column
 
+    QString cellText(int row, int column) const;
+
+public:
+    // How a column's values are stored, to be turned into text when read.
+    struct ColumnType {
+        short type = 0;
+        short scale = 0;
+        short subtype = 0;
+        short length = 0;
+    };
+
+private:
+    // The rows' values as the client delivered them, one after the other,
+    // turned into text only when read: fetching costs no allocation per
+    // value. A cell of size NullCell is NULL.
+    struct Cell {
+        quint32 offset = 0;
+        quint32 size = 0;
+    };
+    static constexpr quint32 NullCell = 0xFFFFFFFFu;
     QStringList m_columns;
-    std::vector<QStringList> m_rows;
-    std::vector<std::vector<bool>> m_nulls;
+    std::vector<ColumnType> m_types;
+    std::vector<char> m_bytes;
+    std::vector<Cell> m_cells;
+    int m_rowCount = 0;
     int m_current = 0;
     bool m_eof = true;
 };
