@@ -3,8 +3,10 @@
 #include "Database.h"
 #include "ErpDatabase.h"
 #include "FbClient.h"
+#include "FirebirdServer.h"
 #include "TestSupport.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -320,6 +322,30 @@ private slots:
         // The query reports the same, opening the connection itself.
         QCOMPARE(errorOf([&] { s.query.SQL = BranchQuery; s.query.Open(); }), error);
         QVERIFY(!s.transaction.InTransaction());
+    }
+
+    void lostServerStillReleasesEverything() {
+        // The server goes away under an open connection with an active
+        // transaction: closing reports the client's error and lets go of
+        // both handles; nothing leaks (ASan) and nothing throws later.
+        ORVANTO_REQUIRE_FIREBIRD_SERVER();
+        FirebirdServer server;
+        const QString path = QDir(server.dataFolder()).filePath(u"lost.fdb"_s);
+        createErpDatabase(path, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+        Session s(server.databaseName(path), server.user(), server.password());
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        QVERIFY(s.transaction.InTransaction());
+        server.stop();
+        // The commit's error is the one reported, not the detach's after it.
+        const QString error = errorOf([&] { s.database.Close(); });
+        QVERIFY2(QRegularExpression(u"^Error (reading data from|writing data to) the connection"_s).match(error).hasMatch(),
+                 qPrintable(error));
+        QVERIFY(!s.database.Connected());
+        QVERIFY(!s.transaction.InTransaction());
+        // Only the last "." of the text goes.
+        QCOMPARE(errorOf([&] { s.query.Open(); }),
+                 u"Unable to complete network request to host \"127.0.0.1\".\r\nFailed to establish a connection"_s);
     }
 
     void tooLongPasswordIsRejectedBeforeAttaching() {

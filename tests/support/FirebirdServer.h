@@ -38,11 +38,13 @@ public:
     // A folder the server can read, for the test databases.
     QString dataFolder() const;
 
+    // Stops the server now (a lost server, as its clients see it).
+    void stop();
+
 private:
     void writeConfig();
     void createSecurityDatabase();
     bool waitUntilListening(int timeoutMs);
-    void stop();
 
     QTemporaryDir m_dir;
     QString m_password;
