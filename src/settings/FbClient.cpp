@@ -2,10 +2,10 @@
 
 #include "SettingsError.h"
 
-#include <QHash>
 
 #include <dlfcn.h>
 
+#include <map>
 #include <mutex>
 
 namespace fb {
@@ -88,14 +88,16 @@ bool isValidUtf8(const unsigned char* p, qsizetype n) {
 } // namespace
 
 const Api& load() {
-    // One entry per library name ever loaded; never unloaded.
+    // One entry per library name ever loaded; never unloaded. Entries stay
+    // where they are: connections keep pointers to them, also connections
+    // held in globals, which are released after the statics.
     static std::mutex mutex;
-    static QHash<QString, Api> loaded;
+    static auto& loaded = *new std::map<QString, Api>;
     std::lock_guard lock(mutex);
     const QString name = LibraryName;
-    const auto found = loaded.constFind(name);
-    if (found != loaded.constEnd())
-        return *found;
+    const auto found = loaded.find(name);
+    if (found != loaded.end())
+        return found->second;
     void* library = ::dlopen(name.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
     if (!library)
         throw SettingsError(notFound(name));
@@ -104,7 +106,7 @@ const Api& load() {
         ::dlclose(library);
         throw SettingsError(notFound(name));
     }
-    return *loaded.insert(name, api);
+    return loaded.emplace(name, api).first->second;
 }
 
 QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::optional<QByteArray>& password) {
