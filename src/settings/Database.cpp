@@ -419,7 +419,7 @@ void TQuery::Open() {
 
     Statement statement(api, &db.handle);
     ISC_STATUS_ARRAY status{};
-    const QByteArray sql = SQL.toUtf8();
+    const QByteArray sql = SQL.toLocal8Bit();
     if (sql.size() > std::numeric_limits<unsigned short>::max())
         throw SettingsError(QStringLiteral("SQL text is too long"));
     Sqlda out = allocSqlda(8);
