@@ -5,9 +5,9 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QStringDecoder>
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace {
@@ -27,34 +27,36 @@ Span trimmed(const char* data, Span s) {
     return s;
 }
 
-// Case-insensitive equality of a span of the file and a name. ASCII is
-// compared byte by byte; anything else goes through QString so that
-// accented names compare as the user sees them.
+char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+
+// Case-insensitive equality of a span of the file and a name. Bytes are
+// compared with ASCII letters folded; names beyond ASCII then go through
+// QString so that accented names compare as the user sees them.
 bool sameName(const char* data, Span s, const QByteArray& name) {
     const qsizetype len = s.end - s.begin;
-    bool ascii = true;
+    const char* text = data + s.begin;
     if (len == name.size()) {
-        for (qsizetype i = 0; i < len; ++i) {
-            const unsigned char a = static_cast<unsigned char>(data[s.begin + i]);
-            const unsigned char b = static_cast<unsigned char>(name[i]);
-            if (a >= 0x80 || b >= 0x80) {
-                ascii = false;
-                break;
-            }
-            if (a != b && std::tolower(a) != std::tolower(b))
-                return false;
-        }
-        if (ascii)
+        qsizetype i = 0;
+        while (i < len && asciiLower(text[i]) == asciiLower(name[i]))
+            ++i;
+        if (i == len)
             return true;
-    } else {
-        // Different byte lengths can still be equal ignoring case only outside ASCII.
-        const bool anyHigh = std::any_of(data + s.begin, data + s.end, [](char c) { return c & 0x80; }) ||
-                             std::any_of(name.begin(), name.end(), [](char c) { return c & 0x80; });
-        if (!anyHigh)
-            return false;
     }
-    return QString::fromLocal8Bit(data + s.begin, len).compare(QString::fromLocal8Bit(name), Qt::CaseInsensitive) ==
-           0;
+    const auto high = [](char c) { return (c & 0x80) != 0; };
+    if (std::none_of(text, text + len, high) && std::none_of(name.begin(), name.end(), high))
+        return false;
+    // Bytes that are no text in the local encoding compare only as
+    // themselves (above): decoded, they would all become the same
+    // replacement character, and one key would stand for another.
+    // A byte order mark is a character of the name here, not a marker to drop.
+    const auto flags = QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom;
+    QStringDecoder fromFile(QStringConverter::System, flags);
+    QStringDecoder fromName(QStringConverter::System, flags);
+    const QString a = fromFile(QByteArrayView(text, len));
+    const QString b = fromName(name);
+    if (fromFile.hasError() || fromName.hasError())
+        return false;
+    return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
 // One line of the file: its text without the terminator, and where the
@@ -146,6 +148,14 @@ std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& ra
     return std::nullopt;
 }
 
+// A name the caller gives, trimmed as names in the file are: trimming it
+// otherwise would write a key (one ending in a form feed, say) that no
+// later read or write finds again.
+QByteArray bareName(const QByteArray& name) {
+    const Span s = trimmed(name.constData(), {0, name.size()});
+    return name.mid(s.begin, s.end - s.begin);
+}
+
 [[noreturn]] void refuse(const QString& path, const QString& why) {
     throw SettingsError(QStringLiteral("Unable to write to %1: %2").arg(path, why));
 }
@@ -159,10 +169,10 @@ bool holdsLineBreakOrNull(const QByteArray& text) {
 namespace ini {
 
 std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section, const QByteArray& key) {
-    const auto range = findSection(content, section.trimmed());
+    const auto range = findSection(content, bareName(section));
     if (!range)
         return std::nullopt;
-    const auto entry = findEntry(content, *range, key.trimmed());
+    const auto entry = findEntry(content, *range, bareName(key));
     if (!entry)
         return std::nullopt;
     return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
@@ -172,8 +182,9 @@ QByteArray store(const QByteArray& content, const QByteArray& section, const QBy
                  const QByteArray& value, const QString& pathForErrors) {
     // What the format cannot hold is refused rather than written in a form
     // that would read back as something else.
-    const QByteArray bareKey = key.trimmed();
-    if (section.trimmed().isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
+    const QByteArray bareKey = bareName(key);
+    const QByteArray bareSection = bareName(section);
+    if (bareSection.isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
         refuse(pathForErrors, QStringLiteral("the section name \"%1\" cannot be stored").arg(QString::fromLocal8Bit(section)));
     if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
         refuse(pathForErrors, QStringLiteral("the key \"%1\" cannot be stored").arg(QString::fromLocal8Bit(key)));
@@ -183,7 +194,7 @@ QByteArray store(const QByteArray& content, const QByteArray& section, const QBy
 
     const QByteArray entryLine = key + '=' + value;
     QByteArray out = content;
-    const auto range = findSection(content, section.trimmed());
+    const auto range = findSection(content, bareSection);
     if (!range) {
         if (!out.isEmpty() && !out.endsWith('\n'))
             out += "\r\n";

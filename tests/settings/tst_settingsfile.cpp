@@ -236,6 +236,33 @@ private slots:
         QCOMPARE(readFile(settingsFilePath()), before);
     }
 
+    // Keys that are odd only as bytes: each reads back what was written
+    // under it, leaves the gadget's entry of a look-alike name alone, and a
+    // second write makes no second entry.
+    void oddKeysKeepToThemselves_data() {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("gadgetKey");
+        QTest::newRow("form feed ending the key") << QByteArray("Senha\f") << QByteArray("Senha");
+        QTest::newRow("vertical tab before the key") << QByteArray("\vSenha") << QByteArray("Senha");
+        QTest::newRow("bytes that are no text") << QByteArray("Senha\xff") << QByteArray("Senha\xfe");
+        QTest::newRow("cut-off character") << QByteArray("Senha\xc3") << QByteArray("Senha");
+        QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbfSenha") << QByteArray("Senha");
+    }
+    void oddKeysKeepToThemselves() {
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, gadgetKey);
+        const QByteArray before = "[Configuracoes]\r\n" + gadgetKey + "=gadget's\r\n";
+        const QByteArray after = ini::store(before, "Configuracoes", key, "ours", settingsFilePath());
+        QCOMPARE(after, before + key + "=ours\r\n");
+        QCOMPARE(ini::lookup(after, "Configuracoes", key), std::optional<QByteArray>("ours"));
+        QCOMPARE(ini::lookup(after, "Configuracoes", gadgetKey), std::optional<QByteArray>("gadget's"));
+        QCOMPARE(ini::store(after, "Configuracoes", key, "ours", settingsFilePath()), after);
+        if (QString::fromUtf8(key).toUtf8() == key) { // the same through the file, where the key is text
+            writeFile(settingsFilePath(), after);
+            QCOMPARE(IniFile(settingsFilePath()).read(SettingsSection, QString::fromUtf8(key)), QStringLiteral("ours"));
+        }
+    }
+
     void passwordWithLineBreakLeavesTheWholeFileAlone() {
         const QByteArray before = "[Configuracoes]\r\nSenha           =old\r\n" + GadgetSection;
         writeFile(settingsFilePath(), before);
