@@ -9,3 +9,7 @@
 // created readable by its owner only; an existing file keeps its mode.
 // Returns false (and leaves the target untouched) on any failure.
 bool writeFileAtomically(const QString& path, const QByteArray& content);
+
+// Reads the whole file at path into content.
+enum class FileRead { Ok, Missing, Failed };
+FileRead readWholeFile(const QString& path, QByteArray& content);

@@ -34,6 +34,44 @@ void syncFolder(const QByteArray& folder) {
 
 } // namespace
 
+// Straight system calls: the settings file is read at every start and
+// every opening of the dialog, and the stream layers cost more than the read.
+FileRead readWholeFile(const QString& path, QByteArray& content) {
+    content.clear();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Failed;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return FileRead::Failed;
+    }
+    // One byte more than the size, so a file that has not grown ends in one read.
+    qsizetype capacity = qsizetype(info.st_size) + 1;
+    QByteArray buffer(capacity, Qt::Uninitialized);
+    qsizetype total = 0;
+    for (;;) {
+        if (total == capacity) {
+            capacity *= 2;
+            buffer.resize(capacity);
+        }
+        const ssize_t n = ::read(fd, buffer.data() + total, size_t(capacity - total));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ::close(fd);
+            return FileRead::Failed;
+        }
+        if (n == 0)
+            break;
+        total += n;
+    }
+    ::close(fd);
+    buffer.truncate(total);
+    content = std::move(buffer);
+    return FileRead::Ok;
+}
+
 bool writeFileAtomically(const QString& path, const QByteArray& content) {
     // Write through a link to its target, so the link stays a link.
     QFileInfo info(path);

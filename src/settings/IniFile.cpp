@@ -104,26 +104,61 @@ struct SectionRange {
     qsizetype end = 0;          // start of the next header line, or the end of the file
 };
 
+// Where the line of the "[" at pos starts when that "[" is the line's first
+// non-blank character (a header), or -1.
+qsizetype headerLineStart(const char* data, qsizetype pos) {
+    while (pos > 0 && isBlank(data[pos - 1]))
+        --pos;
+    return pos == 0 || data[pos - 1] == '\n' ? pos : -1;
+}
+
+// Whether the header name that starts after its "[" at pos plainly differs
+// from name: both first characters ASCII and unequal ignoring case. Any
+// other case is left to the full comparison.
+bool cannotBe(const char* data, qsizetype pos, qsizetype size, const QByteArray& name) {
+    if (name.isEmpty())
+        return false;
+    while (pos < size && isBlank(data[pos]))
+        ++pos;
+    const char a = pos < size ? data[pos] : '\n';
+    const char b = name[0];
+    return !(a & 0x80) && !(b & 0x80) && asciiLower(a) != asciiLower(b);
+}
+
+// Headers are found by their "[" alone rather than line by line: a file
+// full of other programs' sections is passed at the speed of memchr.
 std::optional<SectionRange> findSection(const QByteArray& content, const QByteArray& section) {
     const char* data = content.constData();
+    const qsizetype size = content.size();
     SectionRange range;
-    for (qsizetype pos = 0; pos < content.size();) {
-        const Line line = lineAt(content, pos);
-        if (const auto name = headerName(data, line.text)) {
-            if (range.headerStart >= 0) {
-                range.end = pos;
-                return range;
-            }
-            if (sameName(data, *name, section)) {
-                range.headerStart = pos;
-                range.bodyStart = line.next;
-            }
+    for (qsizetype pos = 0; pos < size;) {
+        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
+        if (!bracket)
+            break;
+        const qsizetype at = static_cast<const char*>(bracket) - data;
+        const qsizetype start = headerLineStart(data, at);
+        if (start < 0) {
+            pos = at + 1;
+            continue;
         }
-        pos = line.next;
+        if (range.headerStart >= 0) {
+            range.end = start;
+            return range;
+        }
+        if (cannotBe(data, at + 1, size, section)) {
+            pos = at + 1;
+            continue;
+        }
+        const Line line = lineAt(content, start);
+        if (sameName(data, *headerName(data, line.text), section)) {
+            range.headerStart = start;
+            range.bodyStart = line.next;
+        }
+        pos = line.next; // no second header on one line
     }
     if (range.headerStart < 0)
         return std::nullopt;
-    range.end = content.size();
+    range.end = size;
     return range;
 }
 
@@ -132,6 +167,20 @@ struct Entry {
     Line line;
     Span value;
 };
+
+// Calls f(key, value) for every entry of the section, in file order.
+template <class F> void forEachEntry(const QByteArray& content, const SectionRange& range, F f) {
+    const char* data = content.constData();
+    for (qsizetype pos = range.bodyStart; pos < range.end;) {
+        const Line line = lineAt(content, pos);
+        const void* eq = std::memchr(data + line.text.begin, '=', size_t(line.text.end - line.text.begin));
+        if (eq) {
+            const qsizetype at = static_cast<const char*>(eq) - data;
+            f(trimmed(data, {line.text.begin, at}), trimmed(data, {at + 1, line.text.end}));
+        }
+        pos = line.next;
+    }
+}
 
 std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& range, const QByteArray& key) {
     const char* data = content.constData();
@@ -235,27 +284,48 @@ bool IniFile::load() {
     if (m_loaded)
         return m_readable;
     m_loaded = true;
-    QFile file(m_path);
-    if (!file.exists()) {
+    switch (readWholeFile(m_path, m_content)) {
+    case FileRead::Ok:
+        m_exists = m_readable = true;
+        break;
+    case FileRead::Missing:
         m_readable = true; // an absent file reads as empty and may be created
-        return m_readable;
-    }
-    if (!file.open(QIODevice::ReadOnly))
-        return m_readable = false;
-    m_content = file.readAll();
-    m_readable = file.error() == QFileDevice::NoError;
-    if (!m_readable)
+        break;
+    case FileRead::Failed:
+        m_exists = true;
+        m_readable = false;
         m_content.clear();
+        break;
+    }
     return m_readable;
+}
+
+bool IniFile::exists() {
+    load();
+    return m_exists;
 }
 
 QString IniFile::read(const QString& section, const QString& key, const QString& defaultValue) {
     if (!load())
         return defaultValue;
-    const auto value = ini::lookup(m_content, section.toLocal8Bit(), key.toLocal8Bit());
-    if (!value)
+    if (!m_section.valid || m_section.name != section) {
+        m_section.name = section;
+        m_section.valid = true;
+        m_section.entries.clear();
+        if (const auto range = findSection(m_content, bareName(section.toLocal8Bit()))) {
+            forEachEntry(m_content, *range, [&](Span k, Span v) {
+                m_section.entries.push_back({k.begin, k.end, v.begin, v.end});
+            });
+        }
+    }
+    const QByteArray bareKey = bareName(key.toLocal8Bit());
+    const char* data = m_content.constData();
+    const auto entry = std::find_if(m_section.entries.begin(), m_section.entries.end(), [&](const auto& e) {
+        return sameName(data, {e.keyBegin, e.keyEnd}, bareKey);
+    });
+    if (entry == m_section.entries.end())
         return defaultValue;
-    QString text = QString::fromLocal8Bit(*value);
+    QString text = QString::fromLocal8Bit(data + entry->valueBegin, entry->valueEnd - entry->valueBegin);
     if (text.size() > MaxValueLength) {
         text.truncate(MaxValueLength);
         if (text.back().isHighSurrogate())
@@ -268,6 +338,7 @@ void IniFile::write(const QString& section, const QString& key, const QString& v
     if (!load())
         throw SettingsError(QStringLiteral("Unable to write to %1").arg(m_path));
     m_content = ini::store(m_content, section.toLocal8Bit(), key.toLocal8Bit(), value.toLocal8Bit(), m_path);
+    m_section.valid = false;
     m_dirty = true;
 }
 

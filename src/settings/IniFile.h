@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 // The settings file's INI layer. It reads and writes exactly as the gadgets
 // expect: keys and sections are found without regard to letter case or the
@@ -23,6 +24,9 @@ public:
 
     const QString& path() const { return m_path; }
 
+    // Whether the file was there when first read (readable or not).
+    bool exists();
+
     // The value of section/key, or defaultValue when the file, section or
     // key is missing or the file cannot be read. Cut to MaxValueLength.
     QString read(const QString& section, const QString& key, const QString& defaultValue = {});
@@ -41,8 +45,21 @@ private:
 
     QString m_path;
     QByteArray m_content;
+    // The section the last read found (or did not), so that reading a
+    // section's keys one after the other passes the file once.
+    struct SectionCache {
+        QString name; // as the caller gave it
+        bool valid = false;
+        // Its entries in file order (none when the section is missing):
+        // where key and value, both trimmed, begin and end in the content.
+        struct Entry {
+            qsizetype keyBegin, keyEnd, valueBegin, valueEnd;
+        };
+        std::vector<Entry> entries;
+    } m_section;
     bool m_loaded = false;
     bool m_readable = false;
+    bool m_exists = false;
     bool m_dirty = false;
 };
 

@@ -13,10 +13,9 @@ QString settingsFolder() { return QDir::homePath() + QStringLiteral("/TempVUX");
 QString settingsFilePath() { return settingsFolder() + QStringLiteral("/ConfigGadGet.Ini"); }
 
 void CarregaConfig() {
-    const QString path = settingsFilePath();
-    if (!QFileInfo::exists(path))
+    IniFile ini(settingsFilePath());
+    if (!ini.exists())
         return;
-    IniFile ini(path);
     const QString& s = SettingsSection;
     LocRem = ini.read(s, QStringLiteral("LocRem"));
     Servidor = ini.read(s, QStringLiteral("Servidor"));
