@@ -1,5 +1,7 @@
 #include "Startup.h"
 
+#include "BusyWait.h"
+#include "Database.h"
 #include "ErrorReport.h"
 #include "Geometry.h"
 #include "Platform.h"
@@ -31,6 +33,8 @@ int runOrvanto(QApplication& app) {
         return 1;
     }
     FrmOrvanto = panel.get();
+    // The windows keep painting while the database client waits.
+    setBlockingCallRunner(runWhilePainting);
     const QSize screen = platform().screenSize();
     panel->move(roundHalfEven((screen.width() - panel->width()) / 2.0),
                 roundHalfEven((screen.height() - panel->height()) / 2.0));
@@ -45,5 +49,6 @@ int runOrvanto(QApplication& app) {
     prints.reset();
     FrmOrvanto = nullptr;
     panel.reset();
+    setBlockingCallRunner({});
     return status;
 }

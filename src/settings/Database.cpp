@@ -114,6 +114,10 @@ void TDatabase::Open() {
     const QByteArray name = DatabaseName.toLocal8Bit();
     if (name.size() > std::numeric_limits<short>::max())
         throw SettingsError(QStringLiteral("Database name is too long"));
+    runBlockingCall([&] { attach(name, block); });
+}
+
+void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
     const fb::Api& api = fb::load();
 
     ISC_STATUS_ARRAY status{};
@@ -173,6 +177,22 @@ void TDatabase::Close() {
 
 bool TDatabase::Connected() const {
     return d->handle != 0;
+}
+
+namespace {
+BlockingCallRunner& blockingCallRunner() {
+    static BlockingCallRunner runner;
+    return runner;
+}
+} // namespace
+
+void setBlockingCallRunner(BlockingCallRunner runner) { blockingCallRunner() = std::move(runner); }
+
+void runBlockingCall(const std::function<void()>& work) {
+    if (blockingCallRunner())
+        blockingCallRunner()(work);
+    else
+        work();
 }
 
 // ------------------------------------------------------------- TTransaction
@@ -402,6 +422,10 @@ TQuery::TQuery(TDatabase* database) : Database(database) {}
 TQuery::~TQuery() = default;
 
 void TQuery::Open() {
+    runBlockingCall([this] { openNow(); });
+}
+
+void TQuery::openNow() {
     Close();
     if (!Database || !liveDatabases().contains(Database))
         throw SettingsError(QStringLiteral("Database not assigned"));

@@ -10,10 +10,20 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 class TTransaction;
+
+// How a client call that may wait on the network (attach, running a query)
+// is run. Inline by default; the program installs a runner that keeps its
+// windows painting meanwhile. The runner must run the work exactly once and
+// return when it has finished.
+using BlockingCallRunner = std::function<void(const std::function<void()>& work)>;
+void setBlockingCallRunner(BlockingCallRunner runner);
+// Runs work through the installed runner, passing its exception on.
+void runBlockingCall(const std::function<void()>& work);
 
 // A connection. Owns its attachment; closes (committing an active
 // transaction) when destroyed. Never throws from its destructor.
@@ -42,6 +52,8 @@ public:
     Impl& impl() { return *d; }
 
 private:
+    void attach(const QByteArray& name, const QByteArray& block);
+
     std::unique_ptr<Impl> d;
 };
 
@@ -92,6 +104,7 @@ public:
     bool Locate(const QString& column, const QString& value);
 
 private:
+    void openNow();
     int columnIndex(const QString& column) const; // throws for an unknown column
 
     QString cellText(int row, int column) const;
