@@ -53,8 +53,8 @@ void ConectaBancoDados(bool IniciandoPC) {
         }
     } else {
         for (int attempt = 1; !BancoGadgets->Connected() && attempt <= ConnectMaxAttempts; ++attempt) {
-            if (attempt > 1)
-                std::this_thread::sleep_for(ConnectRetryPause);
+            if (attempt > 1) // the pause, like the attempts, lets the windows paint
+                runBlockingCall([] { std::this_thread::sleep_for(ConnectRetryPause); });
             try {
                 BancoGadgets->Open();
             } catch (const std::exception&) {
