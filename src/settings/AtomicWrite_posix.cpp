@@ -4,7 +4,9 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +32,55 @@ void syncFolder(const QByteArray& folder) {
         ::fsync(fd);
         ::close(fd);
     }
+}
+
+// The temporary file of a save is locked for as long as its writer works on
+// it. One that nobody holds was left by a save that was killed before its
+// rename; the next save removes it, as it may hold the password. The
+// ".saving" ending keeps other programs' temporary files out of the sweep.
+constexpr char TempEnding[] = ".saving";
+constexpr int TempEndingLength = sizeof TempEnding - 1;
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+
+int createLockedTemp(const QByteArray& pattern, QByteArray& tempName) {
+    // A sweep may take the new file for a leftover in the moment between its
+    // creation and its lock; it is gone then, and another name is tried.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        tempName = pattern;
+        const int fd = ::mkostemps(tempName.data(), TempEndingLength, O_CLOEXEC); // created 0600
+        if (fd < 0)
+            return -1;
+        if (::flock(fd, LOCK_EX) != 0)
+            return fd; // no locks on this file system: no sweep can take it either
+        struct stat byName {}, byHandle {};
+        if (::stat(tempName.constData(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 && sameFile(byName, byHandle))
+            return fd;
+        ::close(fd);
+    }
+    return -1;
+}
+
+void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir);
+    const qsizetype nameLength = prefix.size() + 6 + TempEndingLength;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() != nameLength || !name.startsWith(prefix) || !name.endsWith(TempEnding))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat byHandle {}, byName {};
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &byHandle) == 0 && S_ISREG(byHandle.st_mode) &&
+            ::fstatat(dirFd, entry->d_name, &byName, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(byName, byHandle))
+            ::unlinkat(dirFd, entry->d_name, 0);
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 } // namespace
@@ -84,8 +135,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
     if (existed && !S_ISREG(old.st_mode))
         return false;
 
-    QByteArray tempName = folder + "/." + QFile::encodeName(QFileInfo(target).fileName()) + ".XXXXXX";
-    const int fd = ::mkostemp(tempName.data(), O_CLOEXEC); // created 0600
+    const QByteArray prefix = "." + QFile::encodeName(QFileInfo(target).fileName()) + ".";
+    QByteArray tempName;
+    const int fd = createLockedTemp(folder + "/" + prefix + "XXXXXX" + TempEnding, tempName);
     if (fd < 0)
         return false;
     bool ok = writeAll(fd, content.constData(), content.size());
@@ -95,12 +147,14 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
             (void)!::fchown(fd, old.st_uid, old.st_gid); // best effort: only root can give a file away
     }
     ok = ok && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
+    // Renamed while still locked, so no sweep takes it for a leftover.
     ok = ok && ::rename(tempName.constData(), targetName.constData()) == 0;
-    if (!ok) {
+    if (!ok)
         ::unlink(tempName.constData());
+    ::close(fd);
+    if (!ok)
         return false;
-    }
     syncFolder(folder);
+    removeLeftovers(folder, prefix);
     return true;
 }
