@@ -97,6 +97,14 @@ inline bool sameName(std::string_view a, std::string_view b) {
         if (equal)
             return true;
     }
+    const auto ascii = [](std::string_view s) {
+        for (const char c : s)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        return true;
+    };
+    if (ascii(a) && ascii(b))
+        return false;
     const auto da = decodeUtf8(a);
     const auto db = decodeUtf8(b);
     if (!da || !db || da->size() != db->size())

@@ -8,7 +8,6 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <algorithm>
 #include <string>
 
 namespace {
@@ -75,9 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (pattern.empty())
             pattern = "x";
         const size_t length = 1900 + size_t(mode >> 2) * 110; // 1900 to 8830 bytes
-        std::string value(length, '\0');
-        for (size_t at = 0; at < length; at += pattern.size())
-            value.replace(at, std::min(pattern.size(), length - at), pattern, 0, std::min(pattern.size(), length - at));
+        std::string value = pattern;
+        while (value.size() < length)
+            value += value;
+        value.resize(length);
         const bool plainNames = !ref::storable(section, key, "");
         const QString s = plainNames ? QStringLiteral("Configuracoes") : qSection;
         const QString k = plainNames ? QStringLiteral("CaminhoBanco    ") : qKey;
