@@ -8,6 +8,7 @@
 #include "ErrorReport.h"
 #include "Fonts.h"
 #include "IniFile.h"
+#include "Look.h"
 #include "MessageBoxes.h"
 #include "Platform.h"
 #include "Settings.h"
@@ -118,6 +119,7 @@ bool isEnter(QChar KeyChar) { return KeyChar == u'\r'; }
 TfrmConfig::TfrmConfig(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmConfig>()) {
     ui->setupUi(this);
+    applyDialogLook(this);
     ensureTahoma();
     applyFonts();
     setStyleSheet(LayoutSheet + dialogStyleBook());

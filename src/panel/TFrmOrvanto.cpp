@@ -6,6 +6,7 @@
 #include "GadgetCatalogue.h"
 #include "Geometry.h"
 #include "Launcher.h"
+#include "Look.h"
 #include "Platform.h"
 #include "Settings.h"
 #include "TfrmConfig.h"
@@ -32,6 +33,7 @@ TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(641, 584);
     setStyleSheet(panelStyleBook());
+    applyPanelLook(this);
 
     // A press on the list or the divider is no drag, though neither takes it.
     ui->scbChecks->setAttribute(Qt::WA_NoMousePropagation);

@@ -1,0 +1,155 @@
+// The panel's shape on a real X server (a private Xvfb, which runs no
+// compositor): the mask from the artwork lets the desktop show through the
+// rounded corners; once a compositor owns its selection, no mask is set.
+
+#include "ImageBox.h"
+#include "Look.h"
+#include "RecordingPlatform.h"
+#include "TFrmOrvanto.h"
+#include "TestSupport.h"
+
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QtGui/qguiapplication_platform.h>
+
+#include <xcb/xcb.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// A private X server with a white root window, for the life of the test.
+class Xvfb {
+public:
+    Xvfb() {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x700x24", "-nolisten", "tcp",
+                   "-wr", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd wait{fds[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&wait, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty())
+            m_display = ":" + number;
+    }
+    ~Xvfb() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    const std::string& display() const { return m_display; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_display;
+};
+
+xcb_connection_t* connection() {
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+// Stands in for a compositor: owns _NET_WM_CM_S0 through a window of its own.
+void claimCompositorSelection() {
+    xcb_connection_t* c = connection();
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t owner = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    const char name[] = "_NET_WM_CM_S0";
+    xcb_intern_atom_reply_t* atom =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+    QVERIFY(atom);
+    xcb_set_selection_owner(c, owner, atom->atom, XCB_CURRENT_TIME);
+    std::free(atom);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the claim has landed
+}
+
+} // namespace
+
+class WindowShapeTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() {
+        if (QGuiApplication::platformName() != u"xcb")
+            QSKIP("no private X server could be started");
+        home = std::make_unique<ScratchHome>();
+        fake = std::make_unique<RecordingPlatform>();
+    }
+    void cleanup() {
+        fake.reset();
+        home.reset();
+    }
+
+    void withoutCompositorTheDesktopShowsThroughTheCorners();
+    void withCompositorTheWindowKeepsItsAlpha();
+
+private:
+    std::unique_ptr<ScratchHome> home;
+    std::unique_ptr<RecordingPlatform> fake;
+};
+
+void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
+    QVERIFY(!windowSystemBlendsAlpha());
+    TFrmOrvanto panel;
+    const QImage artwork = child<ImageBox>(&panel, "imgPainel")->picture().toImage();
+    QCOMPARE(panel.mask(), opaqueRegion(artwork));
+    panel.move(60, 50);
+    panel.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&panel));
+    QTest::qWait(200); // let the server draw
+
+    const QPoint at = panel.geometry().topLeft();
+    const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 641, 584).toImage();
+    // The white root window shows where the card is transparent...
+    for (const QPoint corner : {QPoint(1, 1), QPoint(4, 4), QPoint(636, 579), QPoint(640, 300)})
+        QCOMPARE(QColor(screen.pixel(corner)), QColor(Qt::white));
+    // ... and the card itself where it is opaque.
+    for (const QPoint card : {QPoint(320, 100), QPoint(20, 300), QPoint(100, 90)}) {
+        QCOMPARE(qAlpha(artwork.pixel(card)), 255);
+        QCOMPARE(QColor(screen.pixel(card)), QColor(artwork.pixel(card)));
+    }
+}
+
+void WindowShapeTest::withCompositorTheWindowKeepsItsAlpha() {
+    claimCompositorSelection();
+    QVERIFY(windowSystemBlendsAlpha());
+    TFrmOrvanto panel;
+    QVERIFY(panel.mask().isEmpty());
+}
+
+int main(int argc, char** argv) {
+    // The X server comes first: the application connects to it at once.
+    Xvfb xvfb;
+    if (!xvfb.display().empty()) {
+        qputenv("DISPLAY", QByteArray::fromStdString(xvfb.display()));
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    OrvantoApplication app(argc, argv);
+    initOrvantoResources();
+    WindowShapeTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_windowshape.moc"
