@@ -4,6 +4,7 @@
 #include "Database.h"
 #include "ErrorReport.h"
 #include "Geometry.h"
+#include "ImageBox.h"
 #include "Platform.h"
 #include "SettingsError.h"
 #include "TFrmOrvanto.h"
@@ -13,20 +14,59 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QTimer>
 
+#include <functional>
 #include <memory>
 
-int runOrvanto(QApplication& app) {
-    ensureTahoma();
+namespace {
+void setProgramIcon(QApplication& app) {
     QIcon icon;
     for (int size : {16, 32, 48, 256})
         icon.addFile(QStringLiteral(":/images/icon/orvanto-%1.png").arg(size), QSize(size, size));
     app.setWindowIcon(icon);
+}
+
+// Runs a step once a window has drawn its first frame: what that frame
+// does not show waits for it.
+class AfterFirstFrame : public QObject {
+public:
+    AfterFirstFrame(QWidget* window, std::function<void()> step)
+        : QObject(window), m_window(window), m_step(std::move(step)) {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == m_window) {
+            qApp->removeEventFilter(this);
+            // Queued: the frame is flushed to the screen when this paint's pass ends.
+            QTimer::singleShot(0, this, [this] {
+                m_step();
+                deleteLater();
+            });
+        }
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+    std::function<void()> m_step;
+};
+} // namespace
+
+int runOrvanto(QApplication& app) {
+    // The panel's artwork decodes on a worker while fonts and widgets are set up.
+    ImageBox::decodeAhead(QStringLiteral(":/images/fundo.png"));
+    ImageBox::decodeAhead(QStringLiteral(":/images/gear.png"));
+    ensureTahoma();
 
     std::unique_ptr<TFrmOrvanto> panel;
     try {
         panel = std::make_unique<TFrmOrvanto>();
     } catch (const std::exception& error) {
+        setProgramIcon(app);
         const auto* known = dynamic_cast<const SettingsError*>(&error);
         platform().messageBox(MessageKind::Error, QCoreApplication::applicationName(),
                               known ? known->text() : QString::fromUtf8(error.what()));
@@ -38,6 +78,8 @@ int runOrvanto(QApplication& app) {
     const QSize screen = platform().screenSize();
     panel->move(roundHalfEven((screen.width() - panel->width()) / 2.0),
                 roundHalfEven((screen.height() - panel->height()) / 2.0));
+    // The icon shows in task bars only; its files are read after the first frame.
+    new AfterFirstFrame(panel.get(), [&app] { setProgramIcon(app); });
     panel->show();
 
     auto prints = std::make_unique<TfrmPrints>();

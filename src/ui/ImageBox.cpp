@@ -2,9 +2,71 @@
 
 #include "Geometry.h"
 
+#include <QCoreApplication>
+#include <QHash>
+#include <QImage>
 #include <QPainter>
 
+#include <future>
+
+namespace {
+
+// The format the raster backing store draws from without converting.
+QImage decode(const QString& source) {
+    QImage image(source);
+    if (!image.isNull())
+        image = std::move(image).convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                         : QImage::Format_RGB32);
+    return image;
+}
+
+// The compiled-in pictures decoded so far (they never change; files on disk
+// may), and those a worker is decoding: the windows are built anew at every
+// opening, their artwork is not.
+QHash<QString, QPixmap>& decoded() {
+    static QHash<QString, QPixmap> pictures;
+    static const bool emptiedAtExit = [] {
+        // Pixmaps must not outlive the application object.
+        qAddPostRoutine([] { decoded().clear(); });
+        return true;
+    }();
+    Q_UNUSED(emptiedAtExit);
+    return pictures;
+}
+
+bool compiledIn(const QString& source) { return source.startsWith(u':') || source.startsWith(u"qrc:"); }
+
+QHash<QString, std::shared_future<QImage>>& decoding() {
+    static QHash<QString, std::shared_future<QImage>> pending;
+    return pending;
+}
+
+QPixmap pictureOf(const QString& source) {
+    auto& pictures = decoded();
+    if (const auto found = pictures.constFind(source); found != pictures.constEnd())
+        return *found;
+    QImage image;
+    if (const auto pending = decoding().constFind(source); pending != decoding().constEnd()) {
+        image = pending->get();
+        decoding().erase(pending);
+    } else {
+        image = decode(source);
+    }
+    const QPixmap picture = QPixmap::fromImage(std::move(image));
+    if (compiledIn(source))
+        pictures.insert(source, picture);
+    return picture;
+}
+
+} // namespace
+
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
+
+void ImageBox::decodeAhead(const QString& source) {
+    if (source.isEmpty() || decoded().contains(source) || decoding().contains(source))
+        return;
+    decoding().insert(source, std::async(std::launch::async, decode, source).share());
+}
 
 void ImageBox::setFit(bool fit) {
     m_fit = fit;
@@ -21,7 +83,7 @@ void ImageBox::setSource(const QString& source) {
 const QPixmap& ImageBox::picture() const {
     if (!m_decoded) {
         m_decoded = true;
-        m_picture.load(m_source);
+        m_picture = pictureOf(m_source);
     }
     return m_picture;
 }

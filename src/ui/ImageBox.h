@@ -4,7 +4,8 @@
 #include <QWidget>
 
 // An image control: draws its picture at its own size from the top-left
-// corner, or "fit" (reduced to the box, never enlarged, centred).
+// corner, or "fit" (reduced to the box, never enlarged, centred). A source
+// is decoded once for the process; every box showing it shares the result.
 class ImageBox : public QWidget {
     Q_OBJECT
     Q_PROPERTY(bool fit READ fit WRITE setFit)
@@ -20,6 +21,9 @@ public:
     void setSource(const QString& source);
 
     const QPixmap& picture() const;
+    // Starts decoding the picture of source on a worker thread, so that the
+    // first box to need it finds it ready or waits only for the rest.
+    static void decodeAhead(const QString& source);
     void setPicture(const QPixmap& picture);
     // Where the picture is drawn inside the box.
     QRect pictureRect() const;
