@@ -1,0 +1,24 @@
+#include "GadgetWindow.h"
+#include "Resources.h"
+#include "Settings.h"
+
+#include <QApplication>
+#include <QFileInfo>
+
+#include <cstdlib>
+
+// A stand-in for the gadget programs: started under a gadget's file name,
+// it plays that gadget.
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    initOrvantoResources();
+    // The name it was started under, not the file a link points to.
+    const QString program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName();
+    app.setApplicationName(program);
+    GadgetWindow window(gadgetForProgram(program), program, settingsFilePath());
+    window.show();
+    const int status = app.exec();
+    if (window.lookupRunning())
+        std::_Exit(status); // do not wait out a server's time-out once the window is closed
+    return status;
+}
