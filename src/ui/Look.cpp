@@ -8,7 +8,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QFontDatabase>
-#include <QGraphicsDropShadowEffect>
+#include <QGraphicsEffect>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImage>
@@ -23,6 +23,7 @@
 #include <QToolButton>
 #include <QVariantAnimation>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -108,15 +109,85 @@ private:
     QVariantAnimation m_animation;
 };
 
-// A soft halo around a control while it has the focus.
+// A soft halo in one colour around what a control draws, strongest at its
+// edge and gone a few pixels out.
+class GlowEffect : public QGraphicsEffect {
+public:
+    GlowEffect(const QColor& colour, QObject* parent) : QGraphicsEffect(parent), m_colour(colour) {}
+
+    QRectF boundingRectFor(const QRectF& rect) const override {
+        return rect.adjusted(-Spread, -Spread, Spread, Spread);
+    }
+
+protected:
+    void draw(QPainter* painter) override {
+        QPoint offset;
+        const QPixmap source = sourcePixmap(Qt::DeviceCoordinates, &offset, PadToEffectiveBoundingRect);
+        if (source.isNull())
+            return;
+        QImage halo = haloOf(source.toImage());
+        halo.setDevicePixelRatio(source.devicePixelRatio());
+        const QTransform transform = painter->worldTransform();
+        painter->setWorldTransform(QTransform());
+        painter->drawImage(offset, halo);
+        painter->drawPixmap(offset, source);
+        painter->setWorldTransform(transform);
+    }
+
+private:
+    static constexpr int Spread = 5;
+    static constexpr int Radius = 2; // of each of two box blurs
+
+    // The source's alpha, blurred, then strengthened so that the halo is
+    // the full colour where the control's edge is.
+    QImage haloOf(const QImage& source) const {
+        const int w = source.width(), h = source.height();
+        const QImage argb = source.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        std::vector<float> alpha(std::size_t(w) * h), scratch(alpha.size());
+        for (int y = 0; y < h; ++y) {
+            const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+            for (int x = 0; x < w; ++x)
+                alpha[std::size_t(y) * w + x] = qAlpha(line[x]) / 255.0f;
+        }
+        const auto blur = [&](int length, int count, int step, int stride) {
+            for (int line = 0; line < count; ++line) {
+                float* in = alpha.data() + std::size_t(line) * stride;
+                float* out = scratch.data() + std::size_t(line) * stride;
+                for (int i = 0; i < length; ++i) {
+                    float sum = 0;
+                    for (int k = -Radius; k <= Radius; ++k)
+                        if (i + k >= 0 && i + k < length)
+                            sum += in[(i + k) * step];
+                    out[i * step] = sum / (2 * Radius + 1);
+                }
+            }
+            alpha.swap(scratch);
+        };
+        for (int pass = 0; pass < 2; ++pass) {
+            blur(w, h, 1, w); // along each row
+            blur(h, w, w, 1); // along each column
+        }
+        QImage halo(w, h, QImage::Format_ARGB32_Premultiplied);
+        for (int y = 0; y < h; ++y) {
+            auto* line = reinterpret_cast<QRgb*>(halo.scanLine(y));
+            for (int x = 0; x < w; ++x) {
+                const float a = std::min(1.0f, alpha[std::size_t(y) * w + x] * 2.0f) * float(m_colour.alphaF());
+                line[x] = qRgba(qRound(m_colour.red() * a), qRound(m_colour.green() * a), qRound(m_colour.blue() * a),
+                                qRound(255 * a));
+            }
+        }
+        return halo;
+    }
+
+    QColor m_colour;
+};
+
+// The halo around a control while it has the focus.
 class FocusGlow : public QObject {
 public:
     FocusGlow(QWidget* control, QColor colour, qreal opacity) : QObject(control) {
         colour.setAlphaF(colour.alphaF() * opacity);
-        m_effect = new QGraphicsDropShadowEffect(control);
-        m_effect->setOffset(0, 0);
-        m_effect->setBlurRadius(7);
-        m_effect->setColor(colour);
+        m_effect = new GlowEffect(colour, control);
         m_effect->setEnabled(control->hasFocus());
         control->setGraphicsEffect(m_effect);
         control->installEventFilter(this);
@@ -132,7 +203,7 @@ protected:
     }
 
 private:
-    QGraphicsDropShadowEffect* m_effect;
+    GlowEffect* m_effect;
 };
 
 // A control drawn by the look code: it paints the control in place of the
@@ -409,9 +480,10 @@ protected:
     void paint(QPainter& painter) override {
         fadeWhenDisabled(painter);
         const qreal base = painter.opacity();
-        if (m_plate.value() > 0) {
+        const qreal plate = m_button->isEnabled() ? m_plate.value() : 0;
+        if (plate > 0) {
             const QRectF rect = m_button->rect();
-            painter.setOpacity(base * m_plate.value());
+            painter.setOpacity(base * plate);
             painter.setPen(Qt::NoPen);
             painter.setBrush(DimGrey);
             painter.drawRoundedRect(rect, 2, 2);

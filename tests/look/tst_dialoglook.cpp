@@ -3,6 +3,7 @@
 // radio buttons with their hover, press and focus looks.
 
 #include "Alias.h"
+#include "ImageBox.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
@@ -85,6 +86,7 @@ private slots:
     void buttonsHoverPressAndFocus();
     void pickerPlateFadesInUnderThePointer();
     void radioButtonsDotHoverAndFocus();
+    void logoIsFittedAndCentred();
 
 private:
     template <class T> T* control(const char* name) { return child<T>(dialog.get(), name); }
@@ -310,6 +312,13 @@ void DialogLookTest::radioButtonsDotHoverAndFocus() {
     QTRY_VERIFY(local->hasFocus());
     const int haloed = pixel(local, {2, 9}).lightness();
     QVERIFY2(haloed < calm - 25, qPrintable(QStringLiteral("%1 %2").arg(calm).arg(haloed)));
+}
+
+void DialogLookTest::logoIsFittedAndCentred() {
+    auto* logo = control<ImageBox>("imgLogo");
+    QCOMPARE(logo->size(), QSize(50, 17));
+    QCOMPARE(logo->picture().size(), QSize(763, 209));
+    QCOMPARE(logo->pictureRect(), QRect(0, 1, 50, 14));
 }
 
 ORVANTO_TEST_MAIN(DialogLookTest)
