@@ -24,12 +24,14 @@ bool x11CompositorRunning() {
         const QByteArray name = "_NET_WM_CM_S" + QByteArray::number(screen);
         // Only if the atom exists: a display that never had a compositor has none.
         ReplyPtr<xcb_intern_atom_reply_t> atom(
-            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, name.size(), name.constData()), nullptr),
+            xcb_intern_atom_reply(connection, xcb_intern_atom(connection, 1, name.size(), name.constData()),
+                                  nullptr),
             &std::free);
         if (!atom || atom->atom == XCB_ATOM_NONE)
             continue;
         ReplyPtr<xcb_get_selection_owner_reply_t> owner(
-            xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr),
+            xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom),
+                                          nullptr),
             &std::free);
         if (owner && owner->owner != XCB_WINDOW_NONE)
             return true;

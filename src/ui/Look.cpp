@@ -83,7 +83,8 @@ private:
 // A colour that is set at once or runs from one colour to another.
 class ColourFade : public QObject {
 public:
-    ColourFade(QWidget* control, const QColor& initial) : QObject(control), m_control(control), m_colour(initial) {
+    ColourFade(QWidget* control, const QColor& initial)
+        : QObject(control), m_control(control), m_colour(initial) {
         connect(&m_animation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
             m_colour = value.value<QColor>();
             m_control->update();
@@ -171,9 +172,10 @@ private:
         for (int y = 0; y < h; ++y) {
             auto* line = reinterpret_cast<QRgb*>(halo.scanLine(y));
             for (int x = 0; x < w; ++x) {
-                const float a = std::min(1.0f, alpha[std::size_t(y) * w + x] * 2.0f) * float(m_colour.alphaF());
-                line[x] = qRgba(qRound(m_colour.red() * a), qRound(m_colour.green() * a), qRound(m_colour.blue() * a),
-                                qRound(255 * a));
+                const float a =
+                    std::min(1.0f, alpha[std::size_t(y) * w + x] * 2.0f) * float(m_colour.alphaF());
+                line[x] = qRgba(qRound(m_colour.red() * a), qRound(m_colour.green() * a),
+                                qRound(m_colour.blue() * a), qRound(255 * a));
             }
         }
         return halo;
@@ -335,7 +337,9 @@ public:
     }
 
 protected:
-    void pointerOver(bool over) override { m_top.set(over ? LookColour::StartTopHover : LookColour::StartTop); }
+    void pointerOver(bool over) override {
+        m_top.set(over ? LookColour::StartTopHover : LookColour::StartTop);
+    }
 
     void paint(QPainter& painter) override {
         const QRectF rect = m_button->rect();
@@ -368,7 +372,8 @@ protected:
         QStyleOptionToolButton option;
         option.initFrom(m_button);
         option.features = QStyleOptionToolButton::None;
-        option.state |= QStyle::State_AutoRaise | (m_button->isDown() ? QStyle::State_Sunken : QStyle::State_Raised);
+        option.state |=
+            QStyle::State_AutoRaise | (m_button->isDown() ? QStyle::State_Sunken : QStyle::State_Raised);
         // The style book's background for the state, hover included.
         m_button->style()->drawPrimitive(QStyle::PE_PanelButtonTool, &option, &painter, m_button);
         painter.setPen(m_button->palette().color(QPalette::ButtonText));
@@ -429,7 +434,8 @@ private:
 // dark grey over 0.2 s under the pointer, glowing inwards while pressed.
 class DialogButton : public PaintedControl {
 public:
-    explicit DialogButton(QPushButton* button) : PaintedControl(button), m_button(button), m_hover(button, 0) {
+    explicit DialogButton(QPushButton* button)
+        : PaintedControl(button), m_button(button), m_hover(button, 0) {
         connect(button, &QPushButton::pressed, button, qOverload<>(&QWidget::update));
         connect(button, &QPushButton::released, button, qOverload<>(&QWidget::update));
         new FocusGlow(button, DimGrey, 0.9);
@@ -472,7 +478,8 @@ private:
 // plate fades in over 0.2 s, and out again when the pointer leaves.
 class PickerButton : public PaintedControl {
 public:
-    explicit PickerButton(QToolButton* button) : PaintedControl(button), m_button(button), m_plate(button, 0) {}
+    explicit PickerButton(QToolButton* button)
+        : PaintedControl(button), m_button(button), m_plate(button, 0) {}
 
 protected:
     void pointerOver(bool over) override { m_plate.to(over && m_button->isEnabled() ? 1 : 0, HoverFade); }
@@ -506,7 +513,8 @@ private:
 // halo when focused, the caption beside it.
 class RadioButton : public PaintedControl {
 public:
-    explicit RadioButton(QRadioButton* button) : PaintedControl(button), m_button(button), m_hover(button, 0) {
+    explicit RadioButton(QRadioButton* button)
+        : PaintedControl(button), m_button(button), m_hover(button, 0) {
         connect(button, &QRadioButton::toggled, button, qOverload<>(&QWidget::update));
     }
 
@@ -593,8 +601,8 @@ void ensureInterfaceFont() {
     const QString family = QStringLiteral("Segoe UI");
     if (QFontDatabase::families().contains(family))
         return;
-    QFont::insertSubstitutions(family, {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                        QStringLiteral("DejaVu Sans")});
+    QFont::insertSubstitutions(
+        family, {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
 }
 
 // The panel's outline from its background artwork, where the window system
@@ -605,7 +613,8 @@ void shapePanel(QWidget* panel) {
         panel->clearMask();
         return;
     }
-    panel->setMask(opaqueRegion(artwork->picture().toImage()).translated(artwork->mapTo(panel, QPoint(0, 0))));
+    panel->setMask(
+        opaqueRegion(artwork->picture().toImage()).translated(artwork->mapTo(panel, QPoint(0, 0))));
 }
 
 } // namespace
@@ -616,8 +625,9 @@ bool windowSystemBlendsAlpha() {
         return x11CompositorRunning();
     // Framebuffer and remote-screen platforms show no alpha; Wayland, Windows
     // and macOS always composite, and offscreen keeps the alpha in memory.
-    static const QStringList plain = {QStringLiteral("minimal"), QStringLiteral("linuxfb"), QStringLiteral("vnc"),
-                                      QStringLiteral("eglfs"), QStringLiteral("vkkhrdisplay")};
+    static const QStringList plain = {QStringLiteral("minimal"), QStringLiteral("linuxfb"),
+                                      QStringLiteral("vnc"), QStringLiteral("eglfs"),
+                                      QStringLiteral("vkkhrdisplay")};
     return !plain.contains(platform);
 }
 

@@ -38,7 +38,7 @@ inline const QColor StartTop{0x69, 0x69, 0x69};      // start button, top stop a
 inline const QColor StartTopHover{0x80, 0x80, 0x80}; // pointer over it
 inline const QColor StartPressFrom{0x70, 0x70, 0x70};
 inline const QColor StartPressTo{0xA9, 0xA9, 0xA9};
-inline const QColor ListBase{0xEF, 0xEF, 0xEF};      // drop-down lists and buttons at rest
-inline const QColor ListHover{0xA5, 0xD9, 0xFF};     // drop-down lists and radio circles, pointer over
-inline const QColor ButtonHover{0xA9, 0xA9, 0xA9};   // dialog buttons, pointer over
+inline const QColor ListBase{0xEF, 0xEF, 0xEF};    // drop-down lists and buttons at rest
+inline const QColor ListHover{0xA5, 0xD9, 0xFF};   // drop-down lists and radio circles, pointer over
+inline const QColor ButtonHover{0xA9, 0xA9, 0xA9}; // dialog buttons, pointer over
 } // namespace LookColour

@@ -23,17 +23,19 @@ inline QColor pixelOf(const QImage& windowShot, QWidget* window, QWidget* contro
 
 // The largest difference in any channel, alpha included.
 inline int distance(const QColor& a, const QColor& b) {
-    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()), std::abs(a.blue() - b.blue()),
-                     std::abs(a.alpha() - b.alpha())});
+    return std::max({std::abs(a.red() - b.red()), std::abs(a.green() - b.green()),
+                     std::abs(a.blue() - b.blue()), std::abs(a.alpha() - b.alpha())});
 }
 
-inline QString describe(const QColor& c) { return c.name(QColor::HexArgb); }
+inline QString describe(const QColor& c) {
+    return c.name(QColor::HexArgb);
+}
 
 // Passes when the colour is within tolerance of the one expected, telling both when not.
-#define COMPARE_COLOUR(actual, expected, tolerance)                                                           \
-    do {                                                                                                      \
-        const QColor a_ = (actual), e_ = (expected);                                                          \
-        QVERIFY2(distance(a_, e_) <= (tolerance),                                                             \
-                 qPrintable(QStringLiteral("%1 is %2, expected %3").arg(QStringLiteral(#actual), describe(a_),  \
-                                                                        describe(e_))));                      \
+#define COMPARE_COLOUR(actual, expected, tolerance)                                                          \
+    do {                                                                                                     \
+        const QColor a_ = (actual), e_ = (expected);                                                         \
+        QVERIFY2(distance(a_, e_) <= (tolerance),                                                            \
+                 qPrintable(QStringLiteral("%1 is %2, expected %3")                                          \
+                                .arg(QStringLiteral(#actual), describe(a_), describe(e_))));                 \
     } while (false)

@@ -29,7 +29,9 @@ namespace {
 
 // A plate of the given base colour under the gloss's light upper half.
 QColor glossedUpperHalf(const QColor& base) {
-    const auto over = [](int base, int gloss) { return qRound(gloss * 36 / 255.0 + base * (1 - 36 / 255.0)); };
+    const auto over = [](int base, int gloss) {
+        return qRound(gloss * 36 / 255.0 + base * (1 - 36 / 255.0));
+    };
     return QColor(over(base.red(), 0xF4), over(base.green(), 0xF4), over(base.blue(), 0xF4));
 }
 
@@ -127,12 +129,13 @@ void DialogLookTest::captionsUseTheInterfaceFont() {
     const QString family = QFontInfo(control<QLabel>("lblCaminhoBanco")->font()).family();
     const QStringList accepted = {"Segoe UI", "Liberation Sans", "Arimo", "DejaVu Sans"};
     QVERIFY2(accepted.contains(family), qPrintable(family));
-    for (const char* name : {"lblTitulo", "lblTitulo2", "lblServidor", "edtUsuario", "ppbFiliais", "btnSalvar",
-                             "rdbLocal", "grbConexao", "spbPastaGadgets"})
+    for (const char* name : {"lblTitulo", "lblTitulo2", "lblServidor", "edtUsuario", "ppbFiliais",
+                             "btnSalvar", "rdbLocal", "grbConexao", "spbPastaGadgets"})
         QCOMPARE(QFontInfo(control<QWidget>(name)->font()).family(), family);
     QCOMPARE(QFontInfo(control<QTabWidget>("tbcConfig")->tabBar()->font()).family(), family);
     QCOMPARE(control<QLabel>("lblUsuario")->palette().color(QPalette::WindowText), QColor(0x69, 0x69, 0x69));
-    QCOMPARE(control<QPushButton>("btnSalvar")->palette().color(QPalette::ButtonText), QColor(0x69, 0x69, 0x69));
+    QCOMPARE(control<QPushButton>("btnSalvar")->palette().color(QPalette::ButtonText),
+             QColor(0x69, 0x69, 0x69));
     QCOMPARE(control<QRadioButton>("rdbRemota")->palette().color(QPalette::WindowText), QColor(Qt::black));
 }
 
@@ -140,10 +143,10 @@ void DialogLookTest::groupBoxBorderIsBrokenByItsCaption() {
     auto* group = control<QGroupBox>("grbConexao");
     const QImage image = shot(dialog.get());
     const QColor dimGrey(0x69, 0x69, 0x69);
-    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {2, 45}), dimGrey, 2);    // left side, inset 2
-    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {258, 45}), dimGrey, 2);  // right side, inset 2
-    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {240, 8}), dimGrey, 2);   // top, 8 down
-    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {120, 84}), dimGrey, 2);  // bottom, inset 2
+    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {2, 45}), dimGrey, 2);   // left side, inset 2
+    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {258, 45}), dimGrey, 2); // right side, inset 2
+    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {240, 8}), dimGrey, 2);  // top, 8 down
+    COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {120, 84}), dimGrey, 2); // bottom, inset 2
     // Where the caption crosses the top edge the border gives way.
     QVERIFY(distance(pixelOf(image, dialog.get(), group, {19, 8}), dimGrey) > 40);
     COMPARE_COLOUR(pixelOf(image, dialog.get(), group, {10, 8}), dimGrey, 2);
@@ -154,7 +157,8 @@ void DialogLookTest::groupBoxBorderIsBrokenByItsCaption() {
             darkest = std::min(darkest, pixelOf(image, dialog.get(), group, {x, y}).lightness());
     QVERIFY2(darkest < 0x30, qPrintable(QString::number(darkest)));
     // No fill: the gradient shows inside the box.
-    QCOMPARE(pixelOf(image, dialog.get(), group, {100, 78}), pixelOf(image, dialog.get(), dialog.get(), {2, 42 + 78}));
+    QCOMPARE(pixelOf(image, dialog.get(), group, {100, 78}),
+             pixelOf(image, dialog.get(), dialog.get(), {2, 42 + 78}));
 }
 
 void DialogLookTest::tabsAndPage() {
@@ -176,7 +180,8 @@ void DialogLookTest::tabsAndPage() {
     QColor darkest(Qt::white);
     for (int y = 2; y < 18; ++y)
         for (int x = 8; x < 134; ++x)
-            if (const QColor c = pixelOf(image, dialog.get(), bar, {x, y}); c.lightness() < darkest.lightness())
+            if (const QColor c = pixelOf(image, dialog.get(), bar, {x, y});
+                c.lightness() < darkest.lightness())
                 darkest = c;
     COMPARE_COLOUR(darkest, QColor(0x69, 0x69, 0x69), 6);
 
@@ -220,7 +225,8 @@ void DialogLookTest::dropDownTurnsBlueUnderThePointer() {
     auto* list = control<QComboBox>("ppbFiliais");
     QTRY_VERIFY(list->isVisible());
     QImage image = shot(dialog.get());
-    COMPARE_COLOUR(pixelOf(image, dialog.get(), list, {120, 5}), glossedUpperHalf(QColor(0xEF, 0xEF, 0xEF)), 2);
+    COMPARE_COLOUR(pixelOf(image, dialog.get(), list, {120, 5}), glossedUpperHalf(QColor(0xEF, 0xEF, 0xEF)),
+                   2);
     // Two triangles at the right, pointing up and down.
     QVERIFY(pixelOf(image, dialog.get(), list, {233, 8}).lightness() < 0x40);
     QVERIFY(pixelOf(image, dialog.get(), list, {233, 14}).lightness() < 0x40);
@@ -249,7 +255,8 @@ void DialogLookTest::disabledControlsAreFaded() {
     image = shot(dialog.get());
     const int triangle = pixelOf(image, dialog.get(), protocol, {106, 8}).lightness();
     const int border = pixelOf(image, dialog.get(), server, {0, 11}).lightness();
-    QVERIFY2(fadedTriangle > triangle + 40, qPrintable(QStringLiteral("%1 %2").arg(fadedTriangle).arg(triangle)));
+    QVERIFY2(fadedTriangle > triangle + 40,
+             qPrintable(QStringLiteral("%1 %2").arg(fadedTriangle).arg(triangle)));
     QVERIFY2(fadedBorder > border + 10, qPrintable(QStringLiteral("%1 %2").arg(fadedBorder).arg(border)));
 }
 
@@ -258,17 +265,20 @@ void DialogLookTest::buttonsHoverPressAndFocus() {
     const QPoint upper(4, 5), edge(2, 11);
     QVERIFY(button->graphicsEffect() && !button->graphicsEffect()->isEnabled());
     QImage image = shot(dialog.get());
-    COMPARE_COLOUR(pixelOf(image, dialog.get(), button, upper), glossedUpperHalf(QColor(0xEF, 0xEF, 0xEF)), 2);
+    COMPARE_COLOUR(pixelOf(image, dialog.get(), button, upper), glossedUpperHalf(QColor(0xEF, 0xEF, 0xEF)),
+                   2);
     const int restingEdge = pixelOf(image, dialog.get(), button, edge).lightness();
 
     movePointerTo(button, {40, 11});
     QTRY_VERIFY(distance(pixel(button, upper), glossedUpperHalf(QColor(0xA9, 0xA9, 0xA9))) <= 2);
 
     // Pressed, it glows inwards: darker just inside its edge.
-    QTest::mousePress(dialog->windowHandle(), Qt::LeftButton, {}, button->mapTo(dialog.get(), QPoint(40, 11)));
+    QTest::mousePress(dialog->windowHandle(), Qt::LeftButton, {},
+                      button->mapTo(dialog.get(), QPoint(40, 11)));
     QVERIFY(button->isDown());
     const int pressedEdge = pixel(button, edge).lightness();
-    QVERIFY2(pressedEdge < restingEdge - 20, qPrintable(QStringLiteral("%1 %2").arg(pressedEdge).arg(restingEdge)));
+    QVERIFY2(pressedEdge < restingEdge - 20,
+             qPrintable(QStringLiteral("%1 %2").arg(pressedEdge).arg(restingEdge)));
     // Releasing elsewhere does not click it.
     QTest::mouseMove(dialog->windowHandle(), QPoint(200, 20));
     QTest::mouseRelease(dialog->windowHandle(), Qt::LeftButton, {}, QPoint(200, 20));
@@ -299,7 +309,8 @@ void DialogLookTest::radioButtonsDotHoverAndFocus() {
     QImage image = shot(dialog.get());
     COMPARE_COLOUR(pixelOf(image, dialog.get(), local, centre), QColor(0x69, 0x69, 0x69), 1); // the dot
     const QColor empty = pixelOf(image, dialog.get(), remote, centre);
-    QVERIFY2(empty.lightness() > 0xD8 && distance(empty, QColor(0xE5, 0xE5, 0xE5)) <= 6, qPrintable(describe(empty)));
+    QVERIFY2(empty.lightness() > 0xD8 && distance(empty, QColor(0xE5, 0xE5, 0xE5)) <= 6,
+             qPrintable(describe(empty)));
 
     movePointerTo(remote, {30, 9});
     QTRY_VERIFY(distance(pixel(remote, centre), QColor(182, 215, 239)) <= 6);

@@ -38,7 +38,9 @@ int tickPixels(TFrmOrvanto* panel, QCheckBox* box) {
 }
 
 // The indicator column of a box (box and tick) as it is drawn.
-QImage indicatorOf(QCheckBox* box) { return box->grab(QRect(0, 0, 20, box->height())).toImage(); }
+QImage indicatorOf(QCheckBox* box) {
+    return box->grab(QRect(0, 0, 20, box->height())).toImage();
+}
 
 } // namespace
 
@@ -92,7 +94,9 @@ private slots:
 
 private:
     template <class T> T* control(const char* name) { return child<T>(panel.get(), name); }
-    void movePointerTo(QWidget* w, QPoint at) { QTest::mouseMove(panel->windowHandle(), w->mapTo(panel.get(), at)); }
+    void movePointerTo(QWidget* w, QPoint at) {
+        QTest::mouseMove(panel->windowHandle(), w->mapTo(panel.get(), at));
+    }
     QColor pixel(QWidget* w, QPoint at) { return pixelOf(shot(panel.get()), panel.get(), w, at); }
 
     std::unique_ptr<ScratchHome> home;
@@ -123,7 +127,8 @@ void PanelLookTest::shapeComesFromTheArtworksAlpha() {
     const QRegion shape = opaqueRegion(artwork);
     for (int y = 0; y < panel->height(); ++y) {
         for (int x = 0; x < panel->width(); ++x) {
-            const bool opaque = x < artwork.width() && y < artwork.height() && qAlpha(artwork.pixel(x, y)) >= 128;
+            const bool opaque =
+                x < artwork.width() && y < artwork.height() && qAlpha(artwork.pixel(x, y)) >= 128;
             if (shape.contains(QPoint(x, y)) != opaque)
                 QFAIL(qPrintable(QStringLiteral("shape and artwork disagree at (%1, %2)").arg(x).arg(y)));
         }
@@ -179,7 +184,8 @@ void PanelLookTest::checkedBoxShowsADimGreyTick() {
     // The box itself: a grey gradient, light at the top, dark at the bottom.
     const QColor top = pixel(box, {9, 4});
     const QColor bottom = pixel(box, {9, 15});
-    QVERIFY2(top.lightness() > bottom.lightness() + 40, qPrintable(describe(top) + " over " + describe(bottom)));
+    QVERIFY2(top.lightness() > bottom.lightness() + 40,
+             qPrintable(describe(top) + " over " + describe(bottom)));
     COMPARE_COLOUR(pixel(box, {2, 9}), QColor(0x20, 0x20, 0x20), 24); // its border
 
     box->setChecked(true);
@@ -213,7 +219,8 @@ void PanelLookTest::startButtonTopColourFollowsPointerAndPress() {
         int best = 0;
         for (int y = 0; y < button->height(); ++y)
             for (int x = 0; x < button->width(); ++x)
-                best = std::max(best, QColor::fromRgba(pixelOf(image, panel.get(), button, {x, y}).rgba()).lightness());
+                best = std::max(
+                    best, QColor::fromRgba(pixelOf(image, panel.get(), button, {x, y}).rgba()).lightness());
         return best;
     };
 
@@ -228,7 +235,8 @@ void PanelLookTest::startButtonTopColourFollowsPointerAndPress() {
     QTest::mousePress(panel->windowHandle(), Qt::LeftButton, {}, button->mapTo(panel.get(), QPoint(20, 17)));
     QTRY_VERIFY(distance(pixel(button, top), QColor(0xA9, 0xA9, 0xA9)) <= 2);
     QCOMPARE(brightest(), 255);
-    QTest::mouseRelease(panel->windowHandle(), Qt::LeftButton, {}, button->mapTo(panel.get(), QPoint(20, 17)));
+    QTest::mouseRelease(panel->windowHandle(), Qt::LeftButton, {},
+                        button->mapTo(panel.get(), QPoint(20, 17)));
     QTRY_VERIFY(distance(pixel(button, top), QColor(0x70, 0x70, 0x70)) <= 2);
     QCOMPARE(brightest(), 255);
 
@@ -254,8 +262,10 @@ void PanelLookTest::flatButtonsTurnSilverUnderThePointer() {
     QFETCH(QString, name);
     auto* button = control<QToolButton>(name.toUtf8().constData());
     const QPoint edge(button->width() - 2, button->height() / 2); // inside the padding, clear of the caption
-    const QColor card = QColor::fromRgba(
-        child<ImageBox>(panel.get(), "imgPainel")->picture().toImage().pixel(button->mapTo(panel.get(), edge)));
+    const QColor card = QColor::fromRgba(child<ImageBox>(panel.get(), "imgPainel")
+                                             ->picture()
+                                             .toImage()
+                                             .pixel(button->mapTo(panel.get(), edge)));
     COMPARE_COLOUR(pixel(button, edge), card, 0); // the card shows through
     movePointerTo(button, {button->width() / 2, button->height() / 2});
     QVERIFY(button->underMouse());
@@ -279,7 +289,8 @@ void PanelLookTest::settingsCaptionSitsAtTheRightClearOfTheGear() {
             }
         }
     }
-    QVERIFY2(right >= button->width() - 5 - 3 && right < button->width() - 4, qPrintable(QString::number(right)));
+    QVERIFY2(right >= button->width() - 5 - 3 && right < button->width() - 4,
+             qPrintable(QString::number(right)));
     QVERIFY2(left > 26, qPrintable(QString::number(left)));
 }
 
@@ -307,8 +318,9 @@ void PanelLookTest::slimScrollBarAtTheListsRightEdge() {
     COMPARE_COLOUR(pixelOf(image, panel.get(), bar, {5, 15}), QColor(0xA9, 0xA9, 0xA9), 2); // the thumb
     // The list itself draws no background: the artwork shows between the boxes.
     const QPoint between = list->mapTo(panel.get(), QPoint(150, 26));
-    COMPARE_COLOUR(QColor::fromRgba(image.pixel(between)),
-                   QColor::fromRgba(child<ImageBox>(panel.get(), "imgPainel")->picture().toImage().pixel(between)), 0);
+    COMPARE_COLOUR(
+        QColor::fromRgba(image.pixel(between)),
+        QColor::fromRgba(child<ImageBox>(panel.get(), "imgPainel")->picture().toImage().pixel(between)), 0);
 }
 
 void PanelLookTest::dividerIsADarkGreyLine() {

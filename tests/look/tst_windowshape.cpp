@@ -74,15 +74,16 @@ void claimCompositorSelection() {
     xcb_connection_t* c = connection();
     xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     const xcb_window_t owner = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                      XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, owner, screen->root, 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     const char name[] = "_NET_WM_CM_S0";
     xcb_intern_atom_reply_t* atom =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
     QVERIFY(atom);
     xcb_set_selection_owner(c, owner, atom->atom, XCB_CURRENT_TIME);
     std::free(atom);
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the claim has landed
+    std::free(
+        xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr)); // a round trip: the claim has landed
 }
 
 } // namespace
