@@ -1,0 +1,168 @@
+// The Debian package: built with cpack from this build folder, unpacked
+// with dpkg-deb into a scratch root, and checked there: the program, the
+// stand-in gadget and the demo's preparation, the desktop entry and icons,
+// and the dependencies the package declares.
+
+#include "StandInGadget.h"
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QString output;
+};
+
+Run run(const QString& program, const QStringList& arguments, const QProcessEnvironment& env = {}) {
+    QProcess process;
+    if (!env.isEmpty())
+        process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForFinished(300000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, u"%1 did not finish"_s.arg(program)};
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            QString::fromUtf8(process.readAll())};
+}
+
+bool isElf(const QString& path) { return readFile(path).startsWith("\x7f" "ELF"); }
+
+} // namespace
+
+class TestPackage : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_package;
+    QString m_root;
+
+    QString installed(const QString& path) const { return m_root + u'/' + path; }
+
+    QString field(const QString& name) {
+        const Run fieldRun = run(u"dpkg-deb"_s, {u"--field"_s, m_package, name});
+        return fieldRun.output.trimmed();
+    }
+
+private slots:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        const QString out = m_dir.filePath(u"out"_s);
+        const Run cpack = run(QStringLiteral(ORVANTO_CPACK),
+                              {u"-G"_s, u"DEB"_s, u"--config"_s, QStringLiteral(ORVANTO_CPACK_CONFIG), u"-B"_s, out});
+        QVERIFY2(cpack.status == 0, qPrintable(cpack.output));
+        const QStringList debs = QDir(out).entryList({u"*.deb"_s}, QDir::Files);
+        QCOMPARE(debs.size(), 1);
+        m_package = QDir(out).filePath(debs.first());
+        m_root = m_dir.filePath(u"root"_s);
+        const Run unpack = run(u"dpkg-deb"_s, {u"-x"_s, m_package, m_root});
+        QVERIFY2(unpack.status == 0, qPrintable(unpack.output));
+    }
+
+    void controlFields() {
+        QCOMPARE(field(u"Package"_s), u"orvanto"_s);
+        QCOMPARE(field(u"Version"_s), QStringLiteral(ORVANTO_VERSION));
+        const Run arch = run(u"dpkg"_s, {u"--print-architecture"_s});
+        QCOMPARE(field(u"Architecture"_s), arch.output.trimmed());
+        QCOMPARE(QFileInfo(m_package).fileName(),
+                 u"orvanto_%1_%2.deb"_s.arg(QStringLiteral(ORVANTO_VERSION), arch.output.trimmed()));
+    }
+
+    void dependenciesAreDeclared_data() {
+        QTest::addColumn<QString>("package");
+        // The client library is opened with dlopen: it must be named by hand.
+        QTest::newRow("Firebird client") << u"libfbclient2"_s;
+        QTest::newRow("Qt widgets") << u"libqt6widgets6"_s;
+        QTest::newRow("Qt gui (and its X11 platform)") << u"libqt6gui6"_s;
+        QTest::newRow("Qt core") << u"libqt6core6"_s;
+        QTest::newRow("C library") << u"libc6"_s;
+    }
+    void dependenciesAreDeclared() {
+        QFETCH(QString, package);
+        const QStringList depends = field(u"Depends"_s).split(u',', Qt::SkipEmptyParts);
+        const QRegularExpression name(u"^\\s*%1\\b"_s.arg(QRegularExpression::escape(package)));
+        QVERIFY2(std::any_of(depends.begin(), depends.end(), [&](const QString& d) { return name.match(d).hasMatch(); }),
+                 qPrintable(depends.join(u',')));
+    }
+
+    void embeddedEngineAndFontAreRecommended() {
+        const QString recommends = field(u"Recommends"_s);
+        QVERIFY2(recommends.contains(u"firebird3.0-server-core"_s), qPrintable(recommends));
+        QVERIFY2(recommends.contains(u"fonts-wine"_s), qPrintable(recommends));
+    }
+
+    void installedFiles_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("program"); // an executable ELF file
+        QTest::newRow("panel") << u"usr/bin/orvanto"_s << true;
+        QTest::newRow("stand-in gadget") << u"usr/libexec/orvanto/orvanto-gadget"_s << true;
+        QTest::newRow("demo preparation") << u"usr/share/orvanto/prepare-demo"_s << false;
+        QTest::newRow("desktop entry") << u"usr/share/applications/orvanto.desktop"_s << false;
+        for (const char* size : {"16", "32", "48", "256"})
+            QTest::newRow(qPrintable(u"icon %1"_s.arg(QLatin1String(size))))
+                << u"usr/share/icons/hicolor/%1x%1/apps/orvanto.png"_s.arg(QLatin1String(size)) << false;
+    }
+    void installedFiles() {
+        QFETCH(QString, path);
+        QFETCH(bool, program);
+        const QFileInfo info(installed(path));
+        QVERIFY2(info.isFile(), qPrintable(path));
+        QVERIFY(info.size() > 0);
+        if (program) {
+            QVERIFY(info.isExecutable());
+            QVERIFY(isElf(info.filePath()));
+            // Every library the program needs is found on this machine.
+            const Run ldd = run(u"ldd"_s, {info.filePath()});
+            QVERIFY2(ldd.status == 0 && !ldd.output.contains(u"not found"_s), qPrintable(ldd.output));
+        }
+    }
+
+    void nothingOutsideUsr() {
+        const QStringList top = QDir(m_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        QCOMPARE(top, QStringList{u"usr"_s});
+    }
+
+    void desktopEntryStartsTheInstalledProgram() {
+        const QString entry = QString::fromUtf8(readFile(installed(u"usr/share/applications/orvanto.desktop"_s)));
+        QVERIFY(entry.contains(u"\nExec=orvanto\n"_s));
+        QVERIFY(entry.contains(u"\nIcon=orvanto\n"_s));
+        QVERIFY(QFileInfo(installed(u"usr/bin/orvanto"_s)).isExecutable());
+    }
+
+    // The installed preparation script links the 13 gadget names to the
+    // installed stand-in, wherever the package was unpacked.
+    void installedDemoPreparationUsesTheInstalledGadget() {
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, home.path());
+        env.insert(u"ORVANTO_ALIAS_FILE"_s, home.filePath(u"databases.conf"_s));
+        env.remove(u"ORVANTO_GADGET"_s);
+        env.remove(u"ORVANTO_NO_DEMO"_s);
+        writeFile(home.filePath(u"databases.conf"_s), "");
+        const Run prepare = run(installed(u"usr/share/orvanto/prepare-demo"_s), {}, env);
+        QVERIFY2(prepare.status == 0, qPrintable(prepare.output));
+
+        const QString gadget = QFileInfo(installed(u"usr/libexec/orvanto/orvanto-gadget"_s)).canonicalFilePath();
+        const QDir folder(home.filePath(u"Morvelt/Gadgets VUX"_s));
+        for (const Gadget& entry : GadgetCatalogue) {
+            const QFileInfo link(folder.filePath(QString::fromUtf8(entry.executable)));
+            QVERIFY2(link.isSymLink(), qPrintable(link.filePath()));
+            QCOMPARE(link.canonicalFilePath(), gadget);
+        }
+    }
+};
+
+ORVANTO_TEST_MAIN(TestPackage)
+#include "tst_package.moc"
