@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListView>
+#include <QStringListModel>
 
 TfrmConfig* frmConfig = nullptr;
 
@@ -59,11 +61,11 @@ QString branchItem(const TQuery& query) {
 void fillBranches(TQuery& query, QComboBox* list) {
     query.SQL = BranchQuery;
     query.Open();
-    query.First();
-    while (!query.Eof()) {
-        list->addItem(branchItem(query));
-        query.Next();
-    }
+    QStringList items;
+    items.reserve(query.RecordCount());
+    for (query.First(); !query.Eof(); query.Next())
+        items.append(branchItem(query));
+    TfrmConfig::setBranchItems(list, items);
 }
 
 // A temporary connection with its transaction, as the dialog's two probes
@@ -131,6 +133,13 @@ TfrmConfig::TfrmConfig(QWidget* owner)
         label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
     }
 
+    // The branch list may hold a whole network's branches: plain texts, rows
+    // of one height, and no measuring of every text to size the box.
+    ui->ppbFiliais->setModel(new QStringListModel(ui->ppbFiliais));
+    ui->ppbFiliais->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* rows = qobject_cast<QListView*>(ui->ppbFiliais->view()))
+        rows->setUniformItemSizes(true);
+
     // uic leaves the first item selected; both lists start with none.
     ui->ppbProtocolo->setCurrentIndex(-1);
     ui->ppbFiliais->setCurrentIndex(-1);
@@ -148,6 +157,14 @@ TfrmConfig::TfrmConfig(QWidget* owner)
 
     connectHandlers();
     FormCreate();
+}
+
+void TfrmConfig::setBranchItems(QComboBox* list, const QStringList& items) {
+    auto* texts = qobject_cast<QStringListModel*>(list->model());
+    if (texts && texts->rowCount() == 0)
+        texts->setStringList(items); // one reset rather than a row at a time
+    else
+        list->addItems(items);
 }
 
 TfrmConfig::~TfrmConfig() {

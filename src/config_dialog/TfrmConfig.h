@@ -60,6 +60,9 @@ public:
 
     static bool IsWrongIP(const QString& ip) { return ::IsWrongIP(ip); }
 
+    // Appends the branch texts to the branch list in one step.
+    static void setBranchItems(QComboBox* list, const QStringList& items);
+
     // Read access for the tests.
     const QString& camBanco() const { return CamBanco; }
     bool mudouBanco() const { return MudouBanco; }
