@@ -318,10 +318,31 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
             });
         }
     }
-    const QByteArray bareKey = bareName(key.toLocal8Bit());
+    // An ASCII key is compared as it is; any other in the local encoding.
+    QStringView bare(key);
+    while (!bare.isEmpty() && bare.front().unicode() < 0x80 && isBlank(char(bare.front().unicode())))
+        bare = bare.sliced(1);
+    while (!bare.isEmpty() && bare.back().unicode() < 0x80 && isBlank(char(bare.back().unicode())))
+        bare.chop(1);
+    const bool asciiKey = std::all_of(bare.begin(), bare.end(), [](QChar c) { return c.unicode() < 0x80; });
+    QByteArray encodedKey;
+    if (!asciiKey)
+        encodedKey = bareName(key.toLocal8Bit());
     const char* data = m_content.constData();
     const auto entry = std::find_if(m_section.entries.begin(), m_section.entries.end(), [&](const auto& e) {
-        return sameName(data, {e.keyBegin, e.keyEnd}, bareKey);
+        const Span name{e.keyBegin, e.keyEnd};
+        if (asciiKey && std::none_of(data + name.begin, data + name.end, [](char c) { return c & 0x80; })) {
+            if (name.end - name.begin != bare.size())
+                return false;
+            for (qsizetype i = 0; i < bare.size(); ++i) {
+                if (asciiLower(data[name.begin + i]) != asciiLower(char(bare[i].unicode())))
+                    return false;
+            }
+            return true;
+        }
+        if (encodedKey.isNull())
+            encodedKey = bareName(key.toLocal8Bit());
+        return sameName(data, name, encodedKey);
     });
     if (entry == m_section.entries.end())
         return defaultValue;
