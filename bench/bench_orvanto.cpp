@@ -25,6 +25,8 @@
 //               the same with the program's section after the gadgets'
 //               (a file the gadgets made first): the whole file is passed
 
+#include "BusyWait.h"
+#include "Database.h"
 #include "ErpDatabase.h"
 #include "GadgetCatalogue.h"
 #include "Resources.h"
@@ -490,6 +492,8 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     OrvantoApplication app(argc, argv);
     initOrvantoResources();
+    // As the program runs: client calls on a worker while the windows paint.
+    setBlockingCallRunner(runWhilePainting);
 
     int rounds = 9;
     QString data;
@@ -563,5 +567,6 @@ int main(int argc, char** argv) {
         }
     }
     qputenv("HOME", realHome);
+    setBlockingCallRunner({});
     return 0;
 }
