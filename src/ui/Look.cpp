@@ -632,15 +632,19 @@ bool windowSystemBlendsAlpha() {
 }
 
 QRegion opaqueRegion(const QImage& source, int threshold) {
-    const QImage image = source.convertToFormat(QImage::Format_ARGB32);
+    // Premultiplying keeps the alpha as it is: such pictures need no conversion.
+    const QImage image = source.format() == QImage::Format_ARGB32_Premultiplied
+                             ? source
+                             : source.convertToFormat(QImage::Format_ARGB32);
+    const int width = image.width();
     std::vector<QRect> runs;
     for (int y = 0; y < image.height(); ++y) {
         const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width();) {
-            while (x < image.width() && qAlpha(line[x]) < threshold)
+        for (int x = 0; x < width;) {
+            while (x < width && qAlpha(line[x]) < threshold)
                 ++x;
             const int start = x;
-            while (x < image.width() && qAlpha(line[x]) >= threshold)
+            while (x < width && qAlpha(line[x]) >= threshold)
                 ++x;
             if (x > start)
                 runs.emplace_back(start, y, x - start, 1);
