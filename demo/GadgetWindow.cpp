@@ -22,7 +22,7 @@
 namespace {
 
 constexpr int WindowWidth = 300;
-constexpr int ValueWidth = 180; // long paths are elided to this, whole in the tooltip
+constexpr int ValueWidth = 165; // long paths are elided to this, whole in the tooltip
 constexpr int TileGap = 12;
 
 const QString StyleSheet = QStringLiteral(
@@ -48,6 +48,7 @@ QLabel* makeLabel(const QString& text, const char* role) {
 // Shows text whole when it fits, else elided in the middle with the whole
 // text as the tooltip.
 void setValue(QLabel* label, const QString& text) {
+    label->ensurePolished(); // the style sheet's font, not the default one
     const QFontMetrics metrics(label->font());
     const QString shown = metrics.elidedText(text, Qt::ElideMiddle, ValueWidth);
     label->setText(shown);
@@ -228,8 +229,14 @@ void GadgetWindow::showBranch(const std::optional<QString>& name, const QString&
         return;
     }
     if (name) {
-        setValue(m_branch, m_settings.branch + QStringLiteral(" - ") + *name);
+        const QString branch = m_settings.branch + QStringLiteral(" - ") + *name;
+        setValue(m_branch, branch);
         setStatus(QStringLiteral("Banco de dados aberto."), false);
+        try {
+            saveOwnEntries(m_iniPath, gadgetSection(*m_gadget), {{LastBranchKey, branch}});
+        } catch (const SettingsError& error) {
+            m_section->setText(QStringLiteral("Filial não guardada: %1").arg(error.text()));
+        }
     } else {
         setValue(m_branch, m_settings.branch.isEmpty() ? QStringLiteral("(não informada)") : m_settings.branch);
         setStatus(QStringLiteral("Banco de dados aberto, mas a filial \"%1\" não está na tabela FILIAIS.")

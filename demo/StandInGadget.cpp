@@ -6,30 +6,65 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QThread>
 
-#include <memory>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 const QString ExeSuffix = QStringLiteral(".exe");
 
-// Firebird's embedded engine lets one process at a time have a database
-// file open, and thirteen gadgets start together: they take turns through a
-// lock of their own, keyed by the file.
-std::unique_ptr<QLockFile> takeDatabaseTurn(const QString& databaseName) {
-    if (!QDir::isAbsolutePath(databaseName))
-        return nullptr; // a server's database: the server shares it
-    const QByteArray key = QCryptographicHash::hash(databaseName.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    auto lock = std::make_unique<QLockFile>(QDir::tempPath() + QStringLiteral("/orvanto-gadget-%1-%2.lock")
-                                                                   .arg(::getuid())
-                                                                   .arg(QString::fromLatin1(key)));
-    lock->tryLock(20000); // after that, try anyway
-    return lock;
-}
+// A turn among this user's gadgets, taken with flock(2) on a lock file in
+// the temporary folder. The kernel ends a turn when its process dies, so no
+// turn is ever left stale. After timeoutMs the waiter goes on without one.
+class Turn {
+public:
+    Turn(const QString& what, int timeoutMs) {
+        const QByteArray key = QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        m_path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/orvanto-gadget-%1-%2.lock")
+                                                           .arg(::getuid())
+                                                           .arg(QString::fromLatin1(key)));
+        QElapsedTimer waited;
+        waited.start();
+        while (waited.elapsed() < timeoutMs) {
+            m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            if (m_fd < 0)
+                return;
+            while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && waited.elapsed() < timeoutMs)
+                QThread::msleep(20);
+            // The holder before removes the file as it leaves: a lock on a
+            // removed file is no turn, so take a fresh one.
+            struct stat held {};
+            struct stat named {};
+            if (::fstat(m_fd, &held) == 0 && ::stat(m_path.constData(), &named) == 0 &&
+                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+                m_held = waited.elapsed() < timeoutMs || ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+                return;
+            }
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~Turn() {
+        if (m_held)
+            ::unlink(m_path.constData()); // no lock files left behind
+        if (m_fd >= 0)
+            ::close(m_fd); // ends the turn
+    }
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_held = false;
+};
 
 std::optional<QString> lookupOnce(const GadgetSettings& settings) {
     // Destroyed in reverse: query, connection (commits), transaction.
@@ -84,7 +119,12 @@ GadgetSettings readGadgetSettings(const QString& iniPath) {
 }
 
 std::optional<QString> lookupBranchName(const GadgetSettings& settings) {
-    const auto turn = takeDatabaseTurn(settings.databaseName);
+    // Firebird's embedded engine lets one process at a time have a database
+    // file open, and thirteen gadgets start together: they take turns. A
+    // server's database needs none; the server shares it.
+    std::optional<Turn> turn;
+    if (QDir::isAbsolutePath(settings.databaseName))
+        turn.emplace(settings.databaseName, 20000);
     // Someone outside the gadgets (the panel's settings dialog) may hold
     // the file for a moment: a few tries before giving up.
     constexpr int attempts = 5;
@@ -111,18 +151,29 @@ std::optional<QPoint> readWindowPosition(const QString& iniPath, const QString& 
     return QPoint(left, top);
 }
 
-bool saveWindowPosition(const QString& iniPath, const QString& section, QPoint pos) {
+bool saveOwnEntries(const QString& iniPath, const QString& section,
+                    const QList<std::pair<QString, QString>>& entries) {
     if (!QFileInfo::exists(iniPath))
         return false;
     // Gadgets write one after the other, each on the file as the last one
     // left it; the panel does not take part, as it never did.
-    QLockFile lock(iniPath + QStringLiteral(".lock"));
-    lock.tryLock(5000);
-    if (readWindowPosition(iniPath, section) == pos)
-        return false;
+    const Turn turn(QFileInfo(iniPath).absoluteFilePath(), 5000);
     IniFile ini(iniPath);
-    ini.write(section, QStringLiteral("Left"), QString::number(pos.x()));
-    ini.write(section, QStringLiteral("Top"), QString::number(pos.y()));
-    ini.release();
-    return true;
+    bool changed = false;
+    for (const auto& [key, value] : entries) {
+        // A line break can never be read back: it stands for "absent".
+        if (ini.read(section, key, QStringLiteral("\n")) != value) {
+            ini.write(section, key, value);
+            changed = true;
+        }
+    }
+    if (changed)
+        ini.release();
+    return changed;
+}
+
+bool saveWindowPosition(const QString& iniPath, const QString& section, QPoint pos) {
+    return saveOwnEntries(iniPath, section,
+                          {{QStringLiteral("Left"), QString::number(pos.x())},
+                           {QStringLiteral("Top"), QString::number(pos.y())}});
 }

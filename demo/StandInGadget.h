@@ -6,10 +6,12 @@
 
 #include "GadgetCatalogue.h"
 
+#include <QList>
 #include <QPoint>
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 // The catalogue row that a program started under argv0 plays: its file
 // name (any folder) is a catalogue file name, letter case aside; the name
@@ -39,10 +41,18 @@ std::optional<QString> lookupBranchName(const GadgetSettings& settings);
 // The window position kept in the gadget's own section, when there is one.
 std::optional<QPoint> readWindowPosition(const QString& iniPath, const QString& section);
 
-// Keeps pos as Left and Top in the gadget's own section, touching no other
+// Keeps entries (key, value) in the gadget's own section, touching no other
 // line of the file. Returns false without writing when the settings file
 // does not exist: it is the panel's to create, and a file without its
 // section would hide the panel's defaults. Does not write either when the
-// section already holds pos. Throws SettingsError when the file cannot be
-// written.
+// section already holds every value. Throws SettingsError when the file
+// cannot be written.
+bool saveOwnEntries(const QString& iniPath, const QString& section,
+                    const QList<std::pair<QString, QString>>& entries);
+
+// The window position as Left and Top, by saveOwnEntries.
 bool saveWindowPosition(const QString& iniPath, const QString& section, QPoint pos);
+
+// The branch the gadget showed last ("02 - Filial Campinas"), by
+// saveOwnEntries.
+inline const QString LastBranchKey = QStringLiteral("UltimaFilial");

@@ -4,6 +4,7 @@
 
 #include "ErpDatabase.h"
 #include "GadgetWindow.h"
+#include "IniFile.h"
 #include "Settings.h"
 #include "SettingsError.h"
 #include "StandInGadget.h"
@@ -204,6 +205,9 @@ private slots:
         QVERIFY(shown.contains(u"SYSDBA"_s));
         QVERIFY(!shown.contains(Password));
         QVERIFY(!shown.contains(u"s3nha"_s));
+        // What it showed is kept in its own section.
+        IniFile ini(settingsFilePath());
+        QCOMPARE(ini.read(u"Tarvelo"_s, LastBranchKey), u"02 - Filial Campinas"_s);
     }
 
     void windowReportsAnUnopenableDatabase() {
@@ -262,6 +266,9 @@ private slots:
         QVERIFY(saveWindowPosition(settingsFilePath(), u"Fendoral"_s, {64, 48}));
         GadgetWindow window(&GadgetCatalogue[5], u"Fendoral.exe"_s, settingsFilePath());
         QCOMPARE(window.pos(), QPoint(64, 48));
+        // A lookup still running would hand its open database file to the
+        // programs this process starts next.
+        QTRY_VERIFY(!window.lookupRunning());
     }
 
     void thirteenGadgetsStartedTogetherKeepTheirSections() {
@@ -291,10 +298,15 @@ private slots:
         for (auto& process : gadgets)
             QVERIFY(process->waitForStarted());
 
+        // Every gadget has placed its window and, one after the other since
+        // the embedded engine lets one process at a time open the file, read
+        // its branch.
         auto allSections = [&] {
             const QByteArray content = readFile(settingsFilePath());
+            IniFile ini(settingsFilePath());
             for (const Gadget& gadget : GadgetCatalogue) {
-                if (!readWindowPosition(settingsFilePath(), gadgetSection(gadget)))
+                if (!readWindowPosition(settingsFilePath(), gadgetSection(gadget)) ||
+                    ini.read(gadgetSection(gadget), LastBranchKey) != u"01 - Matriz São Paulo"_s)
                     return false;
             }
             return content.startsWith(configuracoes);
