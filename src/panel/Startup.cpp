@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QTimer>
 
@@ -41,8 +42,10 @@ protected:
         if (event->type() == QEvent::Paint && watched->isWidgetType() &&
             static_cast<QWidget*>(watched)->window() == m_window) {
             qApp->removeEventFilter(this);
-            // Queued: the frame is flushed to the screen when this paint's pass ends.
+            // Queued: the frame is flushed when this paint's pass ends, and
+            // the window system takes it before the step's own requests.
             QTimer::singleShot(0, this, [this] {
+                QGuiApplication::sync();
                 m_step();
                 deleteLater();
             });
