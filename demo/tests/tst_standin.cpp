@@ -311,7 +311,7 @@ private slots:
             }
             return content.startsWith(configuracoes);
         };
-        QTRY_VERIFY_WITH_TIMEOUT(allSections(), 15000);
+        QTRY_VERIFY_WITH_TIMEOUT(allSections(), 30000);
         for (auto& process : gadgets)
             QCOMPARE(process->state(), QProcess::Running); // none fell over on the way
         stopAll.dismiss();
