@@ -11,16 +11,9 @@
 
 #include <cerrno>
 #include <cstring>
-#include <cstdint>
-#include <mutex>
-#include <poll.h>
 #include <spawn.h>
-#include <sys/eventfd.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
 extern char** environ;
 
@@ -68,100 +61,6 @@ void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QStr
     box.exec();
 }
 
-namespace {
-
-void waitFor(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
-#ifdef SYS_pidfd_open
-// One thread reaps every started gadget as it ends, waiting on all of them
-// at once through process descriptors: starting a gadget costs no thread.
-// It lives as long as the process.
-class Reaper {
-public:
-    static Reaper* instance() {
-        static Reaper* reaper = [] {
-            const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-            if (wake < 0)
-                return static_cast<Reaper*>(nullptr);
-            auto* r = new Reaper(wake);
-            std::thread([r] { r->run(); }).detach();
-            return r;
-        }();
-        return reaper;
-    }
-
-    // False when the process cannot be watched this way.
-    bool watch(pid_t pid) {
-        const int fd = int(::syscall(SYS_pidfd_open, pid, 0));
-        if (fd < 0)
-            return false;
-        {
-            std::lock_guard lock(m_mutex);
-            m_arrived.push_back({pid, fd});
-        }
-        const uint64_t one = 1;
-        (void)!::write(m_wake, &one, sizeof one);
-        return true;
-    }
-
-private:
-    explicit Reaper(int wake) : m_wake(wake) {}
-
-    struct Child {
-        pid_t pid;
-        int fd;
-    };
-
-    void run() {
-        std::vector<Child> children;
-        std::vector<pollfd> fds;
-        for (;;) {
-            fds.assign(1, pollfd{m_wake, POLLIN, 0});
-            for (const Child& child : children)
-                fds.push_back(pollfd{child.fd, POLLIN, 0});
-            if (::poll(fds.data(), nfds_t(fds.size()), -1) < 0)
-                continue; // EINTR
-            for (size_t i = fds.size() - 1; i >= 1; --i) {
-                if (!fds[i].revents)
-                    continue;
-                Child& child = children[i - 1];
-                int status = 0;
-                if (::waitpid(child.pid, &status, WNOHANG) != 0) { // ended and reaped, or reaped elsewhere
-                    ::close(child.fd);
-                    children.erase(children.begin() + std::ptrdiff_t(i - 1));
-                }
-            }
-            if (fds[0].revents) {
-                uint64_t count = 0;
-                (void)!::read(m_wake, &count, sizeof count);
-                std::lock_guard lock(m_mutex);
-                children.insert(children.end(), m_arrived.begin(), m_arrived.end());
-                m_arrived.clear();
-            }
-        }
-    }
-
-    const int m_wake;
-    std::mutex m_mutex;
-    std::vector<Child> m_arrived;
-};
-#endif
-
-// Reap a gadget when it ends, so it never lingers as a zombie.
-void reapWhenEnded(pid_t pid) {
-#ifdef SYS_pidfd_open
-    if (Reaper* reaper = Reaper::instance(); reaper && reaper->watch(pid))
-        return;
-#endif
-    std::thread([pid] { waitFor(pid); }).detach(); // kernels without process descriptors
-}
-
-} // namespace
-
 QString startFailureReason(int error) {
     switch (error) {
     case ENOENT:
@@ -197,7 +96,12 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
                               QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(rc)));
         return;
     }
-    reapWhenEnded(pid);
+    // Reap the gadget when it ends, so it never lingers as a zombie.
+    std::thread([pid] {
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
 }
 
 QString QtPlatform::selectFolder(QWidget* owner, const QString& title) {
