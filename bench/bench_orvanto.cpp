@@ -262,11 +262,12 @@ QStringList branchTexts(int count) {
 
 struct FillFigure {
     QString home;
-    QStringList items = branchTexts(100000);
+    QStringList items;
 
     void setUp(const QString& data) {
         home = data + QStringLiteral("/home-fill");
         QDir().mkpath(home);
+        items = branchTexts(100000);
     }
 
     double ours() {
