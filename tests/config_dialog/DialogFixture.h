@@ -40,11 +40,6 @@ inline void writeSettings(const Entries& entries, const QByteArray& extra = {}) 
     writeFile(settingsFilePath(), settingsText(entries, extra));
 }
 
-inline void clearSettingsValues() {
-    for (QString* value : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
-                           &Protocolo, &ModoPainel, &Filial})
-        value->clear();
-}
 
 // The values a stored local database gives in memory, as the panel's
 // loading leaves them.

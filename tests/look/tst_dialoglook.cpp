@@ -52,9 +52,7 @@ class DialogLookTest : public QObject {
 private slots:
     void init() {
         // Empty settings values: the dialog opens no database.
-        for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
-                           &Protocolo, &ModoPainel, &Filial})
-            v->clear();
+        clearSettingsValues();
         home = std::make_unique<ScratchHome>();
         fake = std::make_unique<RecordingPlatform>();
         savedAliasFile = AliasFilePath;

@@ -50,9 +50,7 @@ class PanelLookTest : public QObject {
 private slots:
     void init() {
         // The settings values are process-wide; the panel loads them afresh.
-        for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
-                           &Protocolo, &ModoPainel, &Filial})
-            v->clear();
+        clearSettingsValues();
         home = std::make_unique<ScratchHome>();
         fake = std::make_unique<RecordingPlatform>();
         prints = std::make_unique<TfrmPrints>();

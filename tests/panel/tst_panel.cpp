@@ -25,9 +25,7 @@
 namespace {
 
 void clearValues() {
-    for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor, &Protocolo,
-                       &ModoPainel, &Filial})
-        v->clear();
+    clearSettingsValues();
     Capturar = false;
 }
 

@@ -74,9 +74,7 @@ private slots:
         setBlockingCallRunner(runWhilePainting);
         home = std::make_unique<ScratchHome>();
         fake = std::make_unique<RecordingPlatform>();
-        for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
-                           &Protocolo, &ModoPainel, &Filial})
-            v->clear();
+        clearSettingsValues();
     }
     void cleanup() {
         setBlockingCallRunner({});

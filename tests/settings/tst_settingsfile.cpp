@@ -27,12 +27,6 @@ void setAllValues(const QString& suffix) {
     Filial = QStringLiteral("01");
 }
 
-void clearAllValues() {
-    for (QString* v : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor, &Protocolo,
-                       &ModoPainel, &Filial})
-        v->clear();
-}
-
 const QByteArray GadgetSection = "[Tarvelo]\r\n"
                                  "; a gadget's own comment\r\n"
                                  "Left = 120\r\n"
@@ -49,7 +43,7 @@ class SettingsFileTest : public QObject {
 private slots:
     void init() {
         // Every case starts from empty values, as the process does.
-        clearAllValues();
+        clearSettingsValues();
         home.reset(new ScratchHome);
     }
     void cleanup() { home.reset(); }
@@ -94,7 +88,7 @@ private slots:
         setAllValues(QStringLiteral("X"));
         Comp = QStringLiteral("1");
         SalvaIni();
-        clearAllValues();
+        clearSettingsValues();
         CarregaConfig();
         QCOMPARE(CaminhoBanco, QStringLiteral("/dados/erpX.fdb"));
         QCOMPARE(Senha, QStringLiteral("segredoX"));

@@ -1,5 +1,7 @@
 #include "TestSupport.h"
 
+#include "Variaveis.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,4 +19,10 @@ void writeFile(const QString& path, const QByteArray& content) {
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         qFatal("cannot write %s", qPrintable(path));
     file.write(content);
+}
+
+void clearSettingsValues() {
+    for (QString* value : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
+                           &Protocolo, &ModoPainel, &Filial})
+        value->clear();
 }

@@ -20,6 +20,9 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Empties the ten process-wide settings values, as at the process start.
+void clearSettingsValues();
+
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& content);
 
