@@ -4,7 +4,6 @@
 #include "Database.h"
 #include "ErrorReport.h"
 #include "Geometry.h"
-#include "ImageBox.h"
 #include "Platform.h"
 #include "SettingsError.h"
 #include "TFrmOrvanto.h"
@@ -60,9 +59,6 @@ private:
 } // namespace
 
 int runOrvanto(QApplication& app) {
-    // The panel's artwork decodes on a worker while fonts and widgets are set up.
-    ImageBox::decodeAhead(QStringLiteral(":/images/fundo.png"));
-    ImageBox::decodeAhead(QStringLiteral(":/images/gear.png"));
     ensureTahoma();
 
     std::unique_ptr<TFrmOrvanto> panel;

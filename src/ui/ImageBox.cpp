@@ -1,18 +1,33 @@
 #include "ImageBox.h"
 
 #include "Geometry.h"
+#include "PixelFile.h"
 
 #include <QCoreApplication>
 #include <QHash>
 #include <QImage>
 #include <QPainter>
-
-#include <future>
+#include <QResource>
 
 namespace {
 
+bool compiledIn(const QString& source) { return source.startsWith(u':') || source.startsWith(u"qrc:"); }
+
+// Compiled-in artwork that ships as ready pixels: no decoder, no copy.
+QImage readyPixels(const QString& source) {
+    const QString name = source.startsWith(u':') ? source : source.mid(3);
+    const QResource pixels(name + QLatin1String(".pixels"));
+    if (!pixels.isValid() || pixels.compressionAlgorithm() != QResource::NoCompression)
+        return {};
+    return imageOverPixelFile(pixels.data(), pixels.size());
+}
+
 // The format the raster backing store draws from without converting.
 QImage decode(const QString& source) {
+    if (compiledIn(source)) {
+        if (QImage ready = readyPixels(source); !ready.isNull())
+            return ready;
+    }
     QImage image(source);
     if (!image.isNull())
         image = std::move(image).convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
@@ -21,8 +36,7 @@ QImage decode(const QString& source) {
 }
 
 // The compiled-in pictures decoded so far (they never change; files on disk
-// may), and those a worker is decoding: the windows are built anew at every
-// opening, their artwork is not.
+// may): the windows are built anew at every opening, their artwork is not.
 QHash<QString, QPixmap>& decoded() {
     static QHash<QString, QPixmap> pictures;
     static const bool emptiedAtExit = [] {
@@ -34,25 +48,11 @@ QHash<QString, QPixmap>& decoded() {
     return pictures;
 }
 
-bool compiledIn(const QString& source) { return source.startsWith(u':') || source.startsWith(u"qrc:"); }
-
-QHash<QString, std::shared_future<QImage>>& decoding() {
-    static QHash<QString, std::shared_future<QImage>> pending;
-    return pending;
-}
-
 QPixmap pictureOf(const QString& source) {
     auto& pictures = decoded();
     if (const auto found = pictures.constFind(source); found != pictures.constEnd())
         return *found;
-    QImage image;
-    if (const auto pending = decoding().constFind(source); pending != decoding().constEnd()) {
-        image = pending->get();
-        decoding().erase(pending);
-    } else {
-        image = decode(source);
-    }
-    const QPixmap picture = QPixmap::fromImage(std::move(image));
+    const QPixmap picture = QPixmap::fromImage(decode(source));
     if (compiledIn(source))
         pictures.insert(source, picture);
     return picture;
@@ -61,12 +61,6 @@ QPixmap pictureOf(const QString& source) {
 } // namespace
 
 ImageBox::ImageBox(QWidget* parent) : QWidget(parent) {}
-
-void ImageBox::decodeAhead(const QString& source) {
-    if (source.isEmpty() || decoded().contains(source) || decoding().contains(source))
-        return;
-    decoding().insert(source, std::async(std::launch::async, decode, source).share());
-}
 
 void ImageBox::setFit(bool fit) {
     m_fit = fit;

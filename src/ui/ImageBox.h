@@ -21,9 +21,6 @@ public:
     void setSource(const QString& source);
 
     const QPixmap& picture() const;
-    // Starts decoding the picture of source on a worker thread, so that the
-    // first box to need it finds it ready or waits only for the rest.
-    static void decodeAhead(const QString& source);
     void setPicture(const QPixmap& picture);
     // Where the picture is drawn inside the box.
     QRect pictureRect() const;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+
+// A picture stored as the pixels the raster engine draws from: a 16-byte
+// header (magic, width, height, QImage format) and then the rows without
+// padding, in this machine's byte order. The artwork of the panel's first
+// frame is compiled in this way, so that showing it decodes nothing.
+QByteArray encodePixelFile(const QImage& image);
+
+// The picture held in data, or a null image when data is no whole pixel
+// file. The image refers to data without copying where the rows are aligned
+// for the pixel type, so data must outlive it (compiled-in resources do);
+// otherwise it holds a copy.
+QImage imageOverPixelFile(const uchar* data, qsizetype size);
