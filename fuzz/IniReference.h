@@ -3,7 +3,8 @@
 // A deliberately plain reading of the settings file format, written apart
 // from the product's INI layer so the fuzzers can hold one against the
 // other: the file is split into lines, a line whose trimmed text begins with
-// "[" is a header, the section runs to the next header, an entry is a line
+// "[" is a header (the first line read past a UTF-8 byte order mark), the
+// section runs to the next header, an entry is a line
 // with "=", names and values are trimmed of blanks (space, tab, CR), names
 // compare without regard to letter case, first match wins.
 
@@ -125,6 +126,15 @@ inline std::optional<std::string_view> headerName(std::string_view text) {
     return trim(name);
 }
 
+// A line as a header is looked for in it: the first loses a leading UTF-8
+// byte order mark, which is no text of the file.
+inline std::optional<std::string_view> headerNameOfLine(const std::vector<Line>& ls, size_t i) {
+    std::string_view text = ls[i].text;
+    if (i == 0 && text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    return headerName(text);
+}
+
 // Where section/key stands in a file split into lines.
 struct Place {
     std::optional<size_t> header; // the first header of the section
@@ -138,7 +148,7 @@ inline Place locate(const std::vector<Line>& ls, std::string_view section, std::
     key = trim(key);
     size_t i = 0;
     for (; i < ls.size(); ++i) {
-        const auto name = headerName(ls[i].text);
+        const auto name = headerNameOfLine(ls, i);
         if (name && sameName(*name, section)) {
             place.header = i;
             break;
@@ -147,7 +157,7 @@ inline Place locate(const std::vector<Line>& ls, std::string_view section, std::
     if (!place.header)
         return place;
     for (++i; i < ls.size(); ++i) {
-        if (headerName(ls[i].text))
+        if (headerNameOfLine(ls, i))
             break;
         const std::string_view text = ls[i].text;
         const size_t eq = text.find('=');

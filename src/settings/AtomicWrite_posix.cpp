@@ -83,6 +83,15 @@ void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
     ::closedir(dir);
 }
 
+// A file made read-only is left as it is, as writing into it in place would
+// leave it: the rename that replaces it needs only the folder's permission.
+// The mode bits count even for root, who may write anything.
+bool isReadOnly(const QByteArray& name, const struct stat& status) {
+    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+        return true;
+    return ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0;
+}
+
 } // namespace
 
 // Straight system calls: the settings file is read at every start and
@@ -132,7 +141,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
 
     struct stat old {};
     const bool existed = ::stat(targetName.constData(), &old) == 0;
-    if (existed && !S_ISREG(old.st_mode))
+    if (existed && (!S_ISREG(old.st_mode) || isReadOnly(targetName, old)))
         return false;
 
     const QByteArray prefix = "." + QFile::encodeName(QFileInfo(target).fileName()) + ".";

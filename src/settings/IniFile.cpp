@@ -104,12 +104,22 @@ struct SectionRange {
     qsizetype end = 0;          // start of the next header line, or the end of the file
 };
 
+// The UTF-8 byte order mark some editors put at the start of a file.
+constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
+constexpr qsizetype Utf8BomSize = 3;
+
+bool startsWithBom(const QByteArray& content) { return content.startsWith(QByteArrayView(Utf8Bom, Utf8BomSize)); }
+
 // Where the line of the "[" at pos starts when that "[" is the line's first
-// non-blank character (a header), or -1.
-qsizetype headerLineStart(const char* data, qsizetype pos) {
+// non-blank character (a header), or -1. A byte order mark before the first
+// line is no text of it: the file's first section stays found.
+qsizetype headerLineStart(const QByteArray& content, qsizetype pos) {
+    const char* data = content.constData();
     while (pos > 0 && isBlank(data[pos - 1]))
         --pos;
-    return pos == 0 || data[pos - 1] == '\n' ? pos : -1;
+    if (pos == 0 || data[pos - 1] == '\n')
+        return pos;
+    return pos == Utf8BomSize && startsWithBom(content) ? pos : -1;
 }
 
 // Whether the header name that starts after its "[" at pos plainly differs
@@ -136,7 +146,7 @@ std::optional<SectionRange> findSection(const QByteArray& content, const QByteAr
         if (!bracket)
             break;
         const qsizetype at = static_cast<const char*>(bracket) - data;
-        const qsizetype start = headerLineStart(data, at);
+        const qsizetype start = headerLineStart(content, at);
         if (start < 0) {
             pos = at + 1;
             continue;
@@ -245,7 +255,7 @@ QByteArray store(const QByteArray& content, const QByteArray& section, const QBy
     QByteArray out = content;
     const auto range = findSection(content, bareSection);
     if (!range) {
-        if (!out.isEmpty() && !out.endsWith('\n'))
+        if (!out.isEmpty() && !out.endsWith('\n') && out != QByteArrayView(Utf8Bom, Utf8BomSize))
             out += "\r\n";
         out += '[' + section + "]\r\n" + entryLine + "\r\n";
         return out;

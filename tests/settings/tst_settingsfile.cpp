@@ -124,6 +124,21 @@ private slots:
         QVERIFY(after.startsWith("[Ostrela]\r\nX=1\r\n[Configuracoes]\r\nLocRem          =L\r\n"));
     }
 
+    void byteOrderMarkKeepsTheFirstSection() {
+        // Saving must update the section the mark stands before, not add a second one.
+        writeFile(settingsFilePath(), "\xEF\xBB\xBF[Configuracoes]\r\nUsuario=ana\r\n[Tarvelo]\r\nX=1\r\n");
+        CarregaConfig();
+        SalvaIni();
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY(after.startsWith("\xEF\xBB\xBF[Configuracoes]\r\nUsuario         =ana\r\n"));
+        QCOMPARE(after.count("[Configuracoes]"), 1);
+        QVERIFY(after.endsWith("[Tarvelo]\r\nX=1\r\n"));
+
+        writeFile(settingsFilePath(), "\xEF\xBB\xBF");
+        SalvaIni();
+        QVERIFY(readFile(settingsFilePath()).startsWith("\xEF\xBB\xBF[Configuracoes]\r\n"));
+    }
+
     void lookup_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
@@ -143,6 +158,13 @@ private slots:
         QTest::newRow("accented value") << QByteArray("[Configuracoes]\r\nCaminhoBanco=/dados/Só Ação.fdb\r\n")
                                         << QStringLiteral("/dados/Só Ação.fdb");
         QTest::newRow("empty value") << QByteArray("[Configuracoes]\r\nCaminhoBanco=\r\n") << "";
+        // Some editors start a file they save with a byte order mark.
+        QTest::newRow("byte order mark")
+            << QByteArray("\xEF\xBB\xBF[Configuracoes]\r\nCaminhoBanco=/f.fdb\r\n") << "/f.fdb";
+        QTest::newRow("byte order mark, blank")
+            << QByteArray("\xEF\xBB\xBF  [Configuracoes]\r\nCaminhoBanco=/g.fdb\r\n") << "/g.fdb";
+        QTest::newRow("byte order mark text later is no header")
+            << QByteArray("[Tarvelo]\r\n\xEF\xBB\xBF[Configuracoes]\r\nCaminhoBanco=/no.fdb\r\n") << "";
     }
     void lookup() {
         QFETCH(QByteArray, content);
@@ -270,13 +292,20 @@ private slots:
         QTest::addColumn<QString>("obstacle");
         QTest::newRow("folder is a file") << "folder";
         QTest::newRow("file is a folder") << "file";
+        QTest::newRow("file is read-only") << "read-only";
     }
     void unwritableFileGivesTheWriteError() {
         QFETCH(QString, obstacle);
-        if (obstacle == QLatin1String("folder"))
+        const QByteArray readOnly = "[Configuracoes]\r\nUsuario=ana\r\n";
+        if (obstacle == QLatin1String("folder")) {
             writeFile(settingsFolder(), "in the way");
-        else
+        } else if (obstacle == QLatin1String("file")) {
             QVERIFY(QDir().mkpath(settingsFilePath()));
+        } else {
+            // In a writable folder: the file's own mode is what forbids the save.
+            writeFile(settingsFilePath(), readOnly);
+            QVERIFY(QFile::setPermissions(settingsFilePath(), QFile::ReadOwner | QFile::ReadGroup));
+        }
         setAllValues(QString());
         try {
             SalvaIni();
@@ -286,6 +315,10 @@ private slots:
         }
         if (obstacle == QLatin1String("folder"))
             QCOMPARE(readFile(settingsFolder()), QByteArray("in the way"));
+        if (obstacle == QLatin1String("read-only")) {
+            QCOMPARE(readFile(settingsFilePath()), readOnly);
+            QCOMPARE(QFileInfo(settingsFilePath()).permissions() & QFile::WriteOwner, QFile::Permissions());
+        }
     }
 
     void writeThroughLinkKeepsTheLink() {
