@@ -6,6 +6,7 @@
 #include "Conexao.h"
 #include "Database.h"
 #include "ErrorReport.h"
+#include "FirstFrame.h"
 #include "Fonts.h"
 #include "IniFile.h"
 #include "Look.h"
@@ -68,10 +69,33 @@ void fillBranches(TQuery& query, QComboBox* list) {
     TfrmConfig::setBranchItems(list, items);
 }
 
+
+quint16 virtualKey(const QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Left: return vkLeft;
+    case Qt::Key_Up: return vkUp;
+    case Qt::Key_Right: return vkRight;
+    case Qt::Key_Down: return vkDown;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return vkReturn;
+    default: return 0;
+    }
+}
+
+QChar keyChar(const QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return QChar(u'\r');
+    const QString text = event->text();
+    return text.isEmpty() ? QChar() : text.at(0);
+}
+
+bool isEnter(QChar KeyChar) { return KeyChar == u'\r'; }
+} // namespace
+
 // A temporary connection with its transaction, as the dialog's two probes
-// make them. Members are destroyed query first, then the connection (which
-// commits its transaction), then the transaction.
-struct BranchConnection {
+// make them. Members are destroyed connection first (which commits its
+// transaction), then the transaction.
+struct TfrmConfig::BranchConnection {
     TTransaction TransFiliais;
     TDatabase BancoFiliais;
 
@@ -95,28 +119,6 @@ struct BranchConnection {
         }
     }
 };
-
-quint16 virtualKey(const QKeyEvent* event) {
-    switch (event->key()) {
-    case Qt::Key_Left: return vkLeft;
-    case Qt::Key_Up: return vkUp;
-    case Qt::Key_Right: return vkRight;
-    case Qt::Key_Down: return vkDown;
-    case Qt::Key_Return:
-    case Qt::Key_Enter: return vkReturn;
-    default: return 0;
-    }
-}
-
-QChar keyChar(const QKeyEvent* event) {
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
-        return QChar(u'\r');
-    const QString text = event->text();
-    return text.isEmpty() ? QChar() : text.at(0);
-}
-
-bool isEnter(QChar KeyChar) { return KeyChar == u'\r'; }
-} // namespace
 
 TfrmConfig::TfrmConfig(QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmConfig>()) {
@@ -157,6 +159,9 @@ TfrmConfig::TfrmConfig(QWidget* owner)
 
     connectHandlers();
     FormCreate();
+    // Letting go of the branch connection is a round trip to a server, or the
+    // local engine's shutdown: the dialog shows first.
+    afterFirstFrame(this, [this] { m_branchConnection.reset(); });
 }
 
 void TfrmConfig::setBranchItems(QComboBox* list, const QStringList& items) {
@@ -168,6 +173,8 @@ void TfrmConfig::setBranchItems(QComboBox* list, const QStringList& items) {
 }
 
 TfrmConfig::~TfrmConfig() {
+    // While the dialog is whole: closing may process events.
+    m_branchConnection.reset();
     // The controls outlive this part of the object; no handler may run then.
     for (QWidget* w : findChildren<QWidget*>())
         w->removeEventFilter(this);
@@ -302,7 +309,7 @@ void TfrmConfig::FormCreate() {
         ui->edtConfSenha->setText(DefaultPassword);
 
     qryFiliais.reset();
-    conexao.reset();
+    m_branchConnection = std::move(conexao);
 
     ui->tbcConfig->setCurrentIndex(0);
     ui->edtCaminhoBanco->setFocus();
@@ -410,6 +417,11 @@ void TfrmConfig::btnSalvarClick() {
 }
 
 void TfrmConfig::btnCancelarClick() { reject(); }
+
+void TfrmConfig::done(int result) {
+    m_branchConnection.reset();
+    QDialog::done(result);
+}
 
 // ------------------------------------------------ branch list and switch
 

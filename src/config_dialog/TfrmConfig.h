@@ -69,11 +69,15 @@ public:
 
     QTimer tmrMover;
 
+    void done(int result) override;
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    struct BranchConnection;
+
     void connectHandlers();
     void applyFonts();
     void focusArrived(QWidget* widget, Qt::FocusReason reason);
@@ -82,6 +86,9 @@ private:
     void showPageAndFocus(QWidget* field);
 
     std::unique_ptr<Ui::TfrmConfig> ui;
+    // The connection the branch list was read through, closed once the
+    // dialog has shown its first frame or when it closes, whichever comes first.
+    std::unique_ptr<BranchConnection> m_branchConnection;
     QString CamBanco;
     bool MudouBanco = false;
     // The control that holds the focus as the handlers see it: a window

@@ -3,6 +3,7 @@
 #include "BusyWait.h"
 #include "Database.h"
 #include "ErrorReport.h"
+#include "FirstFrame.h"
 #include "Geometry.h"
 #include "Platform.h"
 #include "SettingsError.h"
@@ -14,9 +15,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QIcon>
-#include <QTimer>
 
-#include <functional>
 #include <memory>
 
 namespace {
@@ -26,36 +25,6 @@ void setProgramIcon(QApplication& app) {
         icon.addFile(QStringLiteral(":/images/icon/orvanto-%1.png").arg(size), QSize(size, size));
     app.setWindowIcon(icon);
 }
-
-// Runs a step once a window has drawn its first frame: what that frame
-// does not show waits for it.
-class AfterFirstFrame : public QObject {
-public:
-    AfterFirstFrame(QWidget* window, std::function<void()> step)
-        : QObject(window), m_window(window), m_step(std::move(step)) {
-        qApp->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->window() == m_window) {
-            qApp->removeEventFilter(this);
-            // Queued: the frame is flushed when this paint's pass ends, and
-            // the window system takes it before the step's own requests.
-            QTimer::singleShot(0, this, [this] {
-                QGuiApplication::sync();
-                m_step();
-                deleteLater();
-            });
-        }
-        return false;
-    }
-
-private:
-    QWidget* m_window;
-    std::function<void()> m_step;
-};
 } // namespace
 
 int runOrvanto(QApplication& app) {
@@ -78,7 +47,7 @@ int runOrvanto(QApplication& app) {
     panel->move(roundHalfEven((screen.width() - panel->width()) / 2.0),
                 roundHalfEven((screen.height() - panel->height()) / 2.0));
     // The icon shows in task bars only; its files are read after the first frame.
-    new AfterFirstFrame(panel.get(), [&app] { setProgramIcon(app); });
+    afterFirstFrame(panel.get(), [&app] { setProgramIcon(app); });
     panel->show();
 
     auto prints = std::make_unique<TfrmPrints>();

@@ -8,6 +8,8 @@
 
 #include <QFile>
 
+#include "Database.h"
+
 class TestConfigDialogBranches : public QObject {
     Q_OBJECT
 
@@ -32,8 +34,12 @@ private slots:
     void probeFromTheFields();
     void wrongPasswordThenCorrected();
     void switchingLocalAndRemote();
+    void branchConnectionEndsAfterTheFirstFrame_data();
+    void branchConnectionEndsAfterTheFirstFrame();
 
 private:
+    // The server's user attachments other than the asking one.
+    int otherAttachments();
     // Opened with the list read from a database with two branches, "01" selected.
     std::unique_ptr<TfrmConfig> currentDialog();
     void enterList(TfrmConfig* d);
@@ -318,6 +324,53 @@ void TestConfigDialogBranches::switchingLocalAndRemote() {
     QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), db);
     QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("01 - MATRIZ"));
     QVERIFY(!d->mudouBanco());
+}
+
+int TestConfigDialogBranches::otherAttachments() {
+    TTransaction transaction;
+    TDatabase watcher;
+    watcher.DatabaseName = server->databaseName(remoteDb);
+    watcher.Params = ConnectionParams(server->user(), server->password());
+    watcher.DefaultTransaction = &transaction;
+    transaction.DefaultDatabase = &watcher;
+    TQuery query(&watcher);
+    query.SQL = QStringLiteral("SELECT COUNT(*) AS N FROM MON$ATTACHMENTS "
+                               "WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0");
+    query.Open();
+    return query.FieldByName(QStringLiteral("N")).toInt();
+}
+
+void TestConfigDialogBranches::branchConnectionEndsAfterTheFirstFrame_data() {
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("shown") << true;
+    QTest::newRow("closed unseen") << false;
+}
+
+void TestConfigDialogBranches::branchConnectionEndsAfterTheFirstFrame() {
+    ORVANTO_REQUIRE_FIREBIRD_SERVER();
+    QFETCH(bool, shown);
+    LocRem = QStringLiteral("R");
+    Protocolo = QStringLiteral("0");
+    Servidor = server->hostPort();
+    CaminhoBanco = remoteDb;
+    Usuario = server->user();
+    Senha = server->password();
+    QCOMPARE(otherAttachments(), 0);
+
+    auto d = std::make_unique<TfrmConfig>(nullptr);
+    QCOMPARE(list(d.get(), "ppbFiliais")->count(), 2);
+    // Letting go of the connection waits for the dialog to be seen...
+    QCOMPARE(otherAttachments(), 1);
+    if (shown) {
+        d->show();
+        QVERIFY(QTest::qWaitForWindowExposed(d.get()));
+        QTRY_COMPARE(otherAttachments(), 0);
+        QVERIFY(d->isVisible());
+    } else {
+        // ...or for it to close, whichever comes first.
+        d->reject();
+        QCOMPARE(otherAttachments(), 0);
+    }
 }
 
 ORVANTO_TEST_MAIN(TestConfigDialogBranches)
