@@ -2,17 +2,23 @@
 
 #include "SettingsError.h"
 
+#include <QCoreApplication>
 
 #include <dlfcn.h>
 
+#include <cstdlib>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace fb {
 
 QString LibraryName = QStringLiteral("libfbclient.so.2");
 
 namespace {
+
+// How long the engine may take to close what is still open at exit.
+constexpr unsigned int ShutdownTimeoutMs = 5000;
 
 QString notFound(const QString& name) {
     return QStringLiteral("InterBase library %1 not found in the path. Please install InterBase to use this "
@@ -85,6 +91,22 @@ bool isValidUtf8(const unsigned char* p, qsizetype n) {
     return true;
 }
 
+using ShutdownFn = int (*)(unsigned int, const int);
+
+// The loaded libraries' shutdown entries, called once at exit.
+std::vector<ShutdownFn>& shutdowns() {
+    static auto& list = *new std::vector<ShutdownFn>;
+    return list;
+}
+
+// An embedded engine left running at exit ends its threads while the
+// process tears down around them; shut down with the application object
+// (or at exit without one), it ends them first. A second call does nothing.
+void shutDownClients() {
+    for (ShutdownFn shutdown : shutdowns())
+        shutdown(ShutdownTimeoutMs, fb_shutrsn_app_stopped);
+}
+
 } // namespace
 
 const Api& load() {
@@ -105,6 +127,14 @@ const Api& load() {
     if (!resolveAll(library, api)) {
         ::dlclose(library);
         throw SettingsError(notFound(name));
+    }
+    if (ShutdownFn shutdown = nullptr; resolve(library, "fb_shutdown", shutdown)) {
+        if (shutdowns().empty()) {
+            std::atexit(shutDownClients);
+            if (QCoreApplication::instance())
+                qAddPostRoutine(shutDownClients);
+        }
+        shutdowns().push_back(shutdown);
     }
     return loaded.emplace(name, api).first->second;
 }

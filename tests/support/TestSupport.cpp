@@ -6,6 +6,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <chrono>
+#include <filesystem>
+#include <iterator>
+#include <thread>
+
 QByteArray readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -25,4 +30,16 @@ void clearSettingsValues() {
     for (QString* value : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
                            &Protocolo, &ModoPainel, &Filial})
         value->clear();
+}
+
+void waitForEndingThreads() {
+    using namespace std::chrono_literals;
+    const auto threads = [] {
+        std::error_code error;
+        const std::filesystem::directory_iterator tasks("/proc/self/task", error);
+        return error ? 1 : std::distance(begin(tasks), end(tasks));
+    };
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (threads() > 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(5ms);
 }

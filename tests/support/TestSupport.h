@@ -38,10 +38,21 @@ template <class T> T* child(QObject* parent, const char* name) {
 // error report and the resources are those of the program.
 #define ORVANTO_TEST_MAIN(TestObject)                                                                        \
     int main(int argc, char** argv) {                                                                        \
-        OrvantoApplication app(argc, argv);                                                                  \
-        initOrvantoResources();                                                                              \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                             \
-        TestObject tc;                                                                                       \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
-        return QTest::qExec(&tc, argc, argv);                                                                \
+        int status = 0;                                                                                      \
+        {                                                                                                    \
+            OrvantoApplication app(argc, argv);                                                              \
+            initOrvantoResources();                                                                          \
+            app.setAttribute(Qt::AA_Use96Dpi, true);                                                         \
+            TestObject tc;                                                                                   \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                       \
+            status = QTest::qExec(&tc, argc, argv);                                                          \
+        }                                                                                                    \
+        waitForEndingThreads();                                                                              \
+        return status;                                                                                       \
     }
+
+// Waits (a short while at most) until the threads that the application's
+// end stopped, the thread pool's and the database engine's, have left the
+// process: the leak check at exit stops every thread, and one caught half
+// gone brings the check down with it.
+void waitForEndingThreads();
