@@ -1,5 +1,5 @@
 // Pictures compiled in as ready pixels: what the build step writes reads
-// back pixel for pixel, a damaged file reads as no picture, and the panel's
+// back pixel for pixel, a damaged file reads as no picture, and the windows'
 // first-frame artwork is shown from its pixels, identical to its PNG.
 
 #include "ImageBox.h"
@@ -110,6 +110,7 @@ void TestPixelFile::firstFrameArtworkIsShownFromItsPixels_data() {
     QTest::addColumn<QString>("source");
     QTest::newRow("panel card") << QStringLiteral(":/images/fundo.png");
     QTest::newRow("settings gear") << QStringLiteral(":/images/gear.png");
+    QTest::newRow("dialog logo") << QStringLiteral(":/images/logo.png");
 }
 
 void TestPixelFile::firstFrameArtworkIsShownFromItsPixels() {
