@@ -147,10 +147,15 @@ int main(int argc, char** argv) {
         qputenv("DISPLAY", QByteArray::fromStdString(xvfb.display()));
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    OrvantoApplication app(argc, argv);
-    initOrvantoResources();
-    WindowShapeTest test;
-    return QTest::qExec(&test, argc, argv);
+    int status = 0;
+    {
+        OrvantoApplication app(argc, argv);
+        initOrvantoResources();
+        WindowShapeTest test;
+        status = QTest::qExec(&test, argc, argv);
+    }
+    waitForEndingThreads();
+    return status;
 }
 
 #include "tst_windowshape.moc"

@@ -6,6 +6,12 @@
 #include <QFile>
 #include <QFileInfo>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVANTO_LEAK_CHECK 1
+#else
+#define ORVANTO_LEAK_CHECK 0
+#endif
+
 #include <chrono>
 #include <filesystem>
 #include <iterator>
@@ -33,6 +39,9 @@ void clearSettingsValues() {
 }
 
 void waitForEndingThreads() {
+#if ORVANTO_LEAK_CHECK
+    // Until the number of threads has held still for a moment (or one is
+    // left), at most two seconds.
     using namespace std::chrono_literals;
     const auto threads = [] {
         std::error_code error;
@@ -40,6 +49,15 @@ void waitForEndingThreads() {
         return error ? 1 : std::distance(begin(tasks), end(tasks));
     };
     const auto deadline = std::chrono::steady_clock::now() + 2s;
-    while (threads() > 1 && std::chrono::steady_clock::now() < deadline)
+    auto count = threads();
+    auto steadySince = std::chrono::steady_clock::now();
+    while (count > 1 && std::chrono::steady_clock::now() < deadline &&
+           std::chrono::steady_clock::now() - steadySince < 100ms) {
         std::this_thread::sleep_for(5ms);
+        if (const auto now = threads(); now != count) {
+            count = now;
+            steadySince = std::chrono::steady_clock::now();
+        }
+    }
+#endif
 }

@@ -53,6 +53,7 @@ template <class T> T* child(QObject* parent, const char* name) {
 
 // Waits (a short while at most) until the threads that the application's
 // end stopped, the thread pool's and the database engine's, have left the
-// process: the leak check at exit stops every thread, and one caught half
-// gone brings the check down with it.
+// process: the sanitizers' leak check at exit stops every thread, and one
+// caught half gone brings the check down with it. Does nothing in a build
+// without sanitizers.
 void waitForEndingThreads();
