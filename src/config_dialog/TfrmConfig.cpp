@@ -69,7 +69,6 @@ void fillBranches(TQuery& query, QComboBox* list) {
     TfrmConfig::setBranchItems(list, items);
 }
 
-
 quint16 virtualKey(const QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Left: return vkLeft;

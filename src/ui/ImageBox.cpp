@@ -22,7 +22,7 @@ QImage readyPixels(const QString& source) {
     return imageOverPixelFile(pixels.data(), pixels.size());
 }
 
-// The format the raster backing store draws from without converting.
+// In the format the raster backing store draws from without converting.
 QImage decode(const QString& source) {
     if (compiledIn(source)) {
         if (QImage ready = readyPixels(source); !ready.isNull())
@@ -30,8 +30,7 @@ QImage decode(const QString& source) {
     }
     QImage image(source);
     if (!image.isNull())
-        image = std::move(image).convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                         : QImage::Format_RGB32);
+        image = std::move(image).convertToFormat(drawingFormat(image));
     return image;
 }
 

@@ -21,12 +21,14 @@ bool storable(QImage::Format format) {
 
 } // namespace
 
+QImage::Format drawingFormat(const QImage& image) {
+    return image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+}
+
 QByteArray encodePixelFile(const QImage& image) {
     if (image.isNull())
         return {};
-    // The formats the raster backing store draws from without converting.
-    const QImage::Format wanted =
-        image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
+    const QImage::Format wanted = drawingFormat(image);
     const QImage pixels = image.format() == wanted ? image : image.convertToFormat(wanted);
     const Header header{{Magic[0], Magic[1], Magic[2], Magic[3]},
                         quint32(pixels.width()),

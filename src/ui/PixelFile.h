@@ -9,6 +9,10 @@
 // frame is compiled in this way, so that showing it decodes nothing.
 QByteArray encodePixelFile(const QImage& image);
 
+// The format the raster backing store draws image from without converting:
+// premultiplied ARGB32 when it has alpha, RGB32 otherwise.
+QImage::Format drawingFormat(const QImage& image);
+
 // The picture held in data, or a null image when data is no whole pixel
 // file. The image refers to data without copying where the rows are aligned
 // for the pixel type, so data must outlive it (compiled-in resources do);
