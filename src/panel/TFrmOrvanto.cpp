@@ -14,25 +14,16 @@
 #include "WindowDrag.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
 TFrmOrvanto* FrmOrvanto = nullptr;
-
-namespace {
-QString panelStyleBook() {
-    QFile file(QStringLiteral(":/styles/panel.qss"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-} // namespace
 
 TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmOrvanto>()) {
     ui->setupUi(this);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(641, 584);
-    setStyleSheet(panelStyleBook());
     applyPanelLook(this);
 
     // A press on the list or the divider is no drag, though neither takes it.

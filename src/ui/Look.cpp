@@ -4,6 +4,7 @@
 #include "Fonts.h"
 #include "ImageBox.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
@@ -15,11 +16,15 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegion>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyle>
-#include <QStyleOptionToolButton>
+#include <QStyleFactory>
+#include <QStyleOptionSlider>
 #include <QToolButton>
 #include <QVariantAnimation>
 
@@ -28,13 +33,13 @@
 
 namespace {
 
-// State changes of the style books, in milliseconds.
+// State changes of the painted controls, in milliseconds.
 constexpr int TickFadeIn = 100;
 constexpr int RadioHover = 100;
 constexpr int HoverFade = 200;
 constexpr int PressFade = 200;
 
-// Controls drawn while disabled: faded, as the style books' controls are.
+// Controls drawn while disabled: faded, as the style book's controls are.
 constexpr qreal DisabledOpacity = 0.6;
 
 const QColor GlossBorder(0x4F, 0x4F, 0x4F, 0xC8);
@@ -280,7 +285,7 @@ void drawInnerHighlight(QPainter& painter, const QRectF& rect) {
 
 // A gadget box or "Todos": a 15 x 15 box with a grey gradient in a 20-pixel
 // column, the tick fading in over 0.1 s when checked and gone at once when
-// cleared, the caption (font and colour from the style book) beside it.
+// cleared, the caption beside it.
 // Focus shows nothing.
 class PanelCheckBox : public PaintedControl {
 public:
@@ -359,32 +364,158 @@ private:
     ColourFade m_top;
 };
 
-// "Configurações": the flat button of the style book, its caption against
-// the right edge (a tool button centres it) to leave the gear room.
-class TrailingTextButton : public PaintedControl {
+// The two flat buttons, "X" and "Configurações": the caption alone on the
+// card, a silver plate under it while the pointer is over the button,
+// pressed or not, at once. The settings caption keeps to the right edge to
+// leave the gear room.
+class FlatButton : public PaintedControl {
 public:
-    explicit TrailingTextButton(QToolButton* button) : PaintedControl(button), m_button(button) {}
+    FlatButton(QToolButton* button, Qt::Alignment alignment)
+        : PaintedControl(button), m_button(button), m_alignment(alignment) {}
 
 protected:
     void pointerOver(bool) override { m_button->update(); }
 
     void paint(QPainter& painter) override {
-        QStyleOptionToolButton option;
-        option.initFrom(m_button);
-        option.features = QStyleOptionToolButton::None;
-        option.state |=
-            QStyle::State_AutoRaise | (m_button->isDown() ? QStyle::State_Sunken : QStyle::State_Raised);
-        // The style book's background for the state, hover included.
-        m_button->style()->drawPrimitive(QStyle::PE_PanelButtonTool, &option, &painter, m_button);
+        if (m_button->underMouse()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(LookColour::FlatHover);
+            painter.drawRoundedRect(QRectF(m_button->rect()), 3, 3);
+        }
         painter.setPen(m_button->palette().color(QPalette::ButtonText));
         painter.setFont(m_button->font());
-        painter.drawText(padded(5, 2, 5, 2), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter.drawText(padded(5, 2, 5, 2), int(m_alignment) | Qt::AlignVCenter | Qt::TextSingleLine,
                          m_button->text());
     }
 
 private:
     QToolButton* m_button;
+    Qt::Alignment m_alignment;
 };
+
+// The divider under the gadget list: a dark grey line along its top.
+class Divider : public PaintedControl {
+public:
+    using PaintedControl::PaintedControl;
+
+protected:
+    void paint(QPainter& painter) override {
+        painter.fillRect(QRect(0, 0, m_control->width(), 1), LookColour::Divider);
+    }
+};
+
+// The gadget list's scroll bar: 8 pixels wide, the 2 next to the list a gap,
+// no arrows; a track shading from dark to lighter grey left to right, under a
+// silver thumb. Everything else (hit tests, dragging) is the base style's.
+class SlimScrollBarStyle : public QProxyStyle {
+public:
+    explicit SlimScrollBarStyle(QObject* owner)
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
+        setParent(owner);
+    }
+
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        switch (metric) {
+        case PM_ScrollBarExtent:
+            return Width;
+        case PM_ScrollBarSliderMin:
+            return ThumbMinimum;
+        default:
+            return QProxyStyle::pixelMetric(metric, option, widget);
+        }
+    }
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl part,
+                         const QWidget* widget) const override {
+        const auto* bar = qstyleoption_cast<const QStyleOptionSlider*>(option);
+        if (control != CC_ScrollBar || !bar || bar->orientation != Qt::Vertical)
+            return QProxyStyle::subControlRect(control, option, part, widget);
+        const QRect track = option->rect.adjusted(Gap, 0, 0, 0);
+        const int length = track.height();
+        const qint64 range = qint64(bar->maximum) - bar->minimum;
+        int thumb = length;
+        if (range > 0)
+            thumb = int(std::clamp<qint64>(qint64(bar->pageStep) * length / (range + bar->pageStep),
+                                           std::min(ThumbMinimum, length), length));
+        const int top = track.top() + sliderPositionFromValue(bar->minimum, bar->maximum, bar->sliderPosition,
+                                                              length - thumb, bar->upsideDown);
+        switch (part) {
+        case SC_ScrollBarGroove:
+            return track;
+        case SC_ScrollBarSlider:
+            return {track.left(), top, track.width(), thumb};
+        case SC_ScrollBarSubPage:
+            return {track.left(), track.top(), track.width(), top - track.top()};
+        case SC_ScrollBarAddPage:
+            return {track.left(), top + thumb, track.width(), track.bottom() + 1 - (top + thumb)};
+        default:
+            return {}; // no arrows
+        }
+    }
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget) const override {
+        if (control != CC_ScrollBar) {
+            QProxyStyle::drawComplexControl(control, option, painter, widget);
+            return;
+        }
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const QRectF track = subControlRect(control, option, SC_ScrollBarGroove, widget);
+        QLinearGradient shade(track.topLeft(), track.topRight());
+        shade.setColorAt(0, QColor(0x30, 0x30, 0x30));
+        shade.setColorAt(1, QColor(0x60, 0x60, 0x60));
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(shade);
+        painter->drawRoundedRect(track, 3, 3);
+        const QRectF thumb = subControlRect(control, option, SC_ScrollBarSlider, widget);
+        if (!thumb.isEmpty() && option->state.testFlag(State_Enabled)) {
+            painter->setPen(QPen(QColor(0x40, 0x40, 0x40), 1));
+            painter->setBrush(LookColour::Thumb);
+            painter->drawRoundedRect(thumb.adjusted(0.5, 0.5, -0.5, -0.5), 3, 3);
+        }
+        painter->restore();
+    }
+
+private:
+    static constexpr int Width = 8;
+    static constexpr int Gap = 2;
+    static constexpr int ThumbMinimum = 24;
+};
+
+// The panel's captions: Tahoma throughout, in the card's greys.
+struct Caption {
+    const char* name;
+    int pixelSize;
+    bool bold;
+    QRgb colour;
+};
+constexpr Caption PanelCaptions[] = {
+    {"lblTitulo", 20, false, 0x808080},       {"lblTitulo2", 27, true, 0x696969},
+    {"ckbTodos", 15, false, 0x696969},        {"spbFechar", 20, true, 0x696969},
+    {"spbConfigurações", 12, false, 0x696969}, {"btnIniciarGadgets", 15, true, 0xFFFFFF},
+};
+constexpr Caption GadgetBoxCaption{nullptr, 15, true, 0x696969};
+
+void setCaption(QWidget* control, const Caption& caption) {
+    QFont font = control->font();
+    font.setFamilies({QStringLiteral("Tahoma")});
+    font.setPixelSize(caption.pixelSize);
+    font.setBold(caption.bold);
+    control->setFont(font);
+    QPalette palette = control->palette();
+    for (const auto role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(role, QColor(caption.colour));
+    control->setPalette(palette);
+}
+
+// The list lies on the artwork: neither it nor its viewport paints a background.
+void clearListBackground(QScrollArea* list) {
+    list->viewport()->setAutoFillBackground(false);
+    if (QWidget* content = list->widget())
+        content->setAutoFillBackground(false);
+    list->verticalScrollBar()->setStyle(new SlimScrollBarStyle(list));
+}
 
 // ----------------------------------------------------------------- dialog
 
@@ -657,12 +788,24 @@ QRegion opaqueRegion(const QImage& source, int threshold) {
 
 void applyPanelLook(QWidget* panel) {
     ensureTahoma();
-    for (QCheckBox* box : panel->findChildren<QCheckBox*>())
+    for (QCheckBox* box : panel->findChildren<QCheckBox*>()) {
+        setCaption(box, GadgetBoxCaption);
         new PanelCheckBox(box);
+    }
+    for (const Caption& caption : PanelCaptions) {
+        if (auto* control = panel->findChild<QWidget*>(QString::fromUtf8(caption.name)))
+            setCaption(control, caption);
+    }
     if (auto* start = panel->findChild<QPushButton*>(QStringLiteral("btnIniciarGadgets")))
         new StartButton(start);
+    if (auto* close = panel->findChild<QToolButton*>(QStringLiteral("spbFechar")))
+        new FlatButton(close, Qt::AlignHCenter);
     if (auto* settings = panel->findChild<QToolButton*>(QStringLiteral("spbConfigurações")))
-        new TrailingTextButton(settings);
+        new FlatButton(settings, Qt::AlignRight);
+    if (auto* divider = panel->findChild<QFrame*>(QStringLiteral("lnDivisor")))
+        new Divider(divider);
+    if (auto* list = panel->findChild<QScrollArea*>(QStringLiteral("scbChecks")))
+        clearListBackground(list);
     shapePanel(panel);
     // The desktop entry the window belongs to, for its icon and name in task bars.
     QGuiApplication::setDesktopFileName(QStringLiteral("orvanto"));

@@ -6,16 +6,22 @@ class QImage;
 class QRegion;
 class QWidget;
 
-// The finishing touches of the two windows that a style sheet cannot give:
+// How the two windows look.
+//
+// The panel is drawn here whole: its captions' fonts and colours, check
+// boxes, buttons, divider and slim scroll bar, and its shape. It has no
+// style sheet, whose matching of rules against every control would slow
+// the first frame the panel is judged by.
+//
+// The dialog's fonts, text colours and static looks live in its style book
+// (styles/dialog.qss); this code adds what a style sheet cannot give:
 // controls whose parts fade over 0.1 s or 0.2 s, focus glows, the check and
-// radio marks, the group box's broken border, and the panel's shape.
-// Fonts, text colours and the static looks live in the style books
-// (styles/panel.qss, styles/dialog.qss); call these after the window's
+// radio marks and the group box's broken border. Call it after the dialog's
 // style sheet is set.
 
-// The gadget panel: its check boxes, start button and settings button, and a
-// window mask cut from the background artwork's alpha where nothing blends
-// the translucent window with the desktop.
+// The gadget panel: captions, check boxes, buttons, divider, the list's
+// scroll bar, and a window mask cut from the background artwork's alpha
+// where nothing blends the translucent window with the desktop.
 void applyPanelLook(QWidget* panel);
 
 // The settings dialog: drop-down lists, buttons, "..." buttons, radio
@@ -41,4 +47,7 @@ inline const QColor StartPressTo{0xA9, 0xA9, 0xA9};
 inline const QColor ListBase{0xEF, 0xEF, 0xEF};    // drop-down lists and buttons at rest
 inline const QColor ListHover{0xA5, 0xD9, 0xFF};   // drop-down lists and radio circles, pointer over
 inline const QColor ButtonHover{0xA9, 0xA9, 0xA9}; // dialog buttons, pointer over
+inline const QColor FlatHover{0xC0, 0xC0, 0xC0};   // the panel's flat buttons, pointer over
+inline const QColor Divider{0xA9, 0xA9, 0xA9};     // the line under the gadget list
+inline const QColor Thumb{0xA9, 0xA9, 0xA9};       // the gadget list's scroll bar thumb
 } // namespace LookColour

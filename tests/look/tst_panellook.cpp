@@ -84,6 +84,7 @@ private slots:
     void flatButtonsTurnSilverUnderThePointer();
     void settingsCaptionSitsAtTheRightClearOfTheGear();
     void slimScrollBarAtTheListsRightEdge();
+    void slimScrollBarScrollsByThumbAndTrack();
     void dividerIsADarkGreyLine();
     void previewIsFittedAndCentred_data();
     void previewIsFittedAndCentred();
@@ -319,6 +320,32 @@ void PanelLookTest::slimScrollBarAtTheListsRightEdge() {
     COMPARE_COLOUR(
         QColor::fromRgba(image.pixel(between)),
         QColor::fromRgba(child<ImageBox>(panel.get(), "imgPainel")->picture().toImage().pixel(between)), 0);
+}
+
+void PanelLookTest::slimScrollBarScrollsByThumbAndTrack() {
+    auto* list = control<QScrollArea>("scbChecks");
+    QScrollBar* bar = list->verticalScrollBar();
+    QCOMPARE(bar->value(), 0);
+    // The thumb starts at the top and is as long as the share of the list shown.
+    const QImage image = shot(panel.get());
+    COMPARE_COLOUR(pixelOf(image, panel.get(), bar, {5, 3}), QColor(0xA9, 0xA9, 0xA9), 2);
+    const int thumb = bar->height() * bar->pageStep() / (bar->maximum() + bar->pageStep());
+    COMPARE_COLOUR(pixelOf(image, panel.get(), bar, {5, thumb - 4}), QColor(0xA9, 0xA9, 0xA9), 2);
+    QVERIFY(pixelOf(image, panel.get(), bar, {5, thumb + 4}).lightness() < 0x60); // the track
+
+    // A click on the track below the thumb moves the list down.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(5, bar->height() - 3));
+    QTRY_VERIFY(bar->value() > 0);
+
+    // The thumb dragged down to the end shows the last box whole.
+    bar->setValue(0);
+    QTest::mousePress(bar, Qt::LeftButton, {}, QPoint(5, 10));
+    QTest::mouseMove(bar, QPoint(5, bar->height() + 40));
+    QTest::mouseRelease(bar, Qt::LeftButton, {}, QPoint(5, bar->height() + 40));
+    QCOMPARE(bar->value(), bar->maximum());
+    auto* last = control<QCheckBox>(GadgetCatalogue.back().checkBox);
+    const QRect shown = QRect(last->mapTo(list->viewport(), QPoint(0, 0)), last->size());
+    QVERIFY2(list->viewport()->rect().contains(shown), qPrintable(QStringLiteral("%1,%2").arg(shown.top()).arg(shown.bottom())));
 }
 
 void PanelLookTest::dividerIsADarkGreyLine() {
