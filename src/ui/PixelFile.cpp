@@ -14,8 +14,9 @@ struct Header {
 };
 static_assert(sizeof(Header) == 16);
 
-// Only formats of whole 32-bit pixels: their rows need no padding.
-bool storable(QImage::Format format) {
+// Only formats of whole 32-bit pixels: their rows need no padding. Takes
+// the stored number: a damaged file's may name no format at all.
+bool storable(quint32 format) {
     return format == QImage::Format_ARGB32_Premultiplied || format == QImage::Format_RGB32;
 }
 
@@ -48,10 +49,10 @@ QImage imageOverPixelFile(const uchar* data, qsizetype size) {
     if (!data || size < qsizetype(sizeof header))
         return {};
     std::memcpy(&header, data, sizeof header);
-    const auto format = QImage::Format(header.format);
-    if (std::memcmp(header.magic, Magic, sizeof Magic) != 0 || !storable(format) || header.width == 0 ||
-        header.height == 0 || header.width > 32767 || header.height > 32767)
+    if (std::memcmp(header.magic, Magic, sizeof Magic) != 0 || !storable(header.format) ||
+        header.width == 0 || header.height == 0 || header.width > 32767 || header.height > 32767)
         return {};
+    const auto format = QImage::Format(header.format);
     const qsizetype row = qsizetype(header.width) * 4;
     if (size - qsizetype(sizeof header) != row * qsizetype(header.height))
         return {};
