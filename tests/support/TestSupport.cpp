@@ -6,9 +6,15 @@
 #include <QFile>
 #include <QFileInfo>
 
+// GCC says so with a macro, clang with a feature test.
 #if defined(__SANITIZE_ADDRESS__)
 #define ORVANTO_LEAK_CHECK 1
-#else
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ORVANTO_LEAK_CHECK 1
+#endif
+#endif
+#ifndef ORVANTO_LEAK_CHECK
 #define ORVANTO_LEAK_CHECK 0
 #endif
 
