@@ -491,8 +491,8 @@ struct Caption {
     QRgb colour;
 };
 constexpr Caption PanelCaptions[] = {
-    {"lblTitulo", 20, false, 0x808080},       {"lblTitulo2", 27, true, 0x696969},
-    {"ckbTodos", 15, false, 0x696969},        {"spbFechar", 20, true, 0x696969},
+    {"lblTitulo", 20, false, 0x808080},        {"lblTitulo2", 27, true, 0x696969},
+    {"ckbTodos", 15, false, 0x696969},         {"spbFechar", 20, true, 0x696969},
     {"spbConfigurações", 12, false, 0x696969}, {"btnIniciarGadgets", 15, true, 0xFFFFFF},
 };
 constexpr Caption GadgetBoxCaption{nullptr, 15, true, 0x696969};

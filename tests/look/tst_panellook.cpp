@@ -345,7 +345,8 @@ void PanelLookTest::slimScrollBarScrollsByThumbAndTrack() {
     QCOMPARE(bar->value(), bar->maximum());
     auto* last = control<QCheckBox>(GadgetCatalogue.back().checkBox);
     const QRect shown = QRect(last->mapTo(list->viewport(), QPoint(0, 0)), last->size());
-    QVERIFY2(list->viewport()->rect().contains(shown), qPrintable(QStringLiteral("%1,%2").arg(shown.top()).arg(shown.bottom())));
+    QVERIFY2(list->viewport()->rect().contains(shown),
+             qPrintable(QStringLiteral("%1,%2").arg(shown.top()).arg(shown.bottom())));
 }
 
 void PanelLookTest::dividerIsADarkGreyLine() {
