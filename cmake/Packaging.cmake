@@ -1,20 +1,24 @@
 # The Debian package: `cpack -G DEB` in a build folder (see the README).
 # What goes in is what the install rules name: the program, its desktop
-# entry and icon, the stand-in gadget and the demo's preparation script.
+# entry, icon and metainfo, the stand-in gadget, the demo's preparation
+# script, the manual page and the package's copyright and changelog.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME orvanto)
 set(CPACK_PACKAGE_VENDOR "Morvelt")
-set(CPACK_PACKAGE_CONTACT "Orvanto developers <orvanto@localhost>")
+set(CPACK_PACKAGE_CONTACT "Orvanto developers <orvanto@morvelt.com.br>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Control panel for ERP indicator gadgets")
 set(CPACK_PACKAGE_DESCRIPTION
     "Orvanto starts the gadget programs that show an ERP installation's indicators\n\
 and edits the settings it shares with them: where the Firebird database lives,\n\
 the database user, the gadgets folder and the company branch.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# Binaries are stripped with their debug information split off into a
+# separate debug-symbols package (orvanto-dbgsym, a .ddeb beside the .deb).
+set(CPACK_STRIP_FILES OFF)
+set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 # The Qt libraries come from the binaries themselves. The Firebird client is
 # opened with dlopen, which dpkg-shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -23,4 +27,26 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2")
 # font; isql-fb creates the demo database.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, fonts-wine")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils")
+
+# Documentation files are installed compressed, as Debian policy wants
+# (gzip -n: no name or time stamp, so the package builds reproducibly).
+find_program(ORVANTO_GZIP gzip REQUIRED)
+set(orvanto_docs "${CMAKE_BINARY_DIR}/packaging-doc")
+foreach(doc changelog orvanto.1)
+  add_custom_command(OUTPUT "${orvanto_docs}/${doc}.gz"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${orvanto_docs}"
+    COMMAND ${ORVANTO_GZIP} -9n -c "${PROJECT_SOURCE_DIR}/packaging/doc/${doc}" > "${orvanto_docs}/${doc}.gz"
+    DEPENDS "${PROJECT_SOURCE_DIR}/packaging/doc/${doc}" VERBATIM)
+endforeach()
+add_custom_target(orvanto_package_docs ALL DEPENDS "${orvanto_docs}/changelog.gz" "${orvanto_docs}/orvanto.1.gz")
+install(FILES "${orvanto_docs}/changelog.gz" "${PROJECT_SOURCE_DIR}/packaging/doc/copyright"
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvanto)
+install(FILES "${orvanto_docs}/orvanto.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The compiler's identification note is no use in an installed program.
+install(CODE "
+  foreach(program \"${CMAKE_INSTALL_BINDIR}/orvanto\" \"${CMAKE_INSTALL_LIBEXECDIR}/orvanto/orvanto-gadget\")
+    execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+                            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/\${program}\" COMMAND_ERROR_IS_FATAL ANY)
+  endforeach()")
 include(CPack)

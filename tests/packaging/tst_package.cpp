@@ -46,6 +46,7 @@ class TestPackage : public QObject {
 
     QTemporaryDir m_dir;
     QString m_package;
+    QString m_debugPackage;
     QString m_root;
 
     QString installed(const QString& path) const { return m_root + u'/' + path; }
@@ -64,6 +65,9 @@ private slots:
         QVERIFY2(cpack.status == 0, qPrintable(cpack.output));
         const QStringList debs = QDir(out).entryList({u"*.deb"_s}, QDir::Files);
         QCOMPARE(debs.size(), 1);
+        const QStringList ddebs = QDir(out).entryList({u"*.ddeb"_s}, QDir::Files);
+        QCOMPARE(ddebs.size(), 1);
+        m_debugPackage = QDir(out).filePath(ddebs.first());
         m_package = QDir(out).filePath(debs.first());
         m_root = m_dir.filePath(u"root"_s);
         const Run unpack = run(u"dpkg-deb"_s, {u"-x"_s, m_package, m_root});
@@ -109,6 +113,9 @@ private slots:
         QTest::newRow("stand-in gadget") << u"usr/libexec/orvanto/orvanto-gadget"_s << true;
         QTest::newRow("demo preparation") << u"usr/share/orvanto/prepare-demo"_s << false;
         QTest::newRow("desktop entry") << u"usr/share/applications/orvanto.desktop"_s << false;
+        QTest::newRow("manual page") << u"usr/share/man/man1/orvanto.1.gz"_s << false;
+        QTest::newRow("copyright") << u"usr/share/doc/orvanto/copyright"_s << false;
+        QTest::newRow("changelog") << u"usr/share/doc/orvanto/changelog.gz"_s << false;
         for (const char* size : {"16", "32", "48", "256"})
             QTest::newRow(qPrintable(u"icon %1"_s.arg(QLatin1String(size))))
                 << u"usr/share/icons/hicolor/%1x%1/apps/orvanto.png"_s.arg(QLatin1String(size)) << false;
@@ -131,6 +138,43 @@ private slots:
     void nothingOutsideUsr() {
         const QStringList top = QDir(m_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         QCOMPARE(top, QStringList{u"usr"_s});
+    }
+
+    // Debian's own package checker finds no error and no warning, and no
+    // hardening gap: what an archive would refuse or flag.
+    void lintianAcceptsThePackage() {
+        const Run lintian = run(u"lintian"_s, {u"--info"_s, u"--tag-display-limit"_s, u"0"_s, m_package});
+        QVERIFY2(lintian.status == 0, qPrintable(lintian.output));
+        const QRegularExpression flagged(u"^[EW]: |hardening-|binary-has-unneeded-section"_s,
+                                         QRegularExpression::MultilineOption);
+        QVERIFY2(!flagged.match(lintian.output).hasMatch(), qPrintable(lintian.output));
+    }
+
+    void metainfoIsValid() {
+        const QString metainfo = installed(u"usr/share/metainfo/br.com.morvelt.orvanto.metainfo.xml"_s);
+        QVERIFY(QFileInfo(metainfo).isFile());
+        const Run validate = run(u"appstreamcli"_s, {u"validate"_s, u"--no-net"_s, u"--pedantic"_s, metainfo});
+        QVERIFY2(validate.status == 0, qPrintable(validate.output));
+        const QString text = QString::fromUtf8(readFile(metainfo));
+        QVERIFY(text.contains(u"<launchable type=\"desktop-id\">orvanto.desktop</launchable>"_s));
+        QVERIFY(text.contains(u"<screenshot type=\"default\">"_s));
+    }
+
+    // Installed programs carry no debug information; it ships in the
+    // debug-symbols package, found through the programs' debug link.
+    void debugInformationIsSplitOff_data() {
+        QTest::addColumn<QString>("path");
+        QTest::newRow("panel") << u"usr/bin/orvanto"_s;
+        QTest::newRow("stand-in gadget") << u"usr/libexec/orvanto/orvanto-gadget"_s;
+    }
+    void debugInformationIsSplitOff() {
+        QFETCH(QString, path);
+        const Run sections = run(u"readelf"_s, {u"--section-headers"_s, u"--wide"_s, installed(path)});
+        QCOMPARE(sections.status, 0);
+        QVERIFY2(!sections.output.contains(u".debug_info"_s), qPrintable(path));
+        QVERIFY2(sections.output.contains(u".gnu_debuglink"_s), qPrintable(path));
+        const Run contents = run(u"dpkg-deb"_s, {u"--contents"_s, m_debugPackage});
+        QVERIFY2(contents.output.contains(u"/usr/lib/debug/.build-id/"_s), qPrintable(contents.output));
     }
 
     void desktopEntryStartsTheInstalledProgram() {
