@@ -1,9 +1,12 @@
 #include "AtomicWrite.h"
 
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -94,33 +97,72 @@ bool isReadOnly(const QByteArray& name, const struct stat& status) {
 
 } // namespace
 
+QString resolvedTarget(const QString& path) {
+    // A loop of links ends the walk as the system would (ELOOP) after 40 steps.
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int step = 0; step < 40; ++step) {
+        const QByteArray name = QFile::encodeName(current);
+        struct stat info {};
+        if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        QByteArray target(qsizetype(info.st_size > 0 ? info.st_size : 4095) + 1, Qt::Uninitialized);
+        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
+        if (n < 0 || n >= target.size())
+            return current;
+        target.truncate(n);
+        const QString next = QFile::decodeName(target);
+        current = QDir::cleanPath(QDir::isAbsolutePath(next) ? next
+                                                              : QFileInfo(current).absolutePath() + u'/' + next);
+    }
+    return current;
+}
+
 // Straight system calls: the settings file is read at every start and
 // every opening of the dialog, and the stream layers cost more than the read.
-FileRead readWholeFile(const QString& path, QByteArray& content) {
+FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why) {
     content.clear();
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Failed;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
-        ::close(fd);
+    const auto fail = [why](const QString& reason) {
+        if (why)
+            *why = reason;
         return FileRead::Failed;
+    };
+    // O_NONBLOCK: opening a FIFO without a writer would otherwise wait for good.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return FileRead::Missing;
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
     }
-    // One byte more than the size, so a file that has not grown ends in one read.
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(QStringLiteral("it is not a regular file"));
+    }
+    if (info.st_size > maxSize) {
+        ::close(fd);
+        return fail(QStringLiteral("it is larger than %1 bytes").arg(maxSize));
+    }
+    // One byte more than the size, so a file that has not grown ends in one
+    // read; a file that grows past the bound while being read is refused.
     qsizetype capacity = qsizetype(info.st_size) + 1;
     QByteArray buffer(capacity, Qt::Uninitialized);
     qsizetype total = 0;
     for (;;) {
         if (total == capacity) {
-            capacity *= 2;
+            if (capacity > maxSize) {
+                ::close(fd);
+                return fail(QStringLiteral("it is larger than %1 bytes").arg(maxSize));
+            }
+            capacity = qsizetype(std::min<qint64>(qint64(capacity) * 2, maxSize + 1));
             buffer.resize(capacity);
         }
         const ssize_t n = ::read(fd, buffer.data() + total, size_t(capacity - total));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
+            const int error = errno;
             ::close(fd);
-            return FileRead::Failed;
+            return fail(QString::fromLocal8Bit(std::strerror(error)));
         }
         if (n == 0)
             break;
@@ -133,9 +175,8 @@ FileRead readWholeFile(const QString& path, QByteArray& content) {
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& content) {
-    // Write through a link to its target, so the link stays a link.
-    QFileInfo info(path);
-    const QString target = info.isSymLink() ? info.symLinkTarget() : info.absoluteFilePath();
+    // Through every link to the real file, so the links stay links.
+    const QString target = resolvedTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
     const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
 
@@ -150,11 +191,10 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
     if (fd < 0)
         return false;
     bool ok = writeAll(fd, content.constData(), content.size());
-    if (ok && existed) {
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
-            (void)!::fchown(fd, old.st_uid, old.st_gid); // best effort: only root can give a file away
-    }
+    // The temporary file is 0600 from its creation and stays so: the file
+    // holds the password, so no earlier looser mode is carried over.
+    if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+        (void)!::fchown(fd, old.st_uid, old.st_gid); // best effort: only root can give a file away
     ok = ok && ::fsync(fd) == 0;
     // Renamed while still locked, so no sweep takes it for a leftover.
     ok = ok && ::rename(tempName.constData(), targetName.constData()) == 0;
@@ -166,4 +206,60 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
     syncFolder(folder);
     removeLeftovers(folder, prefix);
     return true;
+}
+
+FileLock::~FileLock() {
+    if (m_fd >= 0)
+        ::close(m_fd); // closing the last descriptor ends the lock
+}
+
+FileLock& FileLock::operator=(FileLock&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = other.m_fd;
+        other.m_fd = -1;
+    }
+    return *this;
+}
+
+FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
+    const auto fail = [why](Result result, const QString& reason) {
+        if (why)
+            *why = reason;
+        return result;
+    };
+    const int fd = ::open(QFile::encodeName(lockPath).constData(),
+                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fail(Result::Failed, QStringLiteral("its lock file %1 cannot be opened: %2")
+                                        .arg(lockPath, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(Result::Failed, QStringLiteral("its lock file %1 is not a regular file").arg(lockPath));
+    }
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    for (;;) {
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK || errno == EOPNOTSUPP)
+            break;
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            const int error = errno;
+            ::close(fd);
+            return fail(Result::Failed, QStringLiteral("its lock file %1 cannot be locked: %2")
+                                            .arg(lockPath, QString::fromLocal8Bit(std::strerror(error))));
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            ::close(fd);
+            return fail(Result::TimedOut,
+                        QStringLiteral("another program has held its lock file %1 for more than %2 ms")
+                            .arg(lockPath)
+                            .arg(bound.count()));
+        }
+        ::usleep(5000); // writers hold the lock for milliseconds
+    }
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = fd;
+    return Result::Locked;
 }

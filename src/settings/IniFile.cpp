@@ -239,6 +239,13 @@ std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& se
 
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors) {
+    QByteArray out = content;
+    storeInPlace(out, section, key, value, pathForErrors);
+    return out;
+}
+
+void storeInPlace(QByteArray& content, const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                  const QString& pathForErrors) {
     // What the format cannot hold is refused rather than written in a form
     // that would read back as something else.
     const QByteArray bareKey = bareName(key);
@@ -252,17 +259,16 @@ QByteArray store(const QByteArray& content, const QByteArray& section, const QBy
                QStringLiteral("the value of %1 holds a line break").arg(QString::fromLocal8Bit(bareKey)));
 
     const QByteArray entryLine = key + '=' + value;
-    QByteArray out = content;
     const auto range = findSection(content, bareSection);
     if (!range) {
-        if (!out.isEmpty() && !out.endsWith('\n') && out != QByteArrayView(Utf8Bom, Utf8BomSize))
-            out += "\r\n";
-        out += '[' + section + "]\r\n" + entryLine + "\r\n";
-        return out;
+        if (!content.isEmpty() && !content.endsWith('\n') && content != QByteArrayView(Utf8Bom, Utf8BomSize))
+            content += "\r\n";
+        content += '[' + section + "]\r\n" + entryLine + "\r\n";
+        return;
     }
     if (const auto entry = findEntry(content, *range, bareKey)) {
-        out.replace(entry->line.text.begin, entry->line.text.end - entry->line.text.begin, entryLine);
-        return out;
+        content.replace(entry->line.text.begin, entry->line.text.end - entry->line.text.begin, entryLine);
+        return;
     }
     // Append after the section's last non-blank line, so a blank line that
     // separates it from the next section stays where it is.
@@ -276,10 +282,19 @@ QByteArray store(const QByteArray& content, const QByteArray& section, const QBy
         pos = line.next;
     }
     if (last.terminated)
-        out.insert(last.next, entryLine + "\r\n");
+        content.insert(last.next, entryLine + "\r\n");
     else
-        out.insert(last.next, "\r\n" + entryLine);
-    return out;
+        content.insert(last.next, "\r\n" + entryLine);
+}
+
+QString decodedValue(const char* data, qsizetype size) {
+    QString text = QString::fromLocal8Bit(data, size);
+    if (text.size() > IniFile::MaxValueLength) {
+        text.truncate(IniFile::MaxValueLength);
+        if (text.back().isHighSurrogate())
+            text.chop(1);
+    }
+    return text;
 }
 
 } // namespace ini
@@ -294,7 +309,7 @@ bool IniFile::load() {
     if (m_loaded)
         return m_readable;
     m_loaded = true;
-    switch (readWholeFile(m_path, m_content)) {
+    switch (readWholeFile(m_path, m_content, MaxFileSize)) {
     case FileRead::Ok:
         m_exists = m_readable = true;
         break;
@@ -318,6 +333,7 @@ bool IniFile::exists() {
 QString IniFile::read(const QString& section, const QString& key, const QString& defaultValue) {
     if (!load())
         return defaultValue;
+    applyPendingWrites();
     if (!m_section.valid || m_section.name != section) {
         m_section.name = section;
         m_section.valid = true;
@@ -356,27 +372,72 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
     });
     if (entry == m_section.entries.end())
         return defaultValue;
-    QString text = QString::fromLocal8Bit(data + entry->valueBegin, entry->valueEnd - entry->valueBegin);
-    if (text.size() > MaxValueLength) {
-        text.truncate(MaxValueLength);
-        if (text.back().isHighSurrogate())
-            text.chop(1);
-    }
-    return text;
+    return ini::decodedValue(data + entry->valueBegin, entry->valueEnd - entry->valueBegin);
 }
 
 void IniFile::write(const QString& section, const QString& key, const QString& value) {
-    if (!load())
-        throw SettingsError(QStringLiteral("Unable to write to %1").arg(m_path));
-    m_content = ini::store(m_content, section.toLocal8Bit(), key.toLocal8Bit(), value.toLocal8Bit(), m_path);
+    Write w{section.toLocal8Bit(), key.toLocal8Bit(), value.toLocal8Bit(), value};
+    // Refused at once, as the file would refuse it at release.
+    QByteArray probe;
+    ini::storeInPlace(probe, w.section, w.key, w.value, m_path);
+    m_writes.push_back(std::move(w));
     m_section.valid = false;
-    m_dirty = true;
 }
 
-void IniFile::release() {
-    if (!m_dirty)
+namespace {
+
+// One write applied to the file's content; an entry that already holds the
+// value keeps its line as it is.
+void apply(QByteArray& content, const QByteArray& section, const QByteArray& key, const QByteArray& value,
+           const QString& decoded, const QString& path) {
+    if (const auto held = ini::lookup(content, section, key); held && ini::decodedValue(held->constData(), held->size()) == decoded)
         return;
-    if (!writeFileAtomically(m_path, m_content))
-        throw SettingsError(QStringLiteral("Unable to write to %1").arg(m_path));
-    m_dirty = false;
+    ini::storeInPlace(content, section, key, value, path);
+}
+
+} // namespace
+
+void IniFile::applyPendingWrites() {
+    for (; m_applied < m_writes.size(); ++m_applied) {
+        const Write& w = m_writes[m_applied];
+        apply(m_content, w.section, w.key, w.value, w.decodedValue, m_path);
+    }
+}
+
+QString IniFile::lockPathFor(const QString& realPath) {
+    const QFileInfo file(realPath);
+    return file.absolutePath() + QStringLiteral("/.") + file.fileName() + QStringLiteral(".lock");
+}
+
+std::chrono::milliseconds SettingsLockTimeout{5000};
+
+void IniFile::release() {
+    if (m_writes.empty())
+        return;
+    const SettingsError unableToWrite(QStringLiteral("Unable to write to %1").arg(m_path));
+    const QString target = resolvedTarget(m_path);
+    FileLock lock;
+    QString why;
+    switch (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why)) {
+    case FileLock::Result::Locked:
+        break;
+    case FileLock::Result::TimedOut: // the one failure the folder and file do not explain
+        throw SettingsError(QStringLiteral("Unable to write to %1: %2").arg(m_path, why));
+    case FileLock::Result::Failed:
+        throw unableToWrite;
+    }
+    // What other writers released before the lock was had is kept: only
+    // this object's writes are applied to the file as it is now.
+    QByteArray content;
+    if (readWholeFile(target, content, MaxFileSize) == FileRead::Failed)
+        throw unableToWrite;
+    for (const Write& w : m_writes)
+        apply(content, w.section, w.key, w.value, w.decodedValue, m_path);
+    if (!writeFileAtomically(target, content))
+        throw unableToWrite;
+    m_content = std::move(content);
+    m_loaded = m_readable = m_exists = true;
+    m_section.valid = false;
+    m_writes.clear();
+    m_applied = 0;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <optional>
 #include <vector>
 
@@ -13,6 +14,13 @@
 //
 // Writes are kept in memory and reach the disk on release(), in one atomic
 // replace, so a crash or a full disk never leaves half a file behind.
+//
+// Every writer of the file (this program and the gadgets) follows one lock
+// protocol, so no program's write is lost to another's: release() takes an
+// exclusive lock on the file "<settings file>.lock" beside the real file
+// (links followed), reads the file afresh under it, applies only the
+// writes made through this object, renames the new file over the old and
+// lets the lock go. Readers take no lock: the rename is atomic.
 class IniFile {
 public:
     explicit IniFile(QString path);
@@ -21,6 +29,12 @@ public:
     IniFile& operator=(const IniFile&) = delete;
 
     static constexpr int MaxValueLength = 2047;
+    // Real settings files hold a few kilobytes (ten entries and a dozen
+    // gadget sections); anything larger than this is no settings file, and
+    // is refused rather than read into memory.
+    static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
+    // The lock file of the settings file at realPath.
+    static QString lockPathFor(const QString& realPath);
 
     const QString& path() const { return m_path; }
 
@@ -33,15 +47,27 @@ public:
 
     // Sets section/key in memory. Throws SettingsError when the key, the
     // section or the value cannot be held by the format (a line break would
-    // plant a new entry), leaving the file's content untouched.
+    // plant a new entry), leaving the file's content untouched. Writing the
+    // value an entry already holds (as read() gives it) leaves its line
+    // byte for byte: bytes the program only carries are never re-encoded.
     void write(const QString& section, const QString& key, const QString& value);
 
-    // Flushes the writes made so far to disk, atomically. Throws SettingsError
-    // ("Unable to write to <path>") when the file cannot be written.
+    // Flushes the writes made so far to disk, atomically, under the lock
+    // (see above). Throws SettingsError ("Unable to write to <path>") when
+    // the file cannot be read or written, or the lock is not had within
+    // SettingsLockTimeout; the file then stays as it was.
     void release();
 
 private:
     bool load();
+    void applyPendingWrites();
+
+    struct Write {
+        QByteArray section, key, value;
+        QString decodedValue; // as given, to compare with what the file holds
+    };
+    std::vector<Write> m_writes;
+    size_t m_applied = 0; // writes already applied to m_content
 
     QString m_path;
     QByteArray m_content;
@@ -60,7 +86,6 @@ private:
     bool m_loaded = false;
     bool m_readable = false;
     bool m_exists = false;
-    bool m_dirty = false;
 };
 
 // Byte-level helpers, public so the tests and fuzzers can reach them.
@@ -70,4 +95,16 @@ std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& se
 // text) when section, key or value cannot be stored.
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors);
+// The same, changing content in place: a save costs one pass per entry
+// instead of a copy of the whole file.
+void storeInPlace(QByteArray& content, const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                  const QString& pathForErrors);
+// The text read() gives for a value's bytes.
+QString decodedValue(const char* data, qsizetype size);
 } // namespace ini
+
+// How long a save waits for another writer to let the settings file's lock
+// go. Writers hold it for milliseconds (a read, a rename); a holder that
+// keeps it for seconds is stuck, and the save then fails with its error
+// rather than freezing the window or writing without the lock.
+extern std::chrono::milliseconds SettingsLockTimeout;

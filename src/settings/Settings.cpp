@@ -1,5 +1,6 @@
 #include "Settings.h"
 
+#include "AtomicWrite.h"
 #include "IniFile.h"
 #include "SettingsError.h"
 #include "Variaveis.h"
@@ -51,14 +52,12 @@ void ReadSettingsFileThrough() {
     const QString path = settingsFilePath();
     if (!QFileInfo::exists(settingsFolder()) || !QFileInfo::exists(path))
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        throw SettingsError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    while (!file.atEnd()) {
-        file.readLine();
-        if (file.error() != QFileDevice::NoError)
-            throw SettingsError(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    }
+    // Read as the layer reads it: a FIFO, a device or a runaway file is
+    // refused at once instead of blocking or filling the memory.
+    QByteArray content;
+    QString why;
+    if (readWholeFile(path, content, IniFile::MaxFileSize, &why) == FileRead::Failed)
+        throw SettingsError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
 }
 
 QString WithFolderSeparator(const QString& folder) {

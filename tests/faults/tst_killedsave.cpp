@@ -61,6 +61,7 @@ QByteArray wholeFile(const QByteArray& tag) { return GadgetsBefore + configuraco
 QStringList leftovers() {
     QStringList names = QDir(settingsFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     names.removeOne(QStringLiteral("ConfigGadGet.Ini"));
+    names.removeOne(QStringLiteral(".ConfigGadGet.Ini.lock")); // the writers' lock file stays by design
     return names;
 }
 

@@ -74,14 +74,25 @@ private slots:
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
     }
 
-    void saveKeepsModeOfExistingFile() {
+    // The file holds the password: a save leaves it to its owner alone,
+    // whatever looser mode it had (anyone could otherwise read the password
+    // or point the gadgets folder at their own programs).
+    void saveLeavesTheFileOwnerOnly_data() {
+        QTest::addColumn<int>("mode");
+        QTest::newRow("0600") << 0600;
+        QTest::newRow("0640") << 0640;
+        QTest::newRow("0644") << 0644;
+        QTest::newRow("0666") << 0666;
+    }
+    void saveLeavesTheFileOwnerOnly() {
+        QFETCH(int, mode);
         writeFile(settingsFilePath(), "[Configuracoes]\r\nLocRem=R\r\n");
-        QFile::setPermissions(settingsFilePath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        QCOMPARE(::chmod(QFile::encodeName(settingsFilePath()).constData(), mode_t(mode)), 0);
         setAllValues(QString());
         SalvaIni();
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(settingsFilePath()).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, mode_t(0640));
+        QCOMPARE(st.st_mode & 0777, mode_t(0600));
     }
 
     void roundTripThroughCarregaConfig() {
@@ -130,7 +141,7 @@ private slots:
         CarregaConfig();
         SalvaIni();
         const QByteArray after = readFile(settingsFilePath());
-        QVERIFY(after.startsWith("\xEF\xBB\xBF[Configuracoes]\r\nUsuario         =ana\r\n"));
+        QVERIFY(after.startsWith("\xEF\xBB\xBF[Configuracoes]\r\nUsuario=ana\r\n"));
         QCOMPARE(after.count("[Configuracoes]"), 1);
         QVERIFY(after.endsWith("[Tarvelo]\r\nX=1\r\n"));
 
@@ -214,11 +225,34 @@ private slots:
         QCOMPARE(Comp, QStringLiteral("1"));
     }
 
-    void modoPainelIsWrittenBackUnchanged() {
-        writeFile(settingsFilePath(), "[Configuracoes]\r\nModoPainel=compacto\r\n");
+    // A value the save did not change keeps its line byte for byte, also
+    // bytes that are no UTF-8 (a file written in an 8-bit code page): read,
+    // they become U+FFFD, and written back as that they would be destroyed.
+    void unchangedValuesKeepTheirBytes_data() {
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("ModoPainel") << QByteArray("ModoPainel=compacto");
+        QTest::newRow("ModoPainel in Latin-1") << QByteArray("ModoPainel=Padr\xE3o");
+        QTest::newRow("password in Latin-1") << QByteArray("Senha = Jo\xE3o#2024 ");
+        QTest::newRow("path in Latin-1") << QByteArray("CaminhoBanco=/dados/s\xE3o.fdb");
+        QTest::newRow("lone continuation byte") << QByteArray("Usuario=\x80");
+    }
+    void unchangedValuesKeepTheirBytes() {
+        QFETCH(QByteArray, line);
+        writeFile(settingsFilePath(), "[Configuracoes]\r\n" + line + "\r\n[Tarvelo]\r\nX=1\r\n");
         CarregaConfig();
         SalvaIni();
-        QVERIFY(readFile(settingsFilePath()).contains("ModoPainel      =compacto\r\n"));
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY2(after.startsWith("[Configuracoes]\r\n" + line + "\r\n"), after.constData());
+        QVERIFY(!after.contains("\xEF\xBF\xBD"));
+        QCOMPARE(after.count("[Configuracoes]"), 1);
+    }
+
+    void changedValueReplacesTheLine() {
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nSenha=Jo\xE3o#2024\r\n");
+        CarregaConfig();
+        Senha = QStringLiteral("nova");
+        SalvaIni();
+        QVERIFY(readFile(settingsFilePath()).startsWith("[Configuracoes]\r\nSenha           =nova\r\n"));
     }
 
     // A value or key the format cannot hold is refused and the file keeps its bytes.
