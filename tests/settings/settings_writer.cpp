@@ -1,12 +1,37 @@
-// Saves the settings over and over, each time with other values, until it
-// is killed: the tests kill it at random moments.
+// Two uses, both as a separate process beside the tests:
+//   settings_writer              saves the settings over and over, each time
+//                                with other values, until it is killed (the
+//                                tests kill it at random moments);
+//   settings_writer count KEY N  counts KEY of section [Contadores] up N
+//                                times, one read, write and release each, as
+//                                a gadget keeps its own entries.
+#include "IniFile.h"
 #include "Settings.h"
 #include "Variaveis.h"
 
 #include <QCoreApplication>
 
+#include <cstdio>
+
+namespace {
+
+int countUp(const QString& key, int rounds) {
+    const QString section = QStringLiteral("Contadores");
+    for (int i = 0; i < rounds; ++i) {
+        IniFile ini(settingsFilePath());
+        const int value = ini.read(section, key).toInt();
+        ini.write(section, key, QString::number(value + 1));
+        ini.release();
+    }
+    return 0;
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && QByteArrayView(argv[1]) == "count")
+        return countUp(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     for (unsigned long i = 0;; ++i) {
         const QString suffix = QString::number(i);
         LocRem = QStringLiteral("L");

@@ -1,3 +1,4 @@
+#include "AtomicWrite.h"
 #include "IniFile.h"
 #include "Settings.h"
 #include "SettingsError.h"
@@ -366,10 +367,122 @@ private slots:
         QVERIFY(readFile(real).contains("Usuario         =SYSDBA"));
     }
 
+    // A chain of links, relative and absolute: the save replaces the real
+    // file at its end and every link stays a link.
+    void writeThroughLinkChainReachesTheRealFile() {
+        const QString real = home->path() + QStringLiteral("/dados/real.ini");
+        const QString middle = home->path() + QStringLiteral("/middle.ini");
+        QDir().mkpath(home->path() + QStringLiteral("/dados"));
+        writeFile(real, "[Configuracoes]\r\nUsuario=a\r\n" + GadgetSection);
+        QVERIFY(QFile::link(QStringLiteral("dados/real.ini"), middle)); // relative to its own folder
+        QDir().mkpath(settingsFolder());
+        QVERIFY(QFile::link(middle, settingsFilePath()));
+        setAllValues(QString());
+        SalvaIni();
+        QVERIFY(QFileInfo(settingsFilePath()).isSymLink());
+        QVERIFY(QFileInfo(middle).isSymLink());
+        const QByteArray saved = readFile(real);
+        QVERIFY2(saved.contains("Usuario         =SYSDBA"), saved.constData());
+        QVERIFY(saved.contains(GadgetSection));
+        QVERIFY(QFileInfo::exists(home->path() + QStringLiteral("/dados/.real.ini.lock")));
+    }
+
+    // What is no regular file, or far too large to be one, counts as a file
+    // that cannot be read: at once (a FIFO must not block the start, a link
+    // to /dev/zero must not fill the memory), and a save leaves it as it is.
+    void unreadableKindsAreRefusedAtOnce_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to /dev/zero") << "zero";
+        QTest::newRow("larger than the bound") << "large";
+    }
+    void unreadableKindsAreRefusedAtOnce() {
+        QFETCH(QString, kind);
+        QDir().mkpath(settingsFolder());
+        const QByteArray name = QFile::encodeName(settingsFilePath());
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkpath(settingsFilePath()));
+        } else if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        } else if (kind == QLatin1String("zero")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), settingsFilePath()));
+        } else {
+            writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana\r\n");
+            QVERIFY(QFile::resize(settingsFilePath(), IniFile::MaxFileSize + 1)); // sparse: costs no disk
+        }
+        QVERIFY_THROWS_EXCEPTION(SettingsError, ReadSettingsFileThrough());
+        IniFile reader(settingsFilePath());
+        QVERIFY(reader.exists());
+        QCOMPARE(reader.read(SettingsSection, QStringLiteral("Usuario"), QStringLiteral("default")),
+                 QStringLiteral("default"));
+        setAllValues(QString());
+        try {
+            SalvaIni();
+            QFAIL("the save reported success");
+        } catch (const SettingsError& error) {
+            QCOMPARE(error.text(), QStringLiteral("Unable to write to ") + settingsFilePath());
+        }
+        struct stat st {};
+        QCOMPARE(::lstat(name.constData(), &st), 0);
+        if (kind == QLatin1String("fifo"))
+            QVERIFY(S_ISFIFO(st.st_mode));
+        if (kind == QLatin1String("zero"))
+            QVERIFY(S_ISLNK(st.st_mode));
+        if (kind == QLatin1String("large"))
+            QCOMPARE(qint64(st.st_size), IniFile::MaxFileSize + 1);
+    }
+
     void startupReadThrough() {
         ReadSettingsFileThrough(); // no folder: no error
         QDir().mkpath(settingsFilePath()); // a folder where the file should be cannot be read
         QVERIFY_THROWS_EXCEPTION(SettingsError, ReadSettingsFileThrough());
+    }
+
+    // Two programs keeping their own entries in the file at once, as the
+    // panel and a gadget do: under the writers' lock no update is lost.
+    void concurrentWritersLoseNoUpdate() {
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nSenha=x\r\n" + GadgetSection);
+        const QString writer = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_writer");
+        constexpr int Rounds = 1000;
+        QProcess first, second;
+        first.start(writer, {QStringLiteral("count"), QStringLiteral("Painel"), QString::number(Rounds)});
+        second.start(writer, {QStringLiteral("count"), QStringLiteral("Tarvelo"), QString::number(Rounds)});
+        QVERIFY(first.waitForFinished(120000) && second.waitForFinished(120000));
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(second.exitCode(), 0);
+        IniFile ini(settingsFilePath());
+        QCOMPARE(ini.read(QStringLiteral("Contadores"), QStringLiteral("Painel")), QString::number(Rounds));
+        QCOMPARE(ini.read(QStringLiteral("Contadores"), QStringLiteral("Tarvelo")), QString::number(Rounds));
+        QVERIFY(readFile(settingsFilePath()).contains(GadgetSection));
+    }
+
+    // A writer that holds the lock too long: the save waits out the bound,
+    // then fails with a reason, and the file keeps its bytes; once the lock
+    // is free the save goes through.
+    void heldLockMakesTheSaveFailAfterItsBound() {
+        const QByteArray before = "[Configuracoes]\r\nSenha=old\r\n" + GadgetSection;
+        writeFile(settingsFilePath(), before);
+        const auto defaultBound = SettingsLockTimeout;
+        SettingsLockTimeout = std::chrono::milliseconds(200);
+        {
+            FileLock holder;
+            QCOMPARE(holder.acquire(IniFile::lockPathFor(settingsFilePath()), std::chrono::milliseconds(0)),
+                     FileLock::Result::Locked);
+            setAllValues(QString());
+            try {
+                SalvaIni();
+                QFAIL("the save reported success");
+            } catch (const SettingsError& error) {
+                QVERIFY2(error.text().startsWith(QStringLiteral("Unable to write to ") + settingsFilePath() +
+                                                 QStringLiteral(": another program")),
+                         qPrintable(error.text()));
+            }
+            QCOMPARE(readFile(settingsFilePath()), before);
+        }
+        SalvaIni();
+        SettingsLockTimeout = defaultBound;
+        QVERIFY(readFile(settingsFilePath()).contains("Senha           =segredo\r\n"));
     }
 
     void folderSeparatorRule_data() {
