@@ -20,20 +20,23 @@ namespace {
 
 const QString ExeSuffix = QStringLiteral(".exe");
 
-// A turn among this user's gadgets, taken with flock(2) on a lock file in
-// the temporary folder. The kernel ends a turn when its process dies, so no
-// turn is ever left stale. After timeoutMs the waiter goes on without one.
+// A turn among this user's gadgets at a database file, taken with flock(2)
+// on a lock file in the user's own settings folder (a shared folder such as
+// /tmp would let another user hold the name first). The kernel ends a turn
+// when its process dies, so no turn is ever left stale. After timeoutMs the
+// waiter goes on without one: the engine then refuses the second opener,
+// and the lookup's own retries follow.
 class Turn {
 public:
-    Turn(const QString& what, int timeoutMs) {
+    Turn(const QString& folder, const QString& what, int timeoutMs) {
         const QByteArray key = QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-        m_path = QFile::encodeName(QDir::tempPath() + QStringLiteral("/orvanto-gadget-%1-%2.lock")
-                                                           .arg(::getuid())
-                                                           .arg(QString::fromLatin1(key)));
+        if (!QDir().mkpath(folder))
+            return;
+        m_path = QFile::encodeName(folder + QStringLiteral("/.orvanto-gadget-%1.lock").arg(QString::fromLatin1(key)));
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < timeoutMs) {
-            m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+            m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
             if (m_fd < 0)
                 return;
             while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && waited.elapsed() < timeoutMs)
@@ -124,7 +127,7 @@ std::optional<QString> lookupBranchName(const GadgetSettings& settings) {
     // server's database needs none; the server shares it.
     std::optional<Turn> turn;
     if (QDir::isAbsolutePath(settings.databaseName))
-        turn.emplace(settings.databaseName, 20000);
+        turn.emplace(settingsFolder(), settings.databaseName, 20000);
     // Someone outside the gadgets (the panel's settings dialog) may hold
     // the file for a moment: a few tries before giving up.
     constexpr int attempts = 5;
@@ -155,9 +158,8 @@ bool saveOwnEntries(const QString& iniPath, const QString& section,
                     const QList<std::pair<QString, QString>>& entries) {
     if (!QFileInfo::exists(iniPath))
         return false;
-    // Gadgets write one after the other, each on the file as the last one
-    // left it; the panel does not take part, as it never did.
-    const Turn turn(QFileInfo(iniPath).absoluteFilePath(), 5000);
+    // The layer's release takes the writers' lock that the panel takes too,
+    // and applies these entries to the file as it is then.
     IniFile ini(iniPath);
     bool changed = false;
     for (const auto& [key, value] : entries) {
