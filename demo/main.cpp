@@ -11,6 +11,7 @@
 // it plays that gadget.
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    useUtf8CharacterType(); // the database client converts names by it
     initOrvantoResources();
     // The name it was started under, not the file a link points to.
     const QString program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName();

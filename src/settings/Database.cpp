@@ -111,7 +111,7 @@ void TDatabase::Open() {
     if (DatabaseName.isEmpty())
         throw SettingsError(QStringLiteral("Database name is missing"));
     const QByteArray block = fb::parameterBlock(Params);
-    const QByteArray name = DatabaseName.toLocal8Bit();
+    const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
         throw SettingsError(QStringLiteral("Database name is too long"));
     runBlockingCall([&] { attach(name, block); });
@@ -443,7 +443,7 @@ void TQuery::openNow() {
 
     Statement statement(api, &db.handle);
     ISC_STATUS_ARRAY status{};
-    const QByteArray sql = SQL.toLocal8Bit();
+    const QByteArray sql = SQL.toUtf8(); // the connection's character set
     if (sql.size() > std::numeric_limits<unsigned short>::max())
         throw SettingsError(QStringLiteral("SQL text is too long"));
     Sqlda out = allocSqlda(8);

@@ -14,6 +14,7 @@
 namespace fb {
 
 QString LibraryName = QStringLiteral("libfbclient.so.2");
+std::chrono::seconds ConnectTimeout{15};
 
 namespace {
 
@@ -142,10 +143,19 @@ const Api& load() {
 QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::optional<QByteArray>& password) {
     QByteArray block;
     block.append(static_cast<char>(isc_dpb_version1));
+    // Declared, not inherited: the client would otherwise read the texts in
+    // the locale's character set, and accents would fail outside UTF-8.
+    appendItem(block, isc_dpb_utf8_filename, QByteArray(), "file name flag");
     if (user)
         appendItem(block, isc_dpb_user_name, *user, "user name");
     if (password)
         appendItem(block, isc_dpb_password, *password, "password");
+    appendItem(block, isc_dpb_lc_ctype, QByteArrayLiteral("UTF8"), "character set");
+    const auto seconds = static_cast<quint32>(ConnectTimeout.count());
+    QByteArray timeout(4, Qt::Uninitialized);
+    for (int i = 0; i < 4; ++i)
+        timeout[i] = static_cast<char>((seconds >> (8 * i)) & 0xFF);
+    appendItem(block, isc_dpb_connect_timeout, timeout, "connect time-out");
     return block;
 }
 
@@ -158,9 +168,9 @@ QByteArray parameterBlock(const QStringList& params) {
             continue;
         const QString name = line.left(eq).trimmed();
         if (!user && name.compare(QLatin1String("user_name"), Qt::CaseInsensitive) == 0)
-            user = line.mid(eq + 1).toLocal8Bit();
+            user = line.mid(eq + 1).toUtf8();
         else if (!password && name.compare(QLatin1String("password"), Qt::CaseInsensitive) == 0)
-            password = line.mid(eq + 1).toLocal8Bit();
+            password = line.mid(eq + 1).toUtf8();
     }
     return parameterBlock(user, password);
 }

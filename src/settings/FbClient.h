@@ -11,6 +11,7 @@
 
 #include <ibase.h>
 
+#include <chrono>
 #include <optional>
 
 namespace fb {
@@ -57,15 +58,26 @@ struct Api {
 // cannot be loaded or lacks a function.
 const Api& load();
 
-// The attachment's parameter block: version 1, then the user name (item 28)
-// and the password (item 29), each a length byte and its bytes, only for
-// the values given. Throws SettingsError for a value over 255 bytes, which
-// a length byte cannot describe.
+// How long the client may take to reach a server and hear its first
+// answer. A server on the local network answers in milliseconds and one
+// across a WAN within a second or two; the client's own default (180 s)
+// would leave the window waiting three minutes on a server that accepts the
+// connection and never answers. A variable so that tests can shorten it.
+extern std::chrono::seconds ConnectTimeout;
+
+// The attachment's parameter block: version 1; that the file name and the
+// texts of the block are UTF-8 (item 77, no value), whatever the process's
+// locale; the user name (item 28) and the password (item 29), each a
+// length byte and its UTF-8 bytes, only for the values given; the
+// connection's character set "UTF8" (item 48); and the connect time-out in
+// seconds (item 57, four bytes, least significant first). Throws
+// SettingsError for a value over 255 bytes, which a length byte cannot
+// describe.
 QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::optional<QByteArray>& password);
 
 // The same from the connection's parameter lines ("name=value"): only
 // user_name and password are taken, names compared without regard to case,
-// values in the local 8-bit encoding.
+// values in UTF-8.
 QByteArray parameterBlock(const QStringList& params);
 
 // The messages of a status vector, joined by CR LF (none after a message

@@ -35,3 +35,10 @@ inline constexpr char16_t FolderSeparator = u'/';
 // last non-blank one for a text without leading blanks), so blanks the user
 // left around the folder stay where they are.
 QString WithFolderSeparator(const QString& folder);
+
+// Makes the process's character type UTF-8 when the locale gives another
+// (LANG unset, C, Latin-1). Names in the settings file and those sent to the
+// database client are UTF-8, and the client turns a file name into the
+// process's character set to open it: an accent in a path would fail.
+// Call once at start, on the main thread, before other threads run.
+void useUtf8CharacterType();

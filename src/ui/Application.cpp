@@ -1,8 +1,10 @@
 #include "Application.h"
 
 #include "ErrorReport.h"
+#include "Settings.h"
 
 OrvantoApplication::OrvantoApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    useUtf8CharacterType(); // the database client converts names by it
     setApplicationName(QStringLiteral("Orvanto"));
 }
 

@@ -348,6 +348,21 @@ private slots:
                  u"Unable to complete network request to host \"127.0.0.1\".\r\nFailed to establish a connection"_s);
     }
 
+    // Accents in the path, the user and the password work under any locale
+    // (CTest runs this case once more under the C locale): the parameter
+    // block declares UTF-8 instead of leaving the client to guess.
+    void accentsConnectUnderAnyLocale() {
+        const QString folder = m_dir.filePath(u"São João"_s);
+        QVERIFY(QDir().mkpath(folder));
+        const QString path = QDir(folder).filePath(u"filiais ção.fdb"_s);
+        createErpDatabase(path, {{u"01"_s, u"Matriz São Paulo"_s, u"S"_s}});
+        Session s(path, u"SYSDBA"_s, u"João#2024"_s);
+        s.query.SQL = BranchQuery;
+        QCOMPARE(errorOf([&] { s.query.Open(); }), u"<no error>"_s);
+        QCOMPARE(s.query.RecordCount(), 1);
+        QCOMPARE(s.query.FieldByName(u"NOMEEMPRESA"_s), u"Matriz São Paulo"_s);
+    }
+
     void tooLongPasswordIsRejectedBeforeAttaching() {
         Session s(m_erp, u"SYSDBA"_s, QString(300, u'p'));
         QCOMPARE(errorOf([&] { s.database.Open(); }),

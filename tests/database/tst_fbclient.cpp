@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+#include <clocale>
+
 using namespace Qt::StringLiterals;
 
 class TestFbClient : public QObject {
@@ -19,17 +21,39 @@ private:
             out.append(static_cast<char>(v));
         return out;
     }
+    // What every block starts and ends with: version and the UTF-8 flag;
+    // the connection's character set and the connect time-out (15 s).
+    static QByteArray head() { return bytes({1, 77, 0}); }
+    static QByteArray tail() { return bytes({48, 4}) + "UTF8" + bytes({57, 4, 15, 0, 0, 0}); }
 
 private slots:
     void parameterBlockIsVersionUserPassword() {
         const QByteArray block = fb::parameterBlock(QStringList{u"user_name=SYSDBA"_s, u"password=masterkey"_s});
-        QCOMPARE(block, bytes({1, 28, 6}) + "SYSDBA" + bytes({29, 9}) + "masterkey");
+        QCOMPARE(block, head() + bytes({28, 6}) + "SYSDBA" + bytes({29, 9}) + "masterkey" + tail());
     }
 
-    void parameterBlockSendsLocal8BitBytes() {
+    // UTF-8 whatever the locale: the block says so itself.
+    void parameterBlockSendsUtf8Bytes_data() {
+        QTest::addColumn<QByteArray>("locale");
+        QTest::newRow("UTF-8 locale") << QByteArray("C.UTF-8");
+        QTest::newRow("C locale") << QByteArray("C");
+    }
+    void parameterBlockSendsUtf8Bytes() {
+        QFETCH(QByteArray, locale);
+        const QByteArray old = ::setlocale(LC_ALL, nullptr);
+        ::setlocale(LC_ALL, locale.constData());
         // "Senhã" is 6 bytes in UTF-8: the length byte counts bytes.
         const QByteArray block = fb::parameterBlock(QStringList{u"user_name=joão"_s, u"password=senhã"_s});
-        QCOMPARE(block, bytes({1, 28, 5}) + "jo\xc3\xa3o" + bytes({29, 6}) + "senh\xc3\xa3");
+        ::setlocale(LC_ALL, old.constData());
+        QCOMPARE(block, head() + bytes({28, 5}) + "jo\xc3\xa3o" + bytes({29, 6}) + "senh\xc3\xa3" + tail());
+    }
+
+    void parameterBlockCarriesTheConnectTimeout() {
+        const auto defaultTimeout = fb::ConnectTimeout;
+        fb::ConnectTimeout = std::chrono::seconds(300);
+        const QByteArray block = fb::parameterBlock(QStringList{u"user_name=u"_s, u"password=p"_s});
+        fb::ConnectTimeout = defaultTimeout;
+        QVERIFY(block.endsWith(bytes({57, 4, 44, 1, 0, 0})));
     }
 
     void parameterBlockTakesOnlyUserAndPassword() {
@@ -37,12 +61,12 @@ private slots:
         // the order of the block does not follow the lines.
         const QByteArray block = fb::parameterBlock(
             QStringList{u"PASSWORD=pw"_s, u"sql_role_name=ADMIN"_s, u"lc_ctype=UTF8"_s, u"User_Name=u"_s});
-        QCOMPARE(block, bytes({1, 28, 1}) + "u" + bytes({29, 2}) + "pw");
+        QCOMPARE(block, head() + bytes({28, 1}) + "u" + bytes({29, 2}) + "pw" + tail());
     }
 
     void parameterBlockKeepsEmptyAndEqualsSigns() {
         const QByteArray block = fb::parameterBlock(QStringList{u"user_name="_s, u"password=a=b"_s});
-        QCOMPARE(block, bytes({1, 28, 0, 29, 3}) + "a=b");
+        QCOMPARE(block, head() + bytes({28, 0, 29, 3}) + "a=b" + tail());
     }
 
     void parameterBlockItemLengths_data() {
@@ -67,8 +91,9 @@ private slots:
         try {
             const QByteArray block = fb::parameterBlock(ConnectionParams(user, password));
             QVERIFY2(error.isEmpty(), "a too-long item was accepted");
-            QCOMPARE(block.size(), 1 + 2 + user.toUtf8().size() + 2 + password.toUtf8().size());
-            QCOMPARE(static_cast<unsigned char>(block.at(2)), 255);
+            QCOMPARE(block.size(),
+                     head().size() + 2 + user.toUtf8().size() + 2 + password.toUtf8().size() + tail().size());
+            QCOMPARE(static_cast<unsigned char>(block.at(head().size() + 1)), 255);
         } catch (const SettingsError& e) {
             QCOMPARE(e.text(), error);
         }

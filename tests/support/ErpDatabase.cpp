@@ -51,6 +51,8 @@ QString runIsql(const QString& script, const QStringList& environment) {
 
     QProcess isql;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    // The script is UTF-8, whatever locale the test itself runs under.
+    env.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     for (const QString& entry : environment) {
         const qsizetype eq = entry.indexOf(QLatin1Char('='));
         env.insert(entry.left(eq), entry.mid(eq + 1));
