@@ -1,10 +1,17 @@
 #include "Alias.h"
 
+#include "AtomicWrite.h"
 #include "FbClient.h"
 
 #include <QFile>
 
 QString AliasFilePath = QStringLiteral("/etc/firebird/3.0/databases.conf");
+
+namespace {
+// An installation's alias file holds a few kilobytes of comments and
+// entries; one of a megabyte is no alias file.
+constexpr qint64 MaxAliasFileSize = 1024 * 1024;
+} // namespace
 
 namespace {
 
@@ -120,11 +127,10 @@ private:
 } // namespace
 
 QStringList AliasParams(const QString& alias) {
-    QFile file(AliasFilePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // Read as the settings file is: a FIFO or device in its place never
+    // blocks the dialog's opening, and a runaway file is not read at all.
+    QByteArray bytes;
+    if (readWholeFile(AliasFilePath, bytes, MaxAliasFileSize) != FileRead::Ok)
         return {};
     QString text = fb::decodeText(bytes.constData(), bytes.size());
     text.remove(QLatin1Char('\r'));

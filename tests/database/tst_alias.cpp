@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 
 class TestAlias : public QObject {
@@ -86,9 +88,18 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::newRow("no file") << m_dir.filePath(u"nothere.conf"_s);
         QTest::newRow("a folder") << m_dir.path();
+        QTest::newRow("a FIFO (must not block)") << m_dir.filePath(u"fifo.conf"_s);
+        QTest::newRow("a device") << u"/dev/zero"_s;
+        QTest::newRow("larger than 1 MiB") << m_dir.filePath(u"large.conf"_s);
     }
     void unreadableFileGivesEmpty() {
         QFETCH(QString, path);
+        if (path.endsWith(u"fifo.conf"_s) && !QFileInfo::exists(path))
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        if (path.endsWith(u"large.conf"_s)) {
+            writeFile(path, "VALDORE = /srv/erp.fdb\n");
+            QVERIFY(QFile::resize(path, 1024 * 1024 + 1));
+        }
         AliasFilePath = path;
         QCOMPARE(retornaCaminho(u"VALDORE"_s), QString());
     }
