@@ -1,3 +1,5 @@
+#include "EndSignals.h"
+#include "FbClient.h"
 #include "GadgetWindow.h"
 #include "Resources.h"
 #include "Settings.h"
@@ -12,6 +14,8 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     useUtf8CharacterType(); // the database client converts names by it
+    endOnSignals(app);
+    fb::setSignalForwarder(requestEnd);
     initOrvantoResources();
     // The name it was started under, not the file a link points to.
     const QString program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName();

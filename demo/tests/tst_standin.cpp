@@ -15,6 +15,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
+#include <QScopeGuard>
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -269,6 +276,71 @@ private slots:
         // A lookup still running would hand its open database file to the
         // programs this process starts next.
         QTRY_VERIFY(!window.lookupRunning());
+    }
+
+    // A gadget ends on SIGTERM (a session's logout), SIGINT and SIGHUP with
+    // status 0: after it has used the database client (whose library takes
+    // these signals for itself), and while its lookup still waits on a
+    // server that never answers.
+    void signalsEndTheGadget_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<bool>("waiting");
+        for (const auto& [name, number] : {std::pair{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}}) {
+            QTest::addRow("%s after the lookup", name) << number << false;
+            QTest::addRow("%s during the lookup", name) << number << true;
+        }
+    }
+    void signalsEndTheGadget() {
+        QFETCH(int, signal);
+        QFETCH(bool, waiting);
+        int listener = -1;
+        auto closeListener = qScopeGuard([&] {
+            if (listener >= 0)
+                ::close(listener);
+        });
+        if (waiting) {
+            listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_in address {};
+            address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            QCOMPARE(::listen(listener, 4), 0); // accepted by the kernel, never answered
+            socklen_t length = sizeof address;
+            QCOMPARE(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+            saveSettings(u"R"_s, u"127.0.0.1/%1"_s.arg(ntohs(address.sin_port)), u"0"_s, u"/dados/erp.fdb"_s, u"01"_s);
+        } else {
+            saveSettings(u"L"_s, QString(), QString(), m_erp, u"01"_s);
+        }
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString name = folder.filePath(u"Tarvelo.exe"_s);
+        QVERIFY(QFile::link(QStringLiteral(ORVANTO_GADGET_PROGRAM), name));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, m_home->path());
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QProcess gadget;
+        gadget.setProcessEnvironment(env);
+        gadget.setProcessChannelMode(QProcess::ForwardedChannels);
+        gadget.start(name, {});
+        QVERIFY(gadget.waitForStarted());
+        auto stop = qScopeGuard([&] {
+            gadget.kill();
+            gadget.waitForFinished();
+        });
+        if (waiting) {
+            QTest::qWait(1000); // connected to the listener, waiting for its answer
+        } else {
+            // The branch it read is saved in its section: the client is loaded.
+            QTRY_VERIFY_WITH_TIMEOUT(IniFile(settingsFilePath()).read(u"Tarvelo"_s, LastBranchKey) ==
+                                         u"01 - Matriz São Paulo"_s,
+                                     20000);
+            QTest::qWait(200);
+        }
+        QCOMPARE(gadget.state(), QProcess::Running);
+        QCOMPARE(::kill(pid_t(gadget.processId()), signal), 0);
+        QVERIFY2(gadget.waitForFinished(10000), "the gadget did not end");
+        QCOMPARE(gadget.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gadget.exitCode(), 0);
     }
 
     void thirteenGadgetsStartedTogetherKeepTheirSections() {

@@ -6,6 +6,7 @@
 
 #include <dlfcn.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <map>
 #include <mutex>
@@ -93,6 +94,21 @@ bool isValidUtf8(const unsigned char* p, qsizetype n) {
 }
 
 using ShutdownFn = int (*)(unsigned int, const int);
+using ShutdownCallbackFn = ISC_STATUS (*)(ISC_STATUS*, FB_SHUTDOWN_CALLBACK, const int, void*);
+
+void (*signalForwarder)(int) = nullptr;
+
+// The client library takes SIGINT and SIGTERM for itself once loaded and
+// shuts its engine down on them, leaving the program running without it.
+// Asked first, this refuses that shutdown and hands the signal to the
+// program's own end, which shuts the engine down in order at exit.
+int onClientShutdown(const int reason, const int, void*) {
+    if (reason != fb_shutrsn_signal)
+        return 0;
+    if (signalForwarder)
+        signalForwarder(SIGTERM);
+    return 1; // not now: the program ends itself
+}
 
 // The loaded libraries' shutdown entries, called once at exit.
 std::vector<ShutdownFn>& shutdowns() {
@@ -103,12 +119,14 @@ std::vector<ShutdownFn>& shutdowns() {
 // An embedded engine left running at exit ends its threads while the
 // process tears down around them; shut down with the application object
 // (or at exit without one), it ends them first. A second call does nothing.
+} // namespace
+
 void shutDownClients() {
     for (ShutdownFn shutdown : shutdowns())
         shutdown(ShutdownTimeoutMs, fb_shutrsn_app_stopped);
 }
 
-} // namespace
+void setSignalForwarder(void (*forward)(int)) { signalForwarder = forward; }
 
 const Api& load() {
     // One entry per library name ever loaded; never unloaded. Entries stay
@@ -136,6 +154,10 @@ const Api& load() {
                 qAddPostRoutine(shutDownClients);
         }
         shutdowns().push_back(shutdown);
+    }
+    if (ShutdownCallbackFn callback = nullptr; resolve(library, "fb_shutdown_callback", callback)) {
+        ISC_STATUS_ARRAY status{};
+        callback(status, onClientShutdown, fb_shut_confirmation, nullptr);
     }
     return loaded.emplace(name, api).first->second;
 }

@@ -65,6 +65,15 @@ const Api& load();
 // connection and never answers. A variable so that tests can shorten it.
 extern std::chrono::seconds ConnectTimeout;
 
+// Shuts every loaded client down (each waits at most 5 s for what it still
+// runs). Also runs by itself at exit; a second call does nothing.
+void shutDownClients();
+
+// Where a signal that the client library caught goes: the program's own
+// end (it refuses the library's shutdown on a signal). Called on one of the
+// library's threads.
+void setSignalForwarder(void (*forward)(int));
+
 // The attachment's parameter block: version 1; that the file name and the
 // texts of the block are UTF-8 (item 77, no value), whatever the process's
 // locale; the user name (item 28) and the password (item 29), each a

@@ -1,5 +1,7 @@
 #include "QtPlatform.h"
 
+#include "EndSignals.h"
+
 #include <QCoreApplication>
 #include <QCursor>
 #include <QFile>
@@ -13,6 +15,7 @@
 #include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <thread>
 
 extern char** environ;
@@ -49,6 +52,8 @@ protected:
 } // namespace
 
 void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QString& text) {
+    if (endRequested())
+        return; // the program is ending: nobody is left to answer a box
     // Texts carry Windows line breaks; a lone "\n" is what Qt draws as one.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -87,8 +92,14 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
     // most of the time a start takes.)
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attr, 0);
+    // Nothing but the standard three descriptors reaches the gadget, also
+    // none that the database engine opened without close-on-exec.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     pid_t pid = 0;
-    const int rc = posix_spawn(&pid, file.constData(), nullptr, &attr, argv, environ);
+    const int rc = posix_spawn(&pid, file.constData(), &actions, &attr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         // As a desktop shell would: say which file could not be opened and why.
