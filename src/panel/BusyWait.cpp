@@ -38,7 +38,7 @@ void runWhilePainting(const std::function<void()>& work) {
         // Ended by a signal while the client still waits: nothing is left to
         // do but let the engine close what it can (bounded) and go, without
         // waiting out the network or returning to the caller.
-        fb::shutDownClients();
+        fb::shutDownClientsWithin(std::chrono::seconds(5));
         std::_Exit(0);
     }
     while (!done.load()) // another loop's exit: keep painting until the call ends

@@ -8,7 +8,10 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <future>
 #include <map>
+#include <memory>
+#include <thread>
 #include <mutex>
 #include <vector>
 
@@ -124,6 +127,19 @@ std::vector<ShutdownFn>& shutdowns() {
 void shutDownClients() {
     for (ShutdownFn shutdown : shutdowns())
         shutdown(ShutdownTimeoutMs, fb_shutrsn_app_stopped);
+}
+
+bool shutDownClientsWithin(std::chrono::milliseconds bound) {
+    // The library waits for calls still inside it, whatever time-out it is
+    // given; so the shutdown runs on a thread of its own, and is left there
+    // when the bound runs out.
+    auto finished = std::make_shared<std::promise<void>>();
+    std::future<void> ended = finished->get_future();
+    std::thread([finished] {
+        shutDownClients();
+        finished->set_value();
+    }).detach();
+    return ended.wait_for(bound) == std::future_status::ready;
 }
 
 void setSignalForwarder(void (*forward)(int)) { signalForwarder = forward; }

@@ -68,6 +68,9 @@ extern std::chrono::seconds ConnectTimeout;
 // Shuts every loaded client down (each waits at most 5 s for what it still
 // runs). Also runs by itself at exit; a second call does nothing.
 void shutDownClients();
+// The same, given up after bound when a call that never returns keeps the
+// library from ending; returns whether the shutdown finished.
+bool shutDownClientsWithin(std::chrono::milliseconds bound);
 
 // Where a signal that the client library caught goes: the program's own
 // end (it refuses the library's shutdown on a signal). Called on one of the

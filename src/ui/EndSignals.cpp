@@ -46,7 +46,10 @@ void endOnSignals(QCoreApplication& app) {
         char drained[64];
         while (::read(wakeRead, drained, sizeof drained) > 0) {
         }
-        app.quit();
+        // exit(), not quit(): a GUI application's quit() goes through the
+        // window system's events, which a wait for the database holds back;
+        // exit() ends every running loop, the waits' included, at once.
+        app.exit(0);
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
