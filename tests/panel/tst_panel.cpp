@@ -21,6 +21,12 @@
 #include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
+#include <QScopeGuard>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -236,6 +242,33 @@ private slots:
         QTRY_VERIFY(QFile::exists(marks + "/Tarvelo.exe") && QFile::exists(marks + "/Varnelo.exe"));
         QCOMPARE(readFile(marks + "/Tarvelo.exe"), QByteArray("0\n")); // no arguments
         QVERIFY(!QFile::exists(marks + "/Mirendo.exe"));
+    }
+
+    // A gadget inherits the standard three descriptors and nothing else,
+    // also none opened without close-on-exec (as the database engine opens
+    // its lock and trace files).
+    void startedGadgetInheritsOnlyTheStandardDescriptors() {
+        QTemporaryDir gadgets;
+        const QString list = gadgets.path() + "/fds";
+        writeFile(gadgets.path() + "/Tarvelo.exe",
+                  "#!/bin/sh\nls /proc/$$/fd > '" + list.toUtf8() + ".part' && mv '" + list.toUtf8() + ".part' '" +
+                      list.toUtf8() + "'\n");
+        QFile::setPermissions(gadgets.path() + "/Tarvelo.exe", QFile::ReadOwner | QFile::ExeOwner);
+        const int leaked = ::open("/dev/null", O_RDONLY); // no O_CLOEXEC, on purpose
+        QVERIFY(leaked > 2);
+        auto closeLeaked = qScopeGuard([&] { ::close(leaked); });
+        fake->reallyStart = true;
+        DiretorioGadgets = gadgets.path();
+        panel->gadgetBox(0)->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        QTRY_VERIFY(QFile::exists(list));
+        // The shell's own descriptors (its script, a saved output) show too.
+        QStringList fds = QString::fromUtf8(readFile(list)).split(u'\n', Qt::SkipEmptyParts);
+        fds.removeAll(u"0"_s);
+        fds.removeAll(u"1"_s);
+        fds.removeAll(u"2"_s);
+        QVERIFY2(!fds.contains(QString::number(leaked)), qPrintable(fds.join(u' ')));
+        QVERIFY2(fds.size() <= 2, qPrintable(fds.join(u' ')));
     }
 
     void unstartableGadgetIsReportedAndTheRestStart() {
