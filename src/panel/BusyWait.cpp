@@ -4,47 +4,43 @@
 #include "FbClient.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QCursor>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QThread>
+#include <QTimer>
 
-#include <atomic>
+#include <chrono>
 #include <cstdlib>
-#include <exception>
 #include <thread>
 
-void runWhilePainting(const std::function<void()>& work) {
+void runWhilePainting(const std::function<bool()>& finished) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread()) {
-        work();
+        while (!finished())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         return;
     }
+    if (finished())
+        return;
     QEventLoop loop;
-    std::exception_ptr failure;
-    std::atomic<bool> done{false};
-    std::thread worker([&] {
-        try {
-            work();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        done.store(true);
-        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    // Asked often: a call's end reaches the window within a millisecond.
+    QTimer poll;
+    poll.setTimerType(Qt::PreciseTimer);
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (finished())
+            loop.quit();
     });
+    poll.start();
     QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor));
     loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!done.load() && endRequested()) {
-        // Ended by a signal while the client still waits: nothing is left to
-        // do but let the engine close what it can (bounded) and go, without
-        // waiting out the network or returning to the caller.
+    QGuiApplication::restoreOverrideCursor();
+    if (!finished() && endRequested()) {
+        // Ended by a signal while the client still waits: let the engine
+        // close what it can (bounded) and go, without waiting out the
+        // network or returning to the caller.
         fb::shutDownClientsWithin(std::chrono::seconds(5));
         std::_Exit(0);
     }
-    while (!done.load()) // another loop's exit: keep painting until the call ends
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    QGuiApplication::restoreOverrideCursor();
-    worker.join();
-    if (failure)
-        std::rethrow_exception(failure);
 }

@@ -2,8 +2,9 @@
 
 #include <functional>
 
-// Runs a call that may wait on the network on a worker thread while the
-// user-interface thread keeps painting: user input is held back until the
-// call ends (as if it had blocked) and the cursor shows the wait. Called
-// from any other thread, it simply runs the call. Exceptions pass on.
-void runWhilePainting(const std::function<void()>& work);
+// Waits for a database call on the user-interface thread while the windows
+// keep painting: user input is held back until the call ends (as if it had
+// blocked) and the cursor shows the wait. Returns when finished() says so,
+// or when the application's loops are told to end. Called from any other
+// thread, it simply waits.
+void runWhilePainting(const std::function<bool()>& finished);

@@ -6,6 +6,9 @@
 #include <QSet>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -17,8 +20,14 @@
 namespace {
 
 // Objects alive now, so that a connection and its default transaction can
-// forget each other in whatever order they are released.
+// forget each other in whatever order they are released. A query reads
+// them on its worker thread while the user-interface thread may create or
+// release other objects (a timer's handler): one lock guards both.
 // Never destroyed: objects held in globals may be released after them.
+std::mutex& registryLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
 QSet<TDatabase*>& liveDatabases() {
     static auto* set = new QSet<TDatabase*>;
     return *set;
@@ -51,13 +60,15 @@ struct TTransaction::Impl {
 
     void start(TTransaction* self, TDatabase& database) {
         TDatabase::Impl& db = database.impl();
-        TransactionBlock block{&db.handle, 0, nullptr};
+        // Handles go to the library as copies on this thread's stack: a call
+        // that is given up must not write into its caller's objects.
+        isc_db_handle attachment = db.handle;
+        isc_tr_handle started = 0;
+        TransactionBlock block{&attachment, 0, nullptr};
         ISC_STATUS_ARRAY status{};
-        if (db.api->start_multiple(status, &handle, 1, &block)) {
-            const QString text = fb::errorText(*db.api, status);
-            handle = 0;
-            throw SettingsError(text);
-        }
+        if (db.api->start_multiple(status, &started, 1, &block))
+            throw SettingsError(fb::errorText(*db.api, status));
+        handle = started;
         api = db.api;
         startedOn = &database;
         db.active.push_back(self);
@@ -70,10 +81,11 @@ struct TTransaction::Impl {
             return;
         ISC_STATUS_ARRAY status{};
         QString failure;
-        if (api->commit_transaction(status, &handle)) {
+        isc_tr_handle ending = handle;
+        if (api->commit_transaction(status, &ending)) {
             failure = fb::errorText(*api, status);
             ISC_STATUS_ARRAY cleanup{};
-            api->rollback_transaction(cleanup, &handle);
+            api->rollback_transaction(cleanup, &ending);
         }
         handle = 0;
         if (startedOn) {
@@ -84,11 +96,18 @@ struct TTransaction::Impl {
         if (!failure.isEmpty())
             throw SettingsError(failure);
     }
+
+    // Lets go of a handle that a given-up call may still use.
+    void forget() {
+        handle = 0;
+        startedOn = nullptr;
+    }
 };
 
 // ---------------------------------------------------------------- TDatabase
 
 TDatabase::TDatabase() : d(std::make_unique<Impl>()) {
+    const std::lock_guard lock(registryLock());
     liveDatabases().insert(this);
 }
 
@@ -98,6 +117,7 @@ TDatabase::~TDatabase() {
     } catch (...) {
         // Close has already let go of every handle it could.
     }
+    const std::lock_guard lock(registryLock());
     liveDatabases().remove(this);
     for (TTransaction* transaction : std::as_const(liveTransactions())) {
         if (transaction->DefaultDatabase == this)
@@ -114,7 +134,7 @@ void TDatabase::Open() {
     const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
         throw SettingsError(QStringLiteral("Database name is too long"));
-    runBlockingCall([&] { attach(name, block); });
+    runBlockingCall([&] { attach(name, block); }, fb::ConnectTimeout + AttachGrace, {}, {});
 }
 
 void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
@@ -154,6 +174,18 @@ void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
 void TDatabase::Close() {
     if (!Connected())
         return;
+    runBlockingCall([this] { closeNow(); }, StatementTimeout, {}, [this] { forgetAttachment(); });
+}
+
+void TDatabase::forgetAttachment() {
+    // Left to the library: the call given up may still be inside it.
+    for (TTransaction* transaction : d->active)
+        transaction->impl().forget();
+    d->active.clear();
+    d->handle = 0;
+}
+
+void TDatabase::closeNow() {
     QString failure;
     // Commit what is active on this connection: the default transaction and
     // any other that a query started here.
@@ -168,7 +200,8 @@ void TDatabase::Close() {
         // Commit takes itself off the list, also when it fails.
     }
     ISC_STATUS_ARRAY status{};
-    if (d->api->detach_database(status, &d->handle) && failure.isEmpty())
+    isc_db_handle detaching = d->handle;
+    if (d->api->detach_database(status, &detaching) && failure.isEmpty())
         failure = fb::errorText(*d->api, status);
     d->handle = 0;
     if (!failure.isEmpty())
@@ -179,25 +212,113 @@ bool TDatabase::Connected() const {
     return d->handle != 0;
 }
 
+std::chrono::milliseconds StatementTimeout{30000};
+std::chrono::milliseconds AttachGrace{10000};
+std::chrono::milliseconds CancelGrace{2000};
+
 namespace {
+
 BlockingCallRunner& blockingCallRunner() {
     static BlockingCallRunner runner;
     return runner;
 }
+
+using Clock = std::chrono::steady_clock;
+
+// A call on its worker thread; shared, so that a worker that outlives its
+// given-up caller still has what it uses.
+struct Call {
+    fb::CallGate gate;
+    std::function<void()> work;
+    std::exception_ptr failure;
+    bool workEnded = false; // written under the gate, before the worker lets it go
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+
+    bool isDone() {
+        const std::lock_guard guard(lock);
+        return done;
+    }
+};
+
+void waitFor(Call& call, Clock::time_point until) {
+    const auto finished = [&] { return call.isDone() || Clock::now() >= until; };
+    if (BlockingCallRunner& runner = blockingCallRunner()) {
+        while (!finished())
+            runner(finished);
+        return;
+    }
+    std::unique_lock guard(call.lock);
+    call.ended.wait_until(guard, until, [&] { return call.done; });
+}
+
+QString timeoutText(std::chrono::milliseconds bound) {
+    return QStringLiteral("The database did not answer within %1 seconds")
+        .arg(QString::number(double(bound.count()) / 1000.0, 'g', 3));
+}
+
 } // namespace
 
 void setBlockingCallRunner(BlockingCallRunner runner) { blockingCallRunner() = std::move(runner); }
 
-void runBlockingCall(const std::function<void()>& work) {
-    if (blockingCallRunner())
-        blockingCallRunner()(work);
-    else
+void runBlockingCall(const std::function<void()>& work, std::chrono::milliseconds bound,
+                     const std::function<void()>& cancel, const std::function<void()>& abandon) {
+    if (fb::currentGate) { // already on a call's worker: part of that call
         work();
+        return;
+    }
+    auto call = std::make_shared<Call>();
+    call->work = work;
+    std::thread worker([call] {
+        fb::currentGate = &call->gate;
+        call->gate.ours.lock();
+        try {
+            call->work();
+        } catch (...) {
+            call->failure = std::current_exception();
+        }
+        call->workEnded = true;
+        call->gate.ours.unlock();
+        fb::currentGate = nullptr;
+        {
+            const std::lock_guard guard(call->lock);
+            call->done = true;
+        }
+        call->ended.notify_all();
+    });
+    waitFor(*call, Clock::now() + bound);
+    if (!call->isDone() && cancel) {
+        cancel();
+        waitFor(*call, Clock::now() + CancelGrace);
+    }
+    while (!call->isDone()) {
+        // Given up only while the worker is inside the library: then it
+        // touches nothing of ours any more (see fb::CallGate).
+        if (call->gate.ours.try_lock_for(std::chrono::milliseconds(50))) {
+            if (!call->workEnded) {
+                call->gate.abandoned = true;
+                call->gate.ours.unlock();
+                worker.detach();
+                if (abandon)
+                    abandon();
+                throw SettingsError(timeoutText(bound));
+            }
+            call->gate.ours.unlock();
+            waitFor(*call, Clock::time_point::max());
+        }
+    }
+    worker.join();
+    if (call->failure)
+        std::rethrow_exception(call->failure);
 }
+
+void runBlockingCall(const std::function<void()>& work) { runBlockingCall(work, StatementTimeout, {}, {}); }
 
 // ------------------------------------------------------------- TTransaction
 
 TTransaction::TTransaction() : d(std::make_unique<Impl>()) {
+    const std::lock_guard lock(registryLock());
     liveTransactions().insert(this);
 }
 
@@ -207,6 +328,7 @@ TTransaction::~TTransaction() {
     } catch (...) {
         // Rolled back instead; nothing more to do while being released.
     }
+    const std::lock_guard lock(registryLock());
     liveTransactions().remove(this);
     for (TDatabase* database : std::as_const(liveDatabases())) {
         if (database->DefaultTransaction == this)
@@ -219,7 +341,13 @@ bool TTransaction::InTransaction() const {
 }
 
 void TTransaction::Commit() {
-    d->end(this);
+    if (!d->handle)
+        return;
+    runBlockingCall([this] { d->end(this); }, StatementTimeout, {}, [this] {
+        if (d->startedOn)
+            d->startedOn->forgetAttachment();
+        d->forget();
+    });
 }
 
 // ------------------------------------------------------------------- TQuery
@@ -422,16 +550,43 @@ TQuery::TQuery(TDatabase* database) : Database(database) {}
 TQuery::~TQuery() = default;
 
 void TQuery::Open() {
-    runBlockingCall([this] { openNow(); });
+    // The attachment that a cancel can reach, when it is open already.
+    TDatabase* database = Database;
+    const fb::Api* api = nullptr;
+    isc_db_handle attachment = 0;
+    {
+        const std::lock_guard lock(registryLock());
+        if (database && liveDatabases().contains(database) && database->Connected()) {
+            api = database->impl().api;
+            attachment = database->impl().handle;
+        }
+    }
+    const auto cancel = [api, attachment]() mutable {
+        if (api && attachment) {
+            ISC_STATUS_ARRAY status{};
+            api->cancel_operation(status, &attachment, fb_cancel_raise);
+        }
+    };
+    const auto forget = [this, database] {
+        Close();
+        const std::lock_guard lock(registryLock());
+        if (database && liveDatabases().contains(database))
+            database->forgetAttachment();
+    };
+    runBlockingCall([this] { openNow(); }, StatementTimeout, cancel, forget);
 }
 
 void TQuery::openNow() {
     Close();
-    if (!Database || !liveDatabases().contains(Database))
-        throw SettingsError(QStringLiteral("Database not assigned"));
-    TTransaction* transaction = Database->DefaultTransaction;
-    if (!transaction || !liveTransactions().contains(transaction))
-        throw SettingsError(QStringLiteral("Transaction not assigned"));
+    TTransaction* transaction = nullptr;
+    {
+        const std::lock_guard lock(registryLock());
+        if (!Database || !liveDatabases().contains(Database))
+            throw SettingsError(QStringLiteral("Database not assigned"));
+        transaction = Database->DefaultTransaction;
+        if (!transaction || !liveTransactions().contains(transaction))
+            throw SettingsError(QStringLiteral("Transaction not assigned"));
+    }
     Database->Open();
     TDatabase::Impl& db = Database->impl();
     TTransaction::Impl& tr = transaction->impl();
@@ -441,13 +596,15 @@ void TQuery::openNow() {
         throw SettingsError(QStringLiteral("Transaction is active on another database"));
     const fb::Api& api = *db.api;
 
-    Statement statement(api, &db.handle);
+    isc_db_handle attachment = db.handle;
+    isc_tr_handle work = tr.handle;
+    Statement statement(api, &attachment);
     ISC_STATUS_ARRAY status{};
     const QByteArray sql = SQL.toUtf8(); // the connection's character set
     if (sql.size() > std::numeric_limits<unsigned short>::max())
         throw SettingsError(QStringLiteral("SQL text is too long"));
     Sqlda out = allocSqlda(8);
-    if (api.dsql_prepare(status, &tr.handle, statement.handle(), static_cast<unsigned short>(sql.size()),
+    if (api.dsql_prepare(status, &work, statement.handle(), static_cast<unsigned short>(sql.size()),
                          sql.constData(), db.dialect, out.get()))
         raise(api, status);
     if (out->sqld > out->sqln) {
@@ -476,7 +633,7 @@ void TQuery::openNow() {
         types.push_back({static_cast<short>(var.sqltype & ~1), var.sqlscale, var.sqlsubtype, var.sqllen});
     }
 
-    if (api.dsql_execute2(status, &tr.handle, statement.handle(), db.dialect, nullptr, nullptr))
+    if (api.dsql_execute2(status, &work, statement.handle(), db.dialect, nullptr, nullptr))
         raise(api, status);
 
     std::vector<char> bytes;

@@ -10,19 +10,38 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <vector>
 
 class TTransaction;
 
-// How a client call that may wait on the network (attach, running a query)
-// is run. Inline by default; the program installs a runner that keeps its
-// windows painting meanwhile. The runner must run the work exactly once and
-// return when it has finished.
-using BlockingCallRunner = std::function<void(const std::function<void()>& work)>;
+// Every client call that may wait (on the network, on a damaged file) runs
+// on a worker thread, and its caller waits a bounded time:
+// - opening a connection: the client's connect time-out (fb::ConnectTimeout)
+//   covers reaching a server; AttachGrace more bounds the whole opening,
+//   also an embedded attach that never returns;
+// - a query (prepare, execute, every fetch), a commit, a close:
+//   StatementTimeout, after which the call is cancelled and, when it still
+//   does not return within CancelGrace, given up.
+// A call given up fails with "The database did not answer within N
+// seconds"; its connection is let go (left to the library) and can no
+// longer be used. Variables, so that tests can shorten them.
+extern std::chrono::milliseconds StatementTimeout;
+extern std::chrono::milliseconds AttachGrace;
+extern std::chrono::milliseconds CancelGrace;
+
+// How the caller waits: by default it blocks; the program installs a waiter
+// that keeps its windows painting. The waiter returns when finished() says
+// so, or earlier when the application's loops are told to end.
+using BlockingCallRunner = std::function<void(const std::function<bool()>& finished)>;
 void setBlockingCallRunner(BlockingCallRunner runner);
-// Runs work through the installed runner, passing its exception on.
+// Runs work on a worker thread, waiting at most bound (cancel is tried
+// first, abandon runs when the call is given up); passes its exception on.
+void runBlockingCall(const std::function<void()>& work, std::chrono::milliseconds bound,
+                     const std::function<void()>& cancel, const std::function<void()>& abandon);
+// The same with StatementTimeout and nothing to cancel.
 void runBlockingCall(const std::function<void()>& work);
 
 // A connection. Owns its attachment; closes (committing an active
@@ -50,9 +69,13 @@ public:
 
     struct Impl;
     Impl& impl() { return *d; }
+    // Lets go of the attachment without calling the library, whose given-up
+    // call may still hold it.
+    void forgetAttachment();
 
 private:
     void attach(const QByteArray& name, const QByteArray& block);
+    void closeNow();
 
     std::unique_ptr<Impl> d;
 };

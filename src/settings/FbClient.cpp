@@ -18,6 +18,13 @@
 namespace fb {
 
 QString LibraryName = QStringLiteral("libfbclient.so.2");
+
+thread_local CallGate* currentGate = nullptr;
+
+void park() {
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::hours(24));
+}
 std::chrono::seconds ConnectTimeout{15};
 
 namespace {
@@ -36,6 +43,10 @@ template <class Fn> bool resolve(void* library, const char* symbol, Fn& target) 
     return target != nullptr;
 }
 
+template <class Fn> bool resolve(void* library, const char* symbol, Entry<Fn>& target) {
+    return resolve(library, symbol, target.fn);
+}
+
 bool resolveAll(void* library, Api& api) {
     return resolve(library, "isc_attach_database", api.attach_database) &&
            resolve(library, "isc_detach_database", api.detach_database) &&
@@ -49,7 +60,8 @@ bool resolveAll(void* library, Api& api) {
            resolve(library, "isc_dsql_execute2", api.dsql_execute2) &&
            resolve(library, "isc_dsql_fetch", api.dsql_fetch) &&
            resolve(library, "isc_dsql_free_statement", api.dsql_free_statement) &&
-           resolve(library, "fb_interpret", api.interpret);
+           resolve(library, "fb_interpret", api.interpret) &&
+           resolve(library, "fb_cancel_operation", api.cancel_operation);
 }
 
 void appendItem(QByteArray& block, char item, const QByteArray& value, const char* what) {

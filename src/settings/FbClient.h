@@ -11,7 +11,9 @@
 
 #include <ibase.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <optional>
 
 namespace fb {
@@ -19,6 +21,39 @@ namespace fb {
 // The library tried at the first opening. A variable so that tests can name
 // one that does not exist.
 extern QString LibraryName;
+
+// A client call that waits on the network or the disk runs on a worker
+// thread of its own, and its caller may give it up (see runBlockingCall).
+// The worker holds `ours` while it runs our code and lets it go only for
+// the time it is inside the library; so a caller that has taken `ours` knows
+// the worker touches none of the caller's memory, and may mark the call
+// abandoned. A worker that comes back from the library to an abandoned call
+// parks for good: it never touches what its caller has since freed.
+struct CallGate {
+    std::timed_mutex ours;
+    std::atomic<bool> abandoned{false};
+};
+// The gate of the call this thread runs, or none (the caller's own thread).
+extern thread_local CallGate* currentGate;
+[[noreturn]] void park();
+
+// One entry of the library, called through the gate of the current call.
+template <class Fn> struct Entry;
+template <class R, class... A> struct Entry<R (*)(A...)> {
+    R (*fn)(A...) = nullptr;
+    R operator()(A... args) const {
+        CallGate* gate = currentGate;
+        if (gate)
+            gate->ours.unlock();
+        const R result = fn(args...);
+        if (gate) {
+            gate->ours.lock();
+            if (gate->abandoned.load())
+                park();
+        }
+        return result;
+    }
+};
 
 struct Api {
     using AttachFn = ISC_STATUS (*)(ISC_STATUS*, short, const ISC_SCHAR*, isc_db_handle*, short, const ISC_SCHAR*);
@@ -35,20 +70,24 @@ struct Api {
     using FetchFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short, const XSQLDA*);
     using FreeStatementFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short);
     using InterpretFn = ISC_LONG (*)(ISC_SCHAR*, unsigned int, const ISC_STATUS**);
+    using CancelFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, ISC_USHORT);
 
-    AttachFn attach_database = nullptr;
-    DetachFn detach_database = nullptr;
-    DatabaseInfoFn database_info = nullptr;
-    StartMultipleFn start_multiple = nullptr;
-    EndTransactionFn commit_transaction = nullptr;
-    EndTransactionFn rollback_transaction = nullptr;
-    AllocStatementFn dsql_alloc_statement2 = nullptr;
-    PrepareFn dsql_prepare = nullptr;
-    DescribeFn dsql_describe = nullptr;
-    Execute2Fn dsql_execute2 = nullptr;
-    FetchFn dsql_fetch = nullptr;
-    FreeStatementFn dsql_free_statement = nullptr;
-    InterpretFn interpret = nullptr;
+    Entry<AttachFn> attach_database;
+    Entry<DetachFn> detach_database;
+    Entry<DatabaseInfoFn> database_info;
+    Entry<StartMultipleFn> start_multiple;
+    Entry<EndTransactionFn> commit_transaction;
+    Entry<EndTransactionFn> rollback_transaction;
+    Entry<AllocStatementFn> dsql_alloc_statement2;
+    Entry<PrepareFn> dsql_prepare;
+    Entry<DescribeFn> dsql_describe;
+    Entry<Execute2Fn> dsql_execute2;
+    Entry<FetchFn> dsql_fetch;
+    Entry<FreeStatementFn> dsql_free_statement;
+    Entry<InterpretFn> interpret;
+    // Called by the waiting caller, on its own thread: asks the library to
+    // end what runs on the attachment. Not every wait listens to it.
+    CancelFn cancel_operation = nullptr;
 };
 
 // The library named by LibraryName, loaded on first use and kept loaded for
