@@ -298,6 +298,7 @@ void runBlockingCall(const std::function<void()>& work, std::chrono::millisecond
         if (call->gate.ours.try_lock_for(std::chrono::milliseconds(50))) {
             if (!call->workEnded) {
                 call->gate.abandoned = true;
+                ++fb::abandonedCalls;
                 call->gate.ours.unlock();
                 worker.detach();
                 if (abandon)

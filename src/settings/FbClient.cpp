@@ -20,6 +20,7 @@ namespace fb {
 QString LibraryName = QStringLiteral("libfbclient.so.2");
 
 thread_local CallGate* currentGate = nullptr;
+std::atomic<int> abandonedCalls{0};
 
 void park() {
     for (;;)
@@ -134,6 +135,15 @@ std::vector<ShutdownFn>& shutdowns() {
 // An embedded engine left running at exit ends its threads while the
 // process tears down around them; shut down with the application object
 // (or at exit without one), it ends them first. A second call does nothing.
+// After a call was given up the shutdown may never end (the library waits
+// for calls still inside it): then it is given up too, and the process
+// goes at once, its work being done.
+void shutDownAtEnd() {
+    if (abandonedCalls.load() == 0)
+        shutDownClients();
+    else if (!shutDownClientsWithin(std::chrono::milliseconds(ShutdownTimeoutMs)))
+        std::_Exit(EXIT_SUCCESS);
+}
 } // namespace
 
 void shutDownClients() {
@@ -177,9 +187,9 @@ const Api& load() {
     }
     if (ShutdownFn shutdown = nullptr; resolve(library, "fb_shutdown", shutdown)) {
         if (shutdowns().empty()) {
-            std::atexit(shutDownClients);
+            std::atexit(shutDownAtEnd);
             if (QCoreApplication::instance())
-                qAddPostRoutine(shutDownClients);
+                qAddPostRoutine(shutDownAtEnd);
         }
         shutdowns().push_back(shutdown);
     }

@@ -35,6 +35,8 @@ struct CallGate {
 };
 // The gate of the call this thread runs, or none (the caller's own thread).
 extern thread_local CallGate* currentGate;
+// How many calls were given up so far in this process.
+extern std::atomic<int> abandonedCalls;
 [[noreturn]] void park();
 
 // One entry of the library, called through the gate of the current call.

@@ -8,6 +8,7 @@
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -361,6 +362,39 @@ private slots:
         QCOMPARE(errorOf([&] { s.query.Open(); }), u"<no error>"_s);
         QCOMPARE(s.query.RecordCount(), 1);
         QCOMPARE(s.query.FieldByName(u"NOMEEMPRESA"_s), u"Matriz São Paulo"_s);
+    }
+
+    // A server that stops answering in the middle (frozen: its connection
+    // stays open): the query is cancelled, then given up after its bound
+    // with a clear error; the connection is let go and nothing waits on it
+    // again, not even its release.
+    void silentServerQueryIsGivenUpAfterItsBound() {
+        ORVANTO_REQUIRE_FIREBIRD_SERVER();
+        FirebirdServer server;
+        const QString path = QDir(server.dataFolder()).filePath(u"frozen.fdb"_s);
+        createErpDatabase(path, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+        const auto bounds = std::tuple{StatementTimeout, CancelGrace};
+        auto restore = qScopeGuard([&] {
+            std::tie(StatementTimeout, CancelGrace) = bounds;
+            server.freeze(false);
+        });
+        StatementTimeout = std::chrono::milliseconds(1000);
+        CancelGrace = std::chrono::milliseconds(500);
+        {
+            Session s(server.databaseName(path), server.user(), server.password());
+            s.database.Open();
+            server.freeze(true);
+            s.query.SQL = BranchQuery;
+            QCOMPARE(errorOf([&] { s.query.Open(); }), u"The database did not answer within 1 seconds"_s);
+            QVERIFY(!s.database.Connected());
+            QVERIFY(!s.transaction.InTransaction());
+        } // released without a call to the frozen server
+        server.freeze(false);
+        // Other connections work as before.
+        Session again(server.databaseName(path), server.user(), server.password());
+        again.query.SQL = BranchQuery;
+        again.query.Open();
+        QCOMPARE(again.query.RecordCount(), 1);
     }
 
     void tooLongPasswordIsRejectedBeforeAttaching() {

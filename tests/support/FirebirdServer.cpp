@@ -1,5 +1,7 @@
 #include "FirebirdServer.h"
 
+#include <csignal>
+
 #include "ErpDatabase.h"
 
 #include <QDir>
@@ -148,7 +150,13 @@ bool FirebirdServer::waitUntilListening(int timeoutMs) {
     return false;
 }
 
+void FirebirdServer::freeze(bool frozen) {
+    if (m_process && m_process->state() != QProcess::NotRunning)
+        ::kill(pid_t(m_process->processId()), frozen ? SIGSTOP : SIGCONT);
+}
+
 void FirebirdServer::stop() {
+    freeze(false); // a frozen process would not take the end
     if (!m_process)
         return;
     if (m_process->state() != QProcess::NotRunning) {

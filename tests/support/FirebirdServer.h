@@ -40,6 +40,9 @@ public:
 
     // Stops the server now (a lost server, as its clients see it).
     void stop();
+    // Freezes the server process (SIGSTOP) or lets it go on (SIGCONT): its
+    // connections stay open, and nothing answers meanwhile.
+    void freeze(bool frozen);
 
 private:
     void writeConfig();
