@@ -134,7 +134,7 @@ void TDatabase::Open() {
     const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
         throw SettingsError(QStringLiteral("Database name is too long"));
-    runBlockingCall([&] { attach(name, block); }, fb::ConnectTimeout + AttachGrace, {}, {});
+    runBlockingCall([&] { attach(name, block); }, AttachTimeout, {}, {});
 }
 
 void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
@@ -213,7 +213,7 @@ bool TDatabase::Connected() const {
 }
 
 std::chrono::milliseconds StatementTimeout{30000};
-std::chrono::milliseconds AttachGrace{10000};
+std::chrono::milliseconds AttachTimeout{25000};
 std::chrono::milliseconds CancelGrace{2000};
 
 namespace {

@@ -19,9 +19,10 @@ class TTransaction;
 
 // Every client call that may wait (on the network, on a damaged file) runs
 // on a worker thread, and its caller waits a bounded time:
-// - opening a connection: the client's connect time-out (fb::ConnectTimeout)
-//   covers reaching a server; AttachGrace more bounds the whole opening,
-//   also an embedded attach that never returns;
+// - opening a connection: the client's connect time-out (fb::ConnectTimeout,
+//   15 s) covers reaching a server and gives the client's own verdict;
+//   AttachTimeout (25 s, above it) bounds the whole opening, also an
+//   embedded attach that never returns;
 // - a query (prepare, execute, every fetch), a commit, a close:
 //   StatementTimeout, after which the call is cancelled and, when it still
 //   does not return within CancelGrace, given up.
@@ -29,7 +30,7 @@ class TTransaction;
 // seconds"; its connection is let go (left to the library) and can no
 // longer be used. Variables, so that tests can shorten them.
 extern std::chrono::milliseconds StatementTimeout;
-extern std::chrono::milliseconds AttachGrace;
+extern std::chrono::milliseconds AttachTimeout;
 extern std::chrono::milliseconds CancelGrace;
 
 // How the caller waits: by default it blocks; the program installs a waiter

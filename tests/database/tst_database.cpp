@@ -397,6 +397,27 @@ private slots:
         QCOMPARE(again.query.RecordCount(), 1);
     }
 
+    // An opening that never returns (as an embedded attach of a damaged
+    // file can hang) is given up after its own bound; here a frozen server
+    // stands for it, the client's connect time-out left longer than the bound.
+    void openingThatNeverReturnsIsGivenUp() {
+        ORVANTO_REQUIRE_FIREBIRD_SERVER();
+        FirebirdServer server;
+        const QString path = QDir(server.dataFolder()).filePath(u"hang.fdb"_s);
+        createErpDatabase(path, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+        const auto bounds = std::tuple{AttachTimeout, CancelGrace};
+        auto restore = qScopeGuard([&] {
+            std::tie(AttachTimeout, CancelGrace) = bounds;
+            server.freeze(false);
+        });
+        AttachTimeout = std::chrono::milliseconds(1000); // the connect time-out stays longer
+        CancelGrace = std::chrono::milliseconds(200);
+        server.freeze(true);
+        Session s(server.databaseName(path), server.user(), server.password());
+        QCOMPARE(errorOf([&] { s.database.Open(); }), u"The database did not answer within 1 seconds"_s);
+        QVERIFY(!s.database.Connected());
+    }
+
     void tooLongPasswordIsRejectedBeforeAttaching() {
         Session s(m_erp, u"SYSDBA"_s, QString(300, u'p'));
         QCOMPARE(errorOf([&] { s.database.Open(); }),
