@@ -15,7 +15,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include <arpa/inet.h>
 #include <cstdlib>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -135,7 +139,65 @@ void bareLoop(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
+// A socket that takes connections (the kernel does) and never answers.
+struct SilentListener {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    quint16 port = 0;
+    SilentListener() {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            std::abort();
+        port = ntohs(address.sin_port);
+    }
+    ~SilentListener() { ::close(fd); }
+};
+
+// The program's bounds as they are, against a server that never answers:
+// how long until the verdict reaches the caller.
+void verdictFromSilentServer(benchmark::State& state) {
+    SilentListener silent;
+    for (auto _ : state) {
+        TDatabase database;
+        database.DatabaseName = QStringLiteral("127.0.0.1/%1:/dados/erp.fdb").arg(silent.port);
+        database.Params = ConnectionParams(QStringLiteral("SYSDBA"), QStringLiteral("x"));
+        try {
+            database.Open();
+        } catch (const SettingsError&) {
+        }
+    }
+}
+
+// A server that stops answering after the connection is made (frozen): the
+// query's bound, its cancel and the grace after it.
+void verdictFromServerFrozenMidQuery(benchmark::State& state) {
+    const QString path = server().databaseName(fileFor(10, true));
+    for (auto _ : state) {
+        TDatabase database;
+        TTransaction transaction;
+        database.DatabaseName = path;
+        database.Params = ConnectionParams(QStringLiteral("SYSDBA"), server().password());
+        database.DefaultTransaction = &transaction;
+        transaction.DefaultDatabase = &database;
+        database.Open();
+        server().freeze(true);
+        TQuery query(&database);
+        query.SQL = QString::fromLatin1(BranchQuery);
+        try {
+            query.Open();
+        } catch (const SettingsError&) {
+        }
+        server().freeze(false);
+    }
+}
+
 } // namespace
+
+BENCHMARK(verdictFromSilentServer)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+BENCHMARK(verdictFromServerFrozenMidQuery)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 
 // Arguments: rows, and 0 for the embedded engine or 1 for the server.
 void sizes(benchmark::internal::Benchmark* b) {

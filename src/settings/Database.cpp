@@ -381,7 +381,8 @@ public:
             throw SettingsError(text);
         }
     }
-    ~Statement() {
+    // May end the worker of a given-up call (fb::CallAbandoned).
+    ~Statement() noexcept(false) {
         if (m_handle) {
             ISC_STATUS_ARRAY cleanup{};
             m_api.dsql_free_statement(cleanup, &m_handle, DSQL_drop);

@@ -22,10 +22,6 @@ QString LibraryName = QStringLiteral("libfbclient.so.2");
 thread_local CallGate* currentGate = nullptr;
 std::atomic<int> abandonedCalls{0};
 
-void park() {
-    for (;;)
-        std::this_thread::sleep_for(std::chrono::hours(24));
-}
 std::chrono::seconds ConnectTimeout{15};
 
 namespace {

@@ -12,6 +12,7 @@
 #include <ibase.h>
 
 #include <atomic>
+#include <exception>
 #include <chrono>
 #include <mutex>
 #include <optional>
@@ -28,7 +29,8 @@ extern QString LibraryName;
 // the time it is inside the library; so a caller that has taken `ours` knows
 // the worker touches none of the caller's memory, and may mark the call
 // abandoned. A worker that comes back from the library to an abandoned call
-// parks for good: it never touches what its caller has since freed.
+// unwinds at once with CallAbandoned (no std::exception: no handler of the
+// client layer takes it), touching nothing but its own stack on the way.
 struct CallGate {
     std::timed_mutex ours;
     std::atomic<bool> abandoned{false};
@@ -37,7 +39,7 @@ struct CallGate {
 extern thread_local CallGate* currentGate;
 // How many calls were given up so far in this process.
 extern std::atomic<int> abandonedCalls;
-[[noreturn]] void park();
+struct CallAbandoned {};
 
 // One entry of the library, called through the gate of the current call.
 template <class Fn> struct Entry;
@@ -50,8 +52,8 @@ template <class R, class... A> struct Entry<R (*)(A...)> {
         const R result = fn(args...);
         if (gate) {
             gate->ours.lock();
-            if (gate->abandoned.load())
-                park();
+            if (gate->abandoned.load() && std::uncaught_exceptions() == 0)
+                throw CallAbandoned{};
         }
         return result;
     }
