@@ -40,6 +40,8 @@ private slots:
     void switchingLocalAndRemote();
     void branchConnectionEndsAfterTheFirstFrame_data();
     void branchConnectionEndsAfterTheFirstFrame();
+    void branchConnectionIsGoneBeforeTheNextDatabaseUse_data();
+    void branchConnectionIsGoneBeforeTheNextDatabaseUse();
 
 private:
     // The server's user attachments other than the asking one.
@@ -443,6 +445,60 @@ void TestConfigDialogBranches::branchConnectionEndsAfterTheFirstFrame() {
         d->reject();
         QCOMPARE(otherAttachments(), 0);
     }
+}
+
+void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("save") << true;
+    QTest::newRow("refill of a stale list") << false;
+}
+
+// Before its first frame the dialog still holds the opening's connection;
+// a save or a refill that comes first lets go of it before it attaches.
+void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse() {
+    ORVANTO_REQUIRE_FIREBIRD_SERVER();
+    QFETCH(bool, save);
+    LocRem = QStringLiteral("R");
+    Protocolo = QStringLiteral("0");
+    Servidor = server->hostPort();
+    CaminhoBanco = remoteDb;
+    Usuario = server->user();
+    Senha = server->password();
+
+    auto d = std::make_unique<TfrmConfig>(nullptr);
+    QCOMPARE(otherAttachments(), 1);
+
+    // Counts the attachments as the dialog's next attachment starts.
+    int seen = -1;
+    bool counting = false;
+    setBlockingCallRunner([&](const std::function<void()>& work) {
+        if (seen < 0 && !counting) {
+            counting = true;
+            seen = otherAttachments();
+            counting = false;
+        }
+        work();
+    });
+    struct RunnerReset {
+        ~RunnerReset() { setBlockingCallRunner({}); }
+    } runnerReset;
+
+    edit(d.get(), "edtCaminhoBanco")->setText(server->databaseName(remoteDb));
+    edit(d.get(), "edtUsuario")->setText(server->user());
+    edit(d.get(), "edtSenha")->setText(server->password());
+    edit(d.get(), "edtConfSenha")->setText(server->password());
+    if (save) {
+        list(d.get(), "ppbFiliais")->setCurrentIndex(0);
+        d->btnSalvarClick();
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+    } else {
+        d->edtCaminhoBancoExit();
+        QVERIFY(d->mudouBanco());
+        d->ppbFiliaisEnter();
+        QCOMPARE(list(d.get(), "ppbFiliais")->count(), 2);
+    }
+    QCOMPARE(seen, 0);
+    QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
 }
 
 ORVANTO_TEST_MAIN(TestConfigDialogBranches)
