@@ -33,7 +33,8 @@ public:
         : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
         setParent(owner);
     }
-    QRect subElementRect(SubElement element, const QStyleOption* option, const QWidget* widget) const override {
+    QRect subElementRect(SubElement element, const QStyleOption* option,
+                         const QWidget* widget) const override {
         if (element == SE_CheckBoxClickRect)
             return option->rect;
         return QProxyStyle::subElementRect(element, option, widget);
@@ -56,8 +57,9 @@ TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique
 
     // A press on the list, the divider, a check box or a button is no drag,
     // whichever button it is and whether or not the control takes it.
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->scbChecks, ui->lnDivisor, ui->ckbTodos, ui->spbFechar,
-                                                      ui->btnIniciarGadgets, ui->spbConfigurações})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui->scbChecks, ui->lnDivisor, ui->ckbTodos, ui->spbFechar,
+                                         ui->btnIniciarGadgets, ui->spbConfigurações})
         w->setAttribute(Qt::WA_NoMousePropagation);
     // The gear lies on the settings button; let a click on it reach the button.
     ui->Image1->setAttribute(Qt::WA_TransparentForMouseEvents);

@@ -241,10 +241,14 @@ void TestConfigDialogOpen::unreachableDatabaseLeavesTheListEmptySilently() {
 void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("inText"); // a part of the reported text
-    QTest::newRow("no table FILIAIS") << "no table" << "FILIAIS";
-    QTest::newRow("FILIALATIVA of another type") << "integer flag" << "conversion error from string \"N\"";
-    QTest::newRow("error while the rows are read") << "bad second row" << "conversion error from string \"MATRIZ\"";
-    QTest::newRow("server lost once attached") << "lost server" << "connection";
+    QTest::newRow("no table FILIAIS") << "no table"
+                                      << "FILIAIS";
+    QTest::newRow("FILIALATIVA of another type") << "integer flag"
+                                                 << "conversion error from string \"N\"";
+    QTest::newRow("error while the rows are read") << "bad second row"
+                                                   << "conversion error from string \"MATRIZ\"";
+    QTest::newRow("server lost once attached") << "lost server"
+                                               << "connection";
 }
 
 // A database the branch query fails on: the error is reported as any
@@ -271,8 +275,9 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
                                  "FILIALATIVA CHAR(1), NOMEEMPRESA COMPUTED BY (CAST(NOME AS INTEGER)));\n"
                                  "INSERT INTO FILIAIS VALUES ('01', '1', 'S');\n"
                                  "INSERT INTO FILIAIS VALUES ('02', 'MATRIZ', 'S');\n");
-        runIsql(QStringLiteral("CONNECT %1 USER %2;\n").arg(sqlLiteral(stored), sqlLiteral(ErpDatabaseOwner)) +
-                table + QStringLiteral("COMMIT;\n"));
+        runIsql(
+            QStringLiteral("CONNECT %1 USER %2;\n").arg(sqlLiteral(stored), sqlLiteral(ErpDatabaseOwner)) +
+            table + QStringLiteral("COMMIT;\n"));
     } else {
         ORVANTO_REQUIRE_FIREBIRD_SERVER();
         server = std::make_unique<FirebirdServer>();
@@ -286,8 +291,14 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
         CaminhoBanco = stored;
         Usuario = server->user();
         Senha = server->password();
-        writeSettings({{"LocRem", "R"}, {"Comp", "0"}, {"Servidor", Servidor}, {"Protocolo", "0"},
-                       {"CaminhoBanco", stored}, {"Usuario", Usuario}, {"Senha", Senha}, {"Filial", "01"}});
+        writeSettings({{"LocRem", "R"},
+                       {"Comp", "0"},
+                       {"Servidor", Servidor},
+                       {"Protocolo", "0"},
+                       {"CaminhoBanco", stored},
+                       {"Usuario", Usuario},
+                       {"Senha", Senha},
+                       {"Filial", "01"}});
         // The server goes away between the attachment and the query.
         int calls = 0;
         setBlockingCallRunner([&](const std::function<void()>& work) {
@@ -297,8 +308,12 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
         });
     } else {
         setLocalValues(stored);
-        writeSettings({{"LocRem", "L"}, {"Comp", "0"}, {"CaminhoBanco", stored}, {"Usuario", "SYSDBA"},
-                       {"Senha", "masterkey"}, {"Filial", "01"}});
+        writeSettings({{"LocRem", "L"},
+                       {"Comp", "0"},
+                       {"CaminhoBanco", stored},
+                       {"Usuario", "SYSDBA"},
+                       {"Senha", "masterkey"},
+                       {"Filial", "01"}});
     }
 
     auto d = openDialog();

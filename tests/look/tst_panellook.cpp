@@ -424,7 +424,8 @@ void PanelLookTest::titlesFitTheirText() {
         ~RestoreTahoma() {
             if (!armed)
                 return;
-            for (const char* file : {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+            for (const char* file :
+                 {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
                 QFontDatabase::addApplicationFont(QString::fromLatin1(file));
         }
     } restore;

@@ -126,7 +126,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("x");
         for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row)
-            QTest::addRow("row %d, right end", int(row) + 1) << QString::fromLatin1(GadgetCatalogue[row].checkBox) << 288;
+            QTest::addRow("row %d, right end", int(row) + 1)
+                << QString::fromLatin1(GadgetCatalogue[row].checkBox) << 288;
         QTest::newRow("row 1, x 230") << "ckbAbcProdutos" << 230;
         QTest::newRow("row 1, x 280") << "ckbAbcProdutos" << 280;
         QTest::newRow("row 1, on the tick") << "ckbAbcProdutos" << 9;
@@ -147,9 +148,10 @@ private slots:
                 QVERIFY(panel->gadgetBox(row)->isChecked());
             QVERIFY(preview->picture().isNull());
         } else {
-            const std::size_t row = std::size_t(std::find_if(GadgetCatalogue.begin(), GadgetCatalogue.end(),
-                                                             [&](const Gadget& g) { return name == QLatin1String(g.checkBox); }) -
-                                                GadgetCatalogue.begin());
+            const std::size_t row =
+                std::size_t(std::find_if(GadgetCatalogue.begin(), GadgetCatalogue.end(),
+                                         [&](const Gadget& g) { return name == QLatin1String(g.checkBox); }) -
+                            GadgetCatalogue.begin());
             const QImage expected = frmPrints->image(GadgetCatalogue[row].previewImage)->picture().toImage();
             QCOMPARE(preview->picture().toImage(), expected);
         }
@@ -371,7 +373,8 @@ private slots:
         QTest::newRow("title label") << "lblTitulo" << int(Qt::LeftButton) << QPoint(3, 3) << true;
         QTest::newRow("background, right") << "imgPainel" << int(Qt::RightButton) << QPoint(3, 3) << false;
         QTest::newRow("check box") << "ckbAbcProdutos" << int(Qt::LeftButton) << QPoint(3, 3) << false;
-        QTest::newRow("check box, right end") << "ckbAbcProdutos" << int(Qt::LeftButton) << QPoint(280, 9) << false;
+        QTest::newRow("check box, right end")
+            << "ckbAbcProdutos" << int(Qt::LeftButton) << QPoint(280, 9) << false;
         QTest::newRow("Todos, on its tick") << "ckbTodos" << int(Qt::LeftButton) << QPoint(9, 9) << false;
         QTest::newRow("Todos, blank part") << "ckbTodos" << int(Qt::LeftButton) << QPoint(80, 9) << false;
         QTest::newRow("Todos, right end") << "ckbTodos" << int(Qt::LeftButton) << QPoint(141, 9) << false;
