@@ -258,6 +258,7 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
     QFETCH(QString, kind);
     QFETCH(QString, inText);
     std::unique_ptr<FirebirdServer> server;
+    int calls = 0; // blocking calls seen by the runner below; outlives it
     struct RunnerReset {
         ~RunnerReset() { setBlockingCallRunner({}); }
     } runnerReset;
@@ -300,7 +301,6 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
                        {"Senha", Senha},
                        {"Filial", "01"}});
         // The server goes away between the attachment and the query.
-        int calls = 0;
         setBlockingCallRunner([&](const std::function<void()>& work) {
             if (++calls == 2)
                 server->stop();
