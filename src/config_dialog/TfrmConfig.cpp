@@ -129,10 +129,8 @@ TfrmConfig::TfrmConfig(QWidget* owner)
     // Captions that size themselves to their text: a font wider than the
     // designed one widens them rather than clipping them.
     for (QLabel* label : {ui->lblTitulo, ui->lblTitulo2, ui->lblCaminhoBanco, ui->lblUsuario, ui->lblSenha,
-                          ui->lblConfSenha, ui->lblDirGadgets}) {
-        label->ensurePolished();
-        label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
-    }
+                          ui->lblConfSenha, ui->lblDirGadgets})
+        fitToText(label);
 
     // The branch list may hold a whole network's branches: plain texts, rows
     // of one height, and no measuring of every text to size the box.
@@ -245,8 +243,17 @@ void TfrmConfig::FormCreate() {
     ConecBanco();
 
     if (conexao->BancoFiliais.Connected()) {
-        qryFiliais = std::make_unique<TQuery>(&conexao->BancoFiliais);
-        fillBranches(*qryFiliais, ui->ppbFiliais);
+        try {
+            qryFiliais = std::make_unique<TQuery>(&conexao->BancoFiliais);
+            fillBranches(*qryFiliais, ui->ppbFiliais);
+        } catch (const std::exception& error) {
+            // A database without a usable branch table must not keep the user
+            // from correcting its path: report, then go on as after a failed
+            // connection, with an empty list.
+            qryFiliais.reset();
+            ui->ppbFiliais->clear();
+            reportUncaughtError(error);
+        }
     }
     ui->ppbFiliais->setCurrentIndex(-1);
 
@@ -381,7 +388,8 @@ void TfrmConfig::btnSalvarClick() {
     }
     if (ui->ppbFiliais->currentIndex() < 0) {
         MessageDlg(QStringLiteral("Selecione a Filial em que será validada a senha!"));
-        showPageAndFocus(ui->ppbFiliais);
+        ui->tbcConfig->setCurrentIndex(1);
+        focusList();
         return;
     }
 
@@ -410,6 +418,8 @@ void TfrmConfig::btnSalvarClick() {
     DiretorioGadgets = ui->edtPasta->text();
     Filial = ui->ppbFiliais->currentText().left(2);
 
+    // The opening's connection is gone before the file and the database are used.
+    m_branchConnection.reset();
     SalvaIni();
     ConectaBancoDados(false);
     accept();
@@ -440,6 +450,8 @@ void TfrmConfig::edtCaminhoBancoExit() {
 void TfrmConfig::ppbFiliaisEnter() {
     if (!MudouBanco)
         return;
+    // The opening's connection is gone before the dialog touches a database again.
+    m_branchConnection.reset();
     QComboBox* list = ui->ppbFiliais;
     list->clear();
 
@@ -524,7 +536,7 @@ void TfrmConfig::edtConfSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::Key
 
 void TfrmConfig::edtPastaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar))
-        ui->ppbFiliais->setFocus();
+        focusList();
 }
 
 void TfrmConfig::edtServidorKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
@@ -600,16 +612,28 @@ void TfrmConfig::tmrMoverTimer() { dragTimerTick(frmConfig ? frmConfig : this); 
 
 // --------------------------------------------------------- event wiring
 
+void TfrmConfig::focusList() {
+    m_focusToList = true;
+    ui->ppbFiliais->setFocus();
+    m_focusToList = false;
+}
+
 void TfrmConfig::focusArrived(QWidget* widget, Qt::FocusReason reason) {
     if (reason == Qt::PopupFocusReason || m_focused == widget)
         return; // the focus came back to where it logically was
+    // Showing a page hands the focus back to the control that had it last;
+    // only a move of the user's (click, Tab, the Enter chain, the save's
+    // check) enters the list.
+    const bool userMove = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+                          reason == Qt::BacktabFocusReason || m_focusToList;
+    const bool entersList = widget == ui->ppbFiliais && userMove;
     QPointer<QWidget> previous = m_focused;
-    m_focused = widget;
+    m_focused = widget == ui->ppbFiliais && !entersList ? nullptr : widget;
     // The path field lost the focus while the window was inactive (no
     // event then): its exit runs now, before the list's entry.
     if (previous == ui->edtCaminhoBanco)
         runGuarded([&] { edtCaminhoBancoExit(); });
-    if (widget == ui->ppbFiliais && m_focused == widget)
+    if (entersList && m_focused == widget)
         runGuarded([&] { ppbFiliaisEnter(); });
 }
 
@@ -666,6 +690,12 @@ bool TfrmConfig::eventFilter(QObject* watched, QEvent* event) {
         return false;
     case QEvent::FocusOut:
         focusLeft(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason());
+        return false;
+    case QEvent::MouseButtonPress:
+        // The list holds the focus its page handed it without having been
+        // entered: a click on it enters it now, before its items drop down.
+        if (watched == ui->ppbFiliais && ui->ppbFiliais->hasFocus() && m_focused != ui->ppbFiliais)
+            focusArrived(ui->ppbFiliais, Qt::MouseFocusReason);
         return false;
     default:
         return QDialog::eventFilter(watched, event);

@@ -16,8 +16,8 @@ class QComboBox;
 // The settings dialog: where the ERP database lives, its user and password,
 // the gadgets folder and the branch. Built anew for every opening; its
 // creation loads the fields (FormCreate), "Salvar" checks and stores them.
-// A query error while the branch list is read at creation is thrown out of
-// the constructor: no half-built dialog remains.
+// A query error while the branch list is read at creation is reported, and
+// the dialog opens with an empty list so that the path can be corrected.
 class TfrmConfig : public QDialog {
 public:
     explicit TfrmConfig(QWidget* owner);
@@ -82,6 +82,8 @@ private:
     void applyFonts();
     void focusArrived(QWidget* widget, Qt::FocusReason reason);
     void focusLeft(QWidget* widget, Qt::FocusReason reason);
+    // The dialog's own moves of the focus into the branch list, which enter it.
+    void focusList();
     bool keyDown(QObject* watched, QKeyEvent* event);
     void showPageAndFocus(QWidget* field);
 
@@ -94,6 +96,7 @@ private:
     // The control that holds the focus as the handlers see it: a window
     // losing activation or a list opening its popup does not move it.
     QPointer<QWidget> m_focused;
+    bool m_focusToList = false;
 };
 
 // The settings dialog while it is open; empty at every other moment.

@@ -3,6 +3,7 @@
 #include "ui_TFrmOrvanto.h"
 
 #include "ErrorReport.h"
+#include "Fonts.h"
 #include "GadgetCatalogue.h"
 #include "Geometry.h"
 #include "Launcher.h"
@@ -13,22 +14,53 @@
 #include "TfrmPrints.h"
 #include "WindowDrag.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QProxyStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
 
 TFrmOrvanto* FrmOrvanto = nullptr;
 
+namespace {
+// A check box takes a click anywhere in its rectangle, not only on its tick
+// and caption.
+class WholeBoxClickStyle : public QProxyStyle {
+public:
+    explicit WholeBoxClickStyle(QObject* owner)
+        : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {
+        setParent(owner);
+    }
+    QRect subElementRect(SubElement element, const QStyleOption* option,
+                         const QWidget* widget) const override {
+        if (element == SE_CheckBoxClickRect)
+            return option->rect;
+        return QProxyStyle::subElementRect(element, option, widget);
+    }
+};
+} // namespace
+
 TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmOrvanto>()) {
     ui->setupUi(this);
+    auto* wholeBox = new WholeBoxClickStyle(this);
+    for (QCheckBox* box : findChildren<QCheckBox*>())
+        box->setStyle(wholeBox);
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setFixedSize(641, 584);
     applyPanelLook(this);
+    // The titles size themselves to their text in the font they got.
+    fitToText(ui->lblTitulo);
+    fitToText(ui->lblTitulo2);
 
-    // A press on the list or the divider is no drag, though neither takes it.
-    ui->scbChecks->setAttribute(Qt::WA_NoMousePropagation);
-    ui->lnDivisor->setAttribute(Qt::WA_NoMousePropagation);
+    // A press on the list, the divider, a check box or a button is no drag,
+    // whichever button it is and whether or not the control takes it.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui->scbChecks, ui->lnDivisor, ui->ckbTodos, ui->spbFechar,
+                                         ui->btnIniciarGadgets, ui->spbConfigurações})
+        w->setAttribute(Qt::WA_NoMousePropagation);
     // The gear lies on the settings button; let a click on it reach the button.
     ui->Image1->setAttribute(Qt::WA_TransparentForMouseEvents);
 

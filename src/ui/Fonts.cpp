@@ -2,6 +2,9 @@
 
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QLabel>
+
+#include <algorithm>
 
 void ensureTahoma() {
     static bool done = false;
@@ -14,4 +17,11 @@ void ensureTahoma() {
         if (QFileInfo::exists(QString::fromLatin1(file)))
             QFontDatabase::addApplicationFont(QString::fromLatin1(file));
     }
+}
+
+void fitToText(QLabel* label) {
+    label->setWordWrap(false);
+    label->ensurePolished();
+    const QSize text = label->sizeHint();
+    label->resize(std::max(label->width(), text.width()), std::max(label->height(), text.height()));
 }

@@ -7,6 +7,7 @@
 #include "FirebirdServer.h"
 
 #include <QFile>
+#include <QTabBar>
 
 #include "Database.h"
 
@@ -28,6 +29,9 @@ private slots:
     void listLeftEmptyByOpeningWaitsForAPathChange();
     void failedRefillKeepsTheListStale();
     void queryErrorOnRefillIsReported();
+    void showingTheListsPageIsNotEnteringIt_data();
+    void showingTheListsPageIsNotEnteringIt();
+    void clickOnTheListItsPageFocusedEntersIt();
     void pathSplitsIntoServerAndPath_data();
     void pathSplitsIntoServerAndPath();
     void probeFromTheFields_data();
@@ -36,6 +40,8 @@ private slots:
     void switchingLocalAndRemote();
     void branchConnectionEndsAfterTheFirstFrame_data();
     void branchConnectionEndsAfterTheFirstFrame();
+    void branchConnectionIsGoneBeforeTheNextDatabaseUse_data();
+    void branchConnectionIsGoneBeforeTheNextDatabaseUse();
 
 private:
     // The server's user attachments other than the asking one.
@@ -45,6 +51,7 @@ private:
     void enterList(TfrmConfig* d);
     void leaveList(TfrmConfig* d);
     void typePath(TfrmConfig* d, const QString& text, const char* leaveTo = "edtConfSenha");
+    void clickTab(TfrmConfig* d, int index);
 
     std::unique_ptr<DialogFixture> fx;
     std::unique_ptr<FirebirdServer> server;
@@ -93,6 +100,12 @@ void TestConfigDialogBranches::typePath(TfrmConfig* d, const QString& text, cons
     QTest::keyClick(path, Qt::Key_Delete);
     QTest::keyClicks(path, text);
     QTest::mouseClick(edit(d, leaveTo), Qt::LeftButton);
+}
+
+void TestConfigDialogBranches::clickTab(TfrmConfig* d, int index) {
+    QTabBar* bar = tabs(d)->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    QCOMPARE(tabs(d)->currentIndex(), index);
 }
 
 void TestConfigDialogBranches::enteringACurrentListReadsNothing() {
@@ -189,6 +202,67 @@ void TestConfigDialogBranches::queryErrorOnRefillIsReported() {
     QCOMPARE(list(d.get(), "ppbFiliais")->currentIndex(), -1);
     QVERIFY(d->mudouBanco());
     QVERIFY(d->isVisible());
+}
+
+void TestConfigDialogBranches::showingTheListsPageIsNotEnteringIt_data() {
+    QTest::addColumn<bool>("enterChain");
+    QTest::newRow("Enter chain from the path field") << true;
+    QTest::newRow("click on the page's tab") << false;
+}
+
+// The list was entered once, so showing its page hands the focus back to
+// it; that is no entry: the list keeps the old branches and the save uses
+// the one chosen from them.
+void TestConfigDialogBranches::showingTheListsPageIsNotEnteringIt() {
+    QFETCH(bool, enterChain);
+    auto d = currentDialog();
+    const QString other = fx->database(QStringLiteral("outro.fdb"), {{"05", "OUTRA", QStringLiteral("S")}});
+    enterList(d.get());
+    clickTab(d.get(), 0);
+
+    if (enterChain) {
+        QLineEdit* path = edit(d.get(), "edtCaminhoBanco");
+        QTest::mouseClick(path, Qt::LeftButton);
+        path->selectAll();
+        QTest::keyClicks(path, other);
+        for (const char* next : {"edtUsuario", "edtSenha", "edtConfSenha", "edtPasta"}) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QCOMPARE(focusName(), QString::fromLatin1(next));
+        }
+        QCOMPARE(tabs(d.get())->currentIndex(), 1);
+    } else {
+        typePath(d.get(), other);
+        clickTab(d.get(), 1);
+    }
+    QVERIFY(d->mudouBanco());
+    QComboBox* branches = list(d.get(), "ppbFiliais");
+    QCOMPARE(items(branches), QStringList({"01 - MATRIZ", "02 - FILIAL CENTRO"}));
+    QCOMPARE(branches->currentText(), QStringLiteral("01 - MATRIZ"));
+
+    edit(d.get(), "edtPasta")->setText(fx->path(QStringLiteral("gadgets")));
+    QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
+    QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
+    QCOMPARE(d->result(), int(QDialog::Accepted));
+    QCOMPARE(Filial, QStringLiteral("01"));
+    QCOMPARE(CaminhoBanco, other);
+}
+
+void TestConfigDialogBranches::clickOnTheListItsPageFocusedEntersIt() {
+    auto d = currentDialog();
+    const QString other = fx->database(QStringLiteral("outro.fdb"), {{"05", "OUTRA", QStringLiteral("S")}});
+    enterList(d.get());
+    clickTab(d.get(), 0);
+    typePath(d.get(), other);
+    clickTab(d.get(), 1);
+    QComboBox* branches = list(d.get(), "ppbFiliais");
+    QCOMPARE(focusName(), QStringLiteral("ppbFiliais")); // handed back with its page, not entered
+    QCOMPARE(branches->count(), 2);
+
+    QTest::mouseClick(branches, Qt::LeftButton);
+    QCOMPARE(items(branches), QStringList{QStringLiteral("05 - OUTRA")});
+    QCOMPARE(branches->currentIndex(), -1);
+    QVERIFY(!d->mudouBanco());
+    branches->hidePopup();
 }
 
 void TestConfigDialogBranches::pathSplitsIntoServerAndPath_data() {
@@ -371,6 +445,60 @@ void TestConfigDialogBranches::branchConnectionEndsAfterTheFirstFrame() {
         d->reject();
         QCOMPARE(otherAttachments(), 0);
     }
+}
+
+void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse_data() {
+    QTest::addColumn<bool>("save");
+    QTest::newRow("save") << true;
+    QTest::newRow("refill of a stale list") << false;
+}
+
+// Before its first frame the dialog still holds the opening's connection;
+// a save or a refill that comes first lets go of it before it attaches.
+void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse() {
+    ORVANTO_REQUIRE_FIREBIRD_SERVER();
+    QFETCH(bool, save);
+    LocRem = QStringLiteral("R");
+    Protocolo = QStringLiteral("0");
+    Servidor = server->hostPort();
+    CaminhoBanco = remoteDb;
+    Usuario = server->user();
+    Senha = server->password();
+
+    auto d = std::make_unique<TfrmConfig>(nullptr);
+    QCOMPARE(otherAttachments(), 1);
+
+    // Counts the attachments as the dialog's next attachment starts.
+    int seen = -1;
+    bool counting = false;
+    setBlockingCallRunner([&](const std::function<void()>& work) {
+        if (seen < 0 && !counting) {
+            counting = true;
+            seen = otherAttachments();
+            counting = false;
+        }
+        work();
+    });
+    struct RunnerReset {
+        ~RunnerReset() { setBlockingCallRunner({}); }
+    } runnerReset;
+
+    edit(d.get(), "edtCaminhoBanco")->setText(server->databaseName(remoteDb));
+    edit(d.get(), "edtUsuario")->setText(server->user());
+    edit(d.get(), "edtSenha")->setText(server->password());
+    edit(d.get(), "edtConfSenha")->setText(server->password());
+    if (save) {
+        list(d.get(), "ppbFiliais")->setCurrentIndex(0);
+        d->btnSalvarClick();
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+    } else {
+        d->edtCaminhoBancoExit();
+        QVERIFY(d->mudouBanco());
+        d->ppbFiliaisEnter();
+        QCOMPARE(list(d.get(), "ppbFiliais")->count(), 2);
+    }
+    QCOMPARE(seen, 0);
+    QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
 }
 
 ORVANTO_TEST_MAIN(TestConfigDialogBranches)

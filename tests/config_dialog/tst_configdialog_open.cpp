@@ -3,6 +3,8 @@
 
 #include "DialogFixture.h"
 
+#include "Database.h"
+#include "FirebirdServer.h"
 #include "SettingsError.h"
 
 #include <QFileInfo>
@@ -24,7 +26,8 @@ private slots:
     void storedBranchIsSelectedAgain();
     void fileValuesWithEmptyValuesInMemoryTryNoConnection();
     void unreachableDatabaseLeavesTheListEmptySilently();
-    void queryErrorEndsTheCreation();
+    void wrongDatabaseIsReportedAndTheDialogStillOpens_data();
+    void wrongDatabaseIsReportedAndTheDialogStillOpens();
     void openingWritesNothing();
 
 private:
@@ -235,21 +238,114 @@ void TestConfigDialogOpen::unreachableDatabaseLeavesTheListEmptySilently() {
     QVERIFY(fx->platform.messages.isEmpty());
 }
 
-void TestConfigDialogOpen::queryErrorEndsTheCreation() {
-    const QString db = fx->database(QStringLiteral("notable.fdb"), {}, false);
-    setLocalValues(db);
-    QWidget owner;
-    bool thrown = false;
-    try {
-        TfrmConfig dialog(&owner);
-    } catch (const SettingsError& error) {
-        thrown = true;
-        QVERIFY2(error.text().contains(QStringLiteral("FILIAIS")), qPrintable(error.text()));
+void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("inText"); // a part of the reported text
+    QTest::newRow("no table FILIAIS") << "no table"
+                                      << "FILIAIS";
+    QTest::newRow("FILIALATIVA of another type") << "integer flag"
+                                                 << "conversion error from string \"N\"";
+    QTest::newRow("error while the rows are read") << "bad second row"
+                                                   << "conversion error from string \"MATRIZ\"";
+    QTest::newRow("server lost once attached") << "lost server"
+                                               << "connection";
+}
+
+// A database the branch query fails on: the error is reported as any
+// uncaught error, and the dialog opens as after a failed connection, so
+// the path can be corrected there.
+void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
+    QFETCH(QString, kind);
+    QFETCH(QString, inText);
+    std::unique_ptr<FirebirdServer> server;
+    int calls = 0; // blocking calls seen by the runner below; outlives it
+    struct RunnerReset {
+        ~RunnerReset() { setBlockingCallRunner({}); }
+    } runnerReset;
+    QString stored = fx->path(QStringLiteral("errado.fdb"));
+    if (kind == u"no table") {
+        createErpDatabase(stored, {}, false);
+    } else if (kind == u"integer flag" || kind == u"bad second row") {
+        createErpDatabase(stored, {}, false);
+        const QString table =
+            kind == u"integer flag"
+                ? QStringLiteral("CREATE TABLE FILIAIS (CODEMPRESA VARCHAR(10), NOMEEMPRESA VARCHAR(60), "
+                                 "FILIALATIVA INTEGER);\n"
+                                 "INSERT INTO FILIAIS VALUES ('01', 'MATRIZ', 1);\n")
+                : QStringLiteral("CREATE TABLE FILIAIS (CODEMPRESA VARCHAR(10), NOME VARCHAR(60), "
+                                 "FILIALATIVA CHAR(1), NOMEEMPRESA COMPUTED BY (CAST(NOME AS INTEGER)));\n"
+                                 "INSERT INTO FILIAIS VALUES ('01', '1', 'S');\n"
+                                 "INSERT INTO FILIAIS VALUES ('02', 'MATRIZ', 'S');\n");
+        runIsql(
+            QStringLiteral("CONNECT %1 USER %2;\n").arg(sqlLiteral(stored), sqlLiteral(ErpDatabaseOwner)) +
+            table + QStringLiteral("COMMIT;\n"));
+    } else {
+        ORVANTO_REQUIRE_FIREBIRD_SERVER();
+        server = std::make_unique<FirebirdServer>();
+        stored = server->dataFolder() + QStringLiteral("/erp.fdb");
+        createErpDatabase(stored, TwoBranches);
     }
-    QVERIFY(thrown);
-    // Nothing of the dialog remains with its owner.
-    QVERIFY(owner.findChildren<QDialog*>().isEmpty());
-    QVERIFY(owner.children().isEmpty());
+    if (server) {
+        LocRem = QStringLiteral("R");
+        Protocolo = QStringLiteral("0");
+        Servidor = server->hostPort();
+        CaminhoBanco = stored;
+        Usuario = server->user();
+        Senha = server->password();
+        writeSettings({{"LocRem", "R"},
+                       {"Comp", "0"},
+                       {"Servidor", Servidor},
+                       {"Protocolo", "0"},
+                       {"CaminhoBanco", stored},
+                       {"Usuario", Usuario},
+                       {"Senha", Senha},
+                       {"Filial", "01"}});
+        // The server goes away between the attachment and the query.
+        setBlockingCallRunner([&](const std::function<void()>& work) {
+            if (++calls == 2)
+                server->stop();
+            work();
+        });
+    } else {
+        setLocalValues(stored);
+        writeSettings({{"LocRem", "L"},
+                       {"Comp", "0"},
+                       {"CaminhoBanco", stored},
+                       {"Usuario", "SYSDBA"},
+                       {"Senha", "masterkey"},
+                       {"Filial", "01"}});
+    }
+
+    auto d = openDialog();
+    QCOMPARE(fx->platform.messages.size(), 1);
+    const auto& report = fx->platform.messages.front();
+    QCOMPARE(report.kind, MessageKind::Plain);
+    QCOMPARE(report.caption, QStringLiteral("Orvanto"));
+    QVERIFY2(!report.text.isEmpty() && report.text.contains(inText), qPrintable(report.text));
+
+    // Open as after a failed connection: fields from the file, no branches.
+    QVERIFY(d->isVisible());
+    QComboBox* branches = list(d.get(), "ppbFiliais");
+    QCOMPARE(branches->count(), 0);
+    QCOMPARE(branches->currentIndex(), -1);
+    QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), stored);
+    QCOMPARE(Filial, QStringLiteral("01"));
+    QVERIFY(!d->mudouBanco());
+
+    // The user corrects the path and reaches the branches.
+    const QString good = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
+    QTest::mouseClick(radio(d.get(), "rdbLocal"), Qt::LeftButton, {}, QPoint(5, 9));
+    QLineEdit* path = edit(d.get(), "edtCaminhoBanco");
+    QTest::mouseClick(path, Qt::LeftButton);
+    path->selectAll();
+    QTest::keyClicks(path, good);
+    edit(d.get(), "edtUsuario")->setText(ErpDatabaseOwner);
+    QTest::keyClick(path, Qt::Key_Return);
+    tabs(d.get())->setCurrentIndex(1);
+    edit(d.get(), "edtPasta")->setFocus(Qt::MouseFocusReason);
+    QTest::keyClick(edit(d.get(), "edtPasta"), Qt::Key_Return);
+    QCOMPARE(items(branches), QStringList({"01 - MATRIZ", "02 - FILIAL CENTRO"}));
+    QCOMPARE(fx->platform.messages.size(), 1);
 }
 
 void TestConfigDialogOpen::openingWritesNothing() {

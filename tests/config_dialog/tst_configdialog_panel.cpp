@@ -1,5 +1,5 @@
 // The dialog as the panel opens it: a query error at creation is reported
-// and leaves the panel usable.
+// and the dialog still opens, with an empty branch list.
 
 #include "DialogFixture.h"
 
@@ -24,8 +24,20 @@ void TestConfigDialogFromPanel::queryErrorAtOpeningIsReportedAndThePanelGoesOn()
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     auto* configuracoes = child<QToolButton>(&panel, "spbConfigurações");
 
-    setLocalValues(fx.database(QStringLiteral("semtabela.fdb"), {}, false));
+    // The error is reported, then the dialog opens with no branches, placed as usual.
+    const QString wrong = fx.database(QStringLiteral("semtabela.fdb"), {}, false);
+    setLocalValues(wrong);
+    writeSettings({{"LocRem", "L"}, {"Comp", "0"}, {"CaminhoBanco", wrong}});
+    bool opened = false;
+    QTimer::singleShot(0, &panel, [&] {
+        if (!frmConfig)
+            return;
+        opened = fx.platform.messages.size() == 1 && list(frmConfig, "ppbFiliais")->count() == 0 &&
+                 edit(frmConfig, "edtCaminhoBanco")->text() == wrong && frmConfig->height() == 390;
+        frmConfig->btnCancelarClick();
+    });
     QTest::mouseClick(configuracoes, Qt::LeftButton, {}, QPoint(40, 10));
+    QVERIFY(opened);
     QCOMPARE(fx.platform.messages.size(), 1);
     QCOMPARE(fx.platform.messages.front().kind, MessageKind::Plain);
     QVERIFY2(fx.platform.messages.front().text.contains(QStringLiteral("FILIAIS")),
@@ -36,7 +48,7 @@ void TestConfigDialogFromPanel::queryErrorAtOpeningIsReportedAndThePanelGoesOn()
 
     // The next click opens the dialog as usual.
     setLocalValues(fx.database(QStringLiteral("erp.fdb"), TwoBranches));
-    bool opened = false;
+    opened = false;
     QTimer::singleShot(0, &panel, [&] {
         if (!frmConfig)
             return;

@@ -12,7 +12,9 @@
 #include "Variaveis.h"
 
 #include <QCheckBox>
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGraphicsEffect>
 #include <QLabel>
 #include <QPushButton>
@@ -90,6 +92,8 @@ private slots:
     void previewIsFittedAndCentred();
     void noPreviewLetsTheArtworkShow();
     void gearIsShownAtItsOwnSize();
+    void titlesFitTheirText_data();
+    void titlesFitTheirText();
 
 private:
     template <class T> T* control(const char* name) { return child<T>(panel.get(), name); }
@@ -396,6 +400,61 @@ void PanelLookTest::gearIsShownAtItsOwnSize() {
     auto* gear = control<ImageBox>("Image1");
     QCOMPARE(gear->size(), QSize(23, 20));
     QCOMPARE(gear->pictureRect(), QRect(4, 2, 15, 15));
+}
+
+void PanelLookTest::titlesFitTheirText_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("fallback");
+    QTest::addColumn<QRect>("designed");
+    for (const bool fallback : {false, true}) {
+        const char* font = fallback ? ", fallback font" : ", Tahoma";
+        QTest::addRow("lblTitulo%s", font) << "lblTitulo" << fallback << QRect(51, 164, 267, 28);
+        QTest::addRow("lblTitulo2%s", font) << "lblTitulo2" << fallback << QRect(51, 189, 301, 37);
+    }
+}
+
+void PanelLookTest::titlesFitTheirText() {
+    QFETCH(QString, name);
+    QFETCH(bool, fallback);
+    QFETCH(QRect, designed);
+    // Tahoma comes from the packaged Wine fonts, loaded into the program;
+    // dropping them leaves the titles to whatever font stands in.
+    struct RestoreTahoma {
+        bool armed = false;
+        ~RestoreTahoma() {
+            if (!armed)
+                return;
+            for (const char* file :
+                 {"/usr/share/wine/fonts/tahoma.ttf", "/usr/share/wine/fonts/tahomabd.ttf"})
+                QFontDatabase::addApplicationFont(QString::fromLatin1(file));
+        }
+    } restore;
+    if (fallback) {
+        panel.reset();
+        restore.armed = true;
+        QFontDatabase::removeAllApplicationFonts();
+        panel = std::make_unique<TFrmOrvanto>();
+        panel->show();
+        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+    }
+    auto* title = control<QLabel>(name.toUtf8().constData());
+    const QString family = QFontInfo(title->font()).family();
+    if (fallback && family == u"Tahoma")
+        QSKIP("Tahoma is installed on this system: no fallback font to try");
+    QCOMPARE(family == u"Tahoma", !fallback);
+
+    QVERIFY(!title->wordWrap());
+    QCOMPARE(title->pos(), designed.topLeft());
+    const QFontMetrics metrics(title->font());
+    const QRect text = metrics.boundingRect(title->text());
+    QVERIFY2(title->width() >= metrics.horizontalAdvance(title->text()) && title->width() >= text.width(),
+             qPrintable(QStringLiteral("%1 px wide for a text of %2 px in %3")
+                            .arg(title->width())
+                            .arg(metrics.horizontalAdvance(title->text()))
+                            .arg(family)));
+    QVERIFY(title->height() >= metrics.height());
+    if (!fallback)
+        QCOMPARE(title->geometry(), designed); // Tahoma's text fits the designed size
 }
 
 ORVANTO_TEST_MAIN(PanelLookTest)

@@ -128,6 +128,43 @@ private slots:
         QCOMPARE(preview->picture().size(), QSize(285, 245)); // still that gadget
     }
 
+    void clickAnywhereInABoxToggles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("x");
+        for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row)
+            QTest::addRow("row %d, right end", int(row) + 1)
+                << QString::fromLatin1(GadgetCatalogue[row].checkBox) << 288;
+        QTest::newRow("row 1, x 230") << "ckbAbcProdutos" << 230;
+        QTest::newRow("row 1, x 280") << "ckbAbcProdutos" << 280;
+        QTest::newRow("row 1, on the tick") << "ckbAbcProdutos" << 9;
+        QTest::newRow("Todos, x 65") << "ckbTodos" << 65;
+        QTest::newRow("Todos, x 100") << "ckbTodos" << 100;
+        QTest::newRow("Todos, right end") << "ckbTodos" << 141;
+    }
+    void clickAnywhereInABoxToggles() {
+        QFETCH(QString, name);
+        QFETCH(int, x);
+        auto* box = child<QCheckBox>(panel.get(), name.toUtf8().constData());
+        child<QScrollArea>(panel.get(), "scbChecks")->ensureWidgetVisible(box, 0, 0);
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(x, 9));
+        QVERIFY(box->isChecked());
+        auto* preview = child<ImageBox>(panel.get(), "imgGadget");
+        if (name == u"ckbTodos") {
+            for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row)
+                QVERIFY(panel->gadgetBox(row)->isChecked());
+            QVERIFY(preview->picture().isNull());
+        } else {
+            const std::size_t row =
+                std::size_t(std::find_if(GadgetCatalogue.begin(), GadgetCatalogue.end(),
+                                         [&](const Gadget& g) { return name == QLatin1String(g.checkBox); }) -
+                            GadgetCatalogue.begin());
+            const QImage expected = frmPrints->image(GadgetCatalogue[row].previewImage)->picture().toImage();
+            QCOMPARE(preview->picture().toImage(), expected);
+        }
+        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(x, 9));
+        QVERIFY(!box->isChecked());
+    }
+
     void keyboardTogglesWithoutPreview() {
         QCheckBox* box = panel->gadgetBox(0);
         box->setFocus();
@@ -362,29 +399,42 @@ private slots:
     void dragHandles_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<int>("button");
+        QTest::addColumn<QPoint>("at");
         QTest::addColumn<bool>("drags");
-        QTest::newRow("background, left") << "imgPainel" << int(Qt::LeftButton) << true;
-        QTest::newRow("preview, left") << "imgGadget" << int(Qt::LeftButton) << true;
-        QTest::newRow("title label") << "lblTitulo" << int(Qt::LeftButton) << true;
-        QTest::newRow("background, right") << "imgPainel" << int(Qt::RightButton) << false;
-        QTest::newRow("check box") << "ckbAbcProdutos" << int(Qt::LeftButton) << false;
-        QTest::newRow("scroll box") << "scbChecks" << int(Qt::LeftButton) << false;
-        QTest::newRow("start button") << "btnIniciarGadgets" << int(Qt::LeftButton) << false;
-        QTest::newRow("divider") << "lnDivisor" << int(Qt::LeftButton) << false;
+        QTest::newRow("background, left") << "imgPainel" << int(Qt::LeftButton) << QPoint(3, 3) << true;
+        QTest::newRow("preview, left") << "imgGadget" << int(Qt::LeftButton) << QPoint(3, 3) << true;
+        QTest::newRow("title label") << "lblTitulo" << int(Qt::LeftButton) << QPoint(3, 3) << true;
+        QTest::newRow("background, right") << "imgPainel" << int(Qt::RightButton) << QPoint(3, 3) << false;
+        QTest::newRow("check box") << "ckbAbcProdutos" << int(Qt::LeftButton) << QPoint(3, 3) << false;
+        QTest::newRow("check box, right end")
+            << "ckbAbcProdutos" << int(Qt::LeftButton) << QPoint(280, 9) << false;
+        QTest::newRow("Todos, on its tick") << "ckbTodos" << int(Qt::LeftButton) << QPoint(9, 9) << false;
+        QTest::newRow("Todos, blank part") << "ckbTodos" << int(Qt::LeftButton) << QPoint(80, 9) << false;
+        QTest::newRow("Todos, right end") << "ckbTodos" << int(Qt::LeftButton) << QPoint(141, 9) << false;
+        QTest::newRow("scroll box") << "scbChecks" << int(Qt::LeftButton) << QPoint(300, 5) << false;
+        QTest::newRow("start button") << "btnIniciarGadgets" << int(Qt::LeftButton) << QPoint(3, 3) << false;
+        QTest::newRow("divider") << "lnDivisor" << int(Qt::LeftButton) << QPoint(3, 3) << false;
     }
     void dragHandles() {
         QFETCH(QString, control);
         QFETCH(int, button);
+        QFETCH(QPoint, at);
         QFETCH(bool, drags);
         QWidget* w = panel->findChild<QWidget*>(control);
         QVERIFY(w);
         QWidget* target = w;
         if (auto* area = qobject_cast<QScrollArea*>(w))
             target = area->widget(); // the list's empty space below the boxes
-        const QPoint at = qobject_cast<QScrollArea*>(w) ? QPoint(300, 5) : QPoint(3, 3);
+        // Press, move the pointer, and let the timer tick.
+        const QPoint start = panel->pos();
+        fake->cursor = QPoint(500, 300);
         QTest::mousePress(target, Qt::MouseButton(button), {}, at);
         QCOMPARE(Capturar, drags);
-        QTest::mouseRelease(target, Qt::MouseButton(button), {}, at);
+        fake->cursor = QPoint(530, 280);
+        QTest::mouseMove(target, at + QPoint(30, -20));
+        panel->tmrMoverTimer();
+        QCOMPARE(panel->pos(), drags ? start + QPoint(30, -20) : start);
+        QTest::mouseRelease(target, Qt::MouseButton(button), {}, at + QPoint(30, -20));
         QVERIFY(!Capturar);
     }
 
