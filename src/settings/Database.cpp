@@ -134,7 +134,7 @@ void TDatabase::Open() {
     const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
         throw SettingsError(QStringLiteral("Database name is too long"));
-    runBlockingCall([&] { attach(name, block); }, AttachTimeout, {}, {});
+    runBlockingCall(BlockingCall::Open, [&] { attach(name, block); }, AttachTimeout, {}, {});
 }
 
 void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
@@ -174,7 +174,7 @@ void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
 void TDatabase::Close() {
     if (!Connected())
         return;
-    runBlockingCall([this] { closeNow(); }, StatementTimeout, {}, [this] { forgetAttachment(); });
+    runBlockingCall(BlockingCall::Close, [this] { closeNow(); }, StatementTimeout, {}, [this] { forgetAttachment(); });
 }
 
 void TDatabase::forgetAttachment() {
@@ -262,12 +262,23 @@ QString timeoutText(std::chrono::milliseconds bound) {
 
 void setBlockingCallRunner(BlockingCallRunner runner) { blockingCallRunner() = std::move(runner); }
 
-void runBlockingCall(const std::function<void()>& work, std::chrono::milliseconds bound,
+namespace {
+std::function<void(BlockingCall)>& beforeBlockingCall() {
+    static std::function<void(BlockingCall)> hook;
+    return hook;
+}
+} // namespace
+
+void setBeforeBlockingCall(std::function<void(BlockingCall)> hook) { beforeBlockingCall() = std::move(hook); }
+
+void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::chrono::milliseconds bound,
                      const std::function<void()>& cancel, const std::function<void()>& abandon) {
     if (fb::currentGate) { // already on a call's worker: part of that call
         work();
         return;
     }
+    if (beforeBlockingCall())
+        beforeBlockingCall()(kind);
     auto call = std::make_shared<Call>();
     call->work = work;
     std::thread worker([call] {
@@ -314,7 +325,9 @@ void runBlockingCall(const std::function<void()>& work, std::chrono::millisecond
         std::rethrow_exception(call->failure);
 }
 
-void runBlockingCall(const std::function<void()>& work) { runBlockingCall(work, StatementTimeout, {}, {}); }
+void runBlockingCall(const std::function<void()>& work) {
+    runBlockingCall(BlockingCall::Other, work, StatementTimeout, {}, {});
+}
 
 // ------------------------------------------------------------- TTransaction
 
@@ -344,7 +357,7 @@ bool TTransaction::InTransaction() const {
 void TTransaction::Commit() {
     if (!d->handle)
         return;
-    runBlockingCall([this] { d->end(this); }, StatementTimeout, {}, [this] {
+    runBlockingCall(BlockingCall::Commit, [this] { d->end(this); }, StatementTimeout, {}, [this] {
         if (d->startedOn)
             d->startedOn->forgetAttachment();
         d->forget();
@@ -575,7 +588,7 @@ void TQuery::Open() {
         if (database && liveDatabases().contains(database))
             database->forgetAttachment();
     };
-    runBlockingCall([this] { openNow(); }, StatementTimeout, cancel, forget);
+    runBlockingCall(BlockingCall::Query, [this] { openNow(); }, StatementTimeout, cancel, forget);
 }
 
 void TQuery::openNow() {

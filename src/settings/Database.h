@@ -38,11 +38,16 @@ extern std::chrono::milliseconds CancelGrace;
 // so, or earlier when the application's loops are told to end.
 using BlockingCallRunner = std::function<void(const std::function<bool()>& finished)>;
 void setBlockingCallRunner(BlockingCallRunner runner);
+enum class BlockingCall { Open, Query, Commit, Close, Other };
+// Called on the caller's thread before each call starts: a seam for tests
+// that act between two calls (stop a server, count attachments).
+void setBeforeBlockingCall(std::function<void(BlockingCall)> hook);
 // Runs work on a worker thread, waiting at most bound (cancel is tried
 // first, abandon runs when the call is given up); passes its exception on.
-void runBlockingCall(const std::function<void()>& work, std::chrono::milliseconds bound,
+void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::chrono::milliseconds bound,
                      const std::function<void()>& cancel, const std::function<void()>& abandon);
-// The same with StatementTimeout and nothing to cancel.
+// Another wait of the database work (a pause between attempts), with
+// StatementTimeout and nothing to cancel.
 void runBlockingCall(const std::function<void()>& work);
 
 // A connection. Owns its attachment; closes (committing an active

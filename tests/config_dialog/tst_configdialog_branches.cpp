@@ -471,16 +471,15 @@ void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse() 
     // Counts the attachments as the dialog's next attachment starts.
     int seen = -1;
     bool counting = false;
-    setBlockingCallRunner([&](const std::function<void()>& work) {
-        if (seen < 0 && !counting) {
+    setBeforeBlockingCall([&](BlockingCall kind) {
+        if (kind == BlockingCall::Open && seen < 0 && !counting) {
             counting = true;
             seen = otherAttachments();
             counting = false;
         }
-        work();
     });
     struct RunnerReset {
-        ~RunnerReset() { setBlockingCallRunner({}); }
+        ~RunnerReset() { setBeforeBlockingCall({}); }
     } runnerReset;
 
     edit(d.get(), "edtCaminhoBanco")->setText(server->databaseName(remoteDb));

@@ -258,9 +258,9 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
     QFETCH(QString, kind);
     QFETCH(QString, inText);
     std::unique_ptr<FirebirdServer> server;
-    int calls = 0; // blocking calls seen by the runner below; outlives it
+    int calls = 0; // blocking calls seen by the hook below; outlives it
     struct RunnerReset {
-        ~RunnerReset() { setBlockingCallRunner({}); }
+        ~RunnerReset() { setBeforeBlockingCall({}); }
     } runnerReset;
     QString stored = fx->path(QStringLiteral("errado.fdb"));
     if (kind == u"no table") {
@@ -301,10 +301,9 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
                        {"Senha", Senha},
                        {"Filial", "01"}});
         // The server goes away between the attachment and the query.
-        setBlockingCallRunner([&](const std::function<void()>& work) {
-            if (++calls == 2)
+        setBeforeBlockingCall([&](BlockingCall kind) {
+            if (kind == BlockingCall::Query && ++calls == 1)
                 server->stop();
-            work();
         });
     } else {
         setLocalValues(stored);
