@@ -253,6 +253,82 @@ void waitFor(Call& call, Clock::time_point until) {
     call.ended.wait_until(guard, until, [&] { return call.done; });
 }
 
+void run(Call& call) {
+    fb::currentGate = &call.gate;
+    call.gate.ours.lock();
+    try {
+        call.work();
+    } catch (...) { // fb::CallAbandoned included: nobody waits for it any more
+        call.failure = std::current_exception();
+    }
+    call.workEnded = true;
+    call.gate.ours.unlock();
+    fb::currentGate = nullptr;
+}
+
+// Worker threads live as long as the process and take one call after the
+// other: the client library keeps state per thread, and a thread a call
+// would cost more than the call. A worker held up in a given-up call is
+// passed over until it comes back; only then is another one started.
+struct Worker {
+    std::mutex lock;
+    std::condition_variable wake;
+    std::shared_ptr<Call> next;
+    bool busy = true;
+};
+
+std::mutex& poolLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+
+void serve(const std::shared_ptr<Worker>& worker) {
+    for (;;) {
+        std::shared_ptr<Call> call;
+        {
+            std::unique_lock guard(worker->lock);
+            worker->wake.wait(guard, [&] { return worker->next != nullptr; });
+            call = std::move(worker->next);
+        }
+        run(*call);
+        {
+            const std::lock_guard pool(poolLock());
+            worker->busy = false;
+        }
+        {
+            const std::lock_guard guard(call->lock);
+            call->done = true;
+        }
+        call->ended.notify_all();
+    }
+}
+
+void startOnWorker(const std::shared_ptr<Call>& call) {
+    // Never destroyed: workers outlive every static.
+    static auto& workers = *new std::vector<std::shared_ptr<Worker>>;
+    std::shared_ptr<Worker> chosen;
+    {
+        const std::lock_guard pool(poolLock());
+        for (const auto& worker : workers) {
+            if (!worker->busy) {
+                worker->busy = true;
+                chosen = worker;
+                break;
+            }
+        }
+        if (!chosen) {
+            chosen = std::make_shared<Worker>();
+            workers.push_back(chosen);
+            std::thread([chosen] { serve(chosen); }).detach();
+        }
+    }
+    {
+        const std::lock_guard guard(chosen->lock);
+        chosen->next = call;
+    }
+    chosen->wake.notify_one();
+}
+
 QString timeoutText(std::chrono::milliseconds bound) {
     return QStringLiteral("The database did not answer within %1 seconds")
         .arg(QString::number(double(bound.count()) / 1000.0, 'g', 3));
@@ -281,23 +357,7 @@ void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::
         beforeBlockingCall()(kind);
     auto call = std::make_shared<Call>();
     call->work = work;
-    std::thread worker([call] {
-        fb::currentGate = &call->gate;
-        call->gate.ours.lock();
-        try {
-            call->work();
-        } catch (...) {
-            call->failure = std::current_exception();
-        }
-        call->workEnded = true;
-        call->gate.ours.unlock();
-        fb::currentGate = nullptr;
-        {
-            const std::lock_guard guard(call->lock);
-            call->done = true;
-        }
-        call->ended.notify_all();
-    });
+    startOnWorker(call);
     waitFor(*call, Clock::now() + bound);
     if (!call->isDone() && cancel) {
         cancel();
@@ -311,7 +371,6 @@ void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::
                 call->gate.abandoned = true;
                 ++fb::abandonedCalls;
                 call->gate.ours.unlock();
-                worker.detach();
                 if (abandon)
                     abandon();
                 throw SettingsError(timeoutText(bound));
@@ -320,7 +379,6 @@ void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::
             waitFor(*call, Clock::time_point::max());
         }
     }
-    worker.join();
     if (call->failure)
         std::rethrow_exception(call->failure);
 }
