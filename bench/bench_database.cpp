@@ -8,6 +8,7 @@
 #include "ErpDatabase.h"
 #include "FbClient.h"
 #include "FirebirdServer.h"
+#include "SilentListener.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -15,11 +16,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
 #include <cstdlib>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -139,30 +136,13 @@ void bareLoop(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-// A socket that takes connections (the kernel does) and never answers.
-struct SilentListener {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    quint16 port = 0;
-    SilentListener() {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 16) != 0 ||
-            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            std::abort();
-        port = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(fd); }
-};
-
 // The program's bounds as they are, against a server that never answers:
 // how long until the verdict reaches the caller.
 void verdictFromSilentServer(benchmark::State& state) {
     SilentListener silent;
     for (auto _ : state) {
         TDatabase database;
-        database.DatabaseName = QStringLiteral("127.0.0.1/%1:/dados/erp.fdb").arg(silent.port);
+        database.DatabaseName = silent.hostPort() + QStringLiteral(":/dados/erp.fdb");
         database.Params = ConnectionParams(QStringLiteral("SYSDBA"), QStringLiteral("x"));
         try {
             database.Open();

@@ -3,6 +3,7 @@
 // section, which neither it nor the panel's saves may disturb.
 
 #include "ErpDatabase.h"
+#include "SilentListener.h"
 #include "GadgetWindow.h"
 #include "IniFile.h"
 #include "Settings.h"
@@ -17,11 +18,7 @@
 #include <QProcess>
 #include <QScopeGuard>
 
-#include <arpa/inet.h>
 #include <csignal>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
@@ -293,21 +290,9 @@ private slots:
     void signalsEndTheGadget() {
         QFETCH(int, signal);
         QFETCH(bool, waiting);
-        int listener = -1;
-        auto closeListener = qScopeGuard([&] {
-            if (listener >= 0)
-                ::close(listener);
-        });
+        const SilentListener silent;
         if (waiting) {
-            listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address {};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-            QCOMPARE(::listen(listener, 4), 0); // accepted by the kernel, never answered
-            socklen_t length = sizeof address;
-            QCOMPARE(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-            saveSettings(u"R"_s, u"127.0.0.1/%1"_s.arg(ntohs(address.sin_port)), u"0"_s, u"/dados/erp.fdb"_s, u"01"_s);
+            saveSettings(u"R"_s, silent.hostPort(), u"0"_s, u"/dados/erp.fdb"_s, u"01"_s);
         } else {
             saveSettings(u"L"_s, QString(), QString(), m_erp, u"01"_s);
         }

@@ -8,17 +8,13 @@
 #include "FirebirdServer.h"
 #include "RecordingPlatform.h"
 #include "Settings.h"
+#include "SilentListener.h"
 #include "TestSupport.h"
 #include "Variaveis.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -209,25 +205,16 @@ private slots:
     // gives up after the connect time-out (shortened here) and says so in
     // the one box, instead of holding the window for the client's 180 s.
     void silentServerFailsAfterTheConnectTimeout() {
-        const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        QVERIFY(listener >= 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-        QCOMPARE(::listen(listener, 4), 0); // the kernel accepts; nobody ever answers
-        socklen_t length = sizeof address;
-        QCOMPARE(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        const SilentListener silent;
         const auto defaultTimeout = fb::ConnectTimeout;
         fb::ConnectTimeout = std::chrono::seconds(1);
-        saveSettings({u"R"_s, u"127.0.0.1/%1"_s.arg(ntohs(address.sin_port)), u"0"_s, u"/dados/erp.fdb"_s});
+        saveSettings({u"R"_s, silent.hostPort(), u"0"_s, u"/dados/erp.fdb"_s});
         QElapsedTimer waited;
         waited.start();
         ConectaBancoDados(false);
         // Far above the bound, far below the client's own default.
         QVERIFY2(waited.elapsed() < 60000, qPrintable(QString::number(waited.elapsed())));
         fb::ConnectTimeout = defaultTimeout;
-        ::close(listener);
         QCOMPARE(m_platform->messages.size(), 1);
         const QString text = m_platform->messages.first().text;
         QVERIFY2(text.startsWith(Heading) && text.size() > Heading.size(), qPrintable(text));

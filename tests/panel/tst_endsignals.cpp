@@ -9,6 +9,7 @@
 #include "EndSignals.h"
 #include "ErpDatabase.h"
 #include "FbClient.h"
+#include "SilentListener.h"
 #include "TestSupport.h"
 
 #include <QProcess>
@@ -16,12 +17,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <arpa/inet.h>
 #include <csignal>
 #include <cstdio>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -92,23 +89,8 @@ private slots:
     void signalEndsTheProgram() {
         QFETCH(QByteArray, mode);
         QFETCH(int, signal);
-        QString database = m_erp;
-        int listener = -1;
-        auto closeListener = qScopeGuard([&] {
-            if (listener >= 0)
-                ::close(listener);
-        });
-        if (mode == "waiting") {
-            listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-            sockaddr_in address {};
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            QCOMPARE(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-            QCOMPARE(::listen(listener, 4), 0); // accepted by the kernel, never answered
-            socklen_t length = sizeof address;
-            QCOMPARE(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
-            database = u"127.0.0.1/%1:/dados/erp.fdb"_s.arg(ntohs(address.sin_port));
-        }
+        const SilentListener silent;
+        const QString database = mode == "waiting" ? silent.hostPort() + u":/dados/erp.fdb"_s : m_erp;
         QProcess child;
         child.setProcessChannelMode(QProcess::SeparateChannels);
         child.setReadChannel(QProcess::StandardOutput);
