@@ -2,12 +2,13 @@
 // settings file, the branch it finds in a real database, and its own
 // section, which neither it nor the panel's saves may disturb.
 
+#include "AtomicWrite.h"
 #include "ErpDatabase.h"
-#include "SilentListener.h"
 #include "GadgetWindow.h"
 #include "IniFile.h"
 #include "Settings.h"
 #include "SettingsError.h"
+#include "SilentListener.h"
 #include "StandInGadget.h"
 #include "TestSupport.h"
 #include "Variaveis.h"
@@ -15,14 +16,16 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QCryptographicHash>
 #include <QProcess>
-#include <QScopeGuard>
-
-#include <csignal>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <csignal>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 
@@ -172,6 +175,32 @@ private slots:
         QCOMPARE(result.has_value(), found);
         if (found)
             QCOMPARE(*result, name);
+    }
+
+    // The gadgets' turn at a database file is a lock in the user's own
+    // settings folder, never under a name that another user could take
+    // first in a shared folder: a turn held there makes a lookup wait.
+    void databaseTurnLivesInTheUsersFolder() {
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        const QByteArray key = QCryptographicHash::hash(m_erp.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        FileLock held;
+        QCOMPARE(held.acquire(settingsFolder() + u"/.orvanto-gadget-"_s + QString::fromLatin1(key) + u".lock"_s,
+                              std::chrono::milliseconds(0)),
+                 FileLock::Result::Locked);
+        std::atomic<bool> finished{false};
+        std::thread lookup([&] {
+            try {
+                lookupBranchName(GadgetSettings{true, m_erp, u"SYSDBA"_s, Password, u"01"_s});
+            } catch (const SettingsError&) {
+            }
+            finished = true;
+        });
+        QTest::qWait(700);
+        const bool waited = !finished;
+        held = FileLock(); // the other gadget's turn ends
+        lookup.join();
+        QVERIFY2(waited, "the lookup did not wait for the turn held in the settings folder");
+        QVERIFY(finished);
     }
 
     void branchLookupFailuresCarryTheClientText_data() {
