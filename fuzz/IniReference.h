@@ -17,7 +17,7 @@
 
 namespace ref {
 
-inline bool blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+inline bool blank(char c) { return c == ' ' || c == '\t'; }
 
 inline std::string_view trim(std::string_view s) {
     while (!s.empty() && blank(s.front()))
@@ -28,24 +28,25 @@ inline std::string_view trim(std::string_view s) {
 }
 
 struct Line {
-    std::string_view text;       // without its line end
-    std::string_view terminator; // "\n", "\r\n" or nothing (last line)
-    std::string_view whole() const { return {text.data(), text.size() + terminator.size()}; }
+    std::string_view raw;        // without its line end
+    std::string_view text;       // raw up to its first NUL
+    std::string_view terminator; // "\n", "\r\n", "\r" or nothing (last line)
+    std::string_view whole() const { return {raw.data(), raw.size() + terminator.size()}; }
 };
 
 inline std::vector<Line> lines(std::string_view content) {
     std::vector<Line> out;
     while (!content.empty()) {
-        const size_t nl = content.find('\n');
-        if (nl == std::string_view::npos) {
-            out.push_back({content, content.substr(content.size())});
+        const size_t end = content.find_first_of("\r\n");
+        const std::string_view raw = content.substr(0, end);
+        const std::string_view text = raw.substr(0, raw.find('\0'));
+        if (end == std::string_view::npos) {
+            out.push_back({raw, text, content.substr(content.size())});
             break;
         }
-        size_t textEnd = nl;
-        if (textEnd > 0 && content[textEnd - 1] == '\r')
-            --textEnd;
-        out.push_back({content.substr(0, textEnd), content.substr(textEnd, nl + 1 - textEnd)});
-        content.remove_prefix(nl + 1);
+        const size_t endLength = (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n') ? 2 : 1;
+        out.push_back({raw, text, content.substr(end, endLength)});
+        content.remove_prefix(end + endLength);
     }
     return out;
 }
@@ -121,9 +122,10 @@ inline std::optional<std::string_view> headerName(std::string_view text) {
     const std::string_view t = trim(text);
     if (t.empty() || t.front() != '[')
         return std::nullopt;
-    std::string_view name = t.substr(1);
-    name = name.substr(0, name.find(']'));
-    return trim(name);
+    const size_t close = t.rfind(']');
+    if (close == std::string_view::npos || close == 0)
+        return std::nullopt;
+    return trim(t.substr(1, close - 1));
 }
 
 // A line as a header is looked for in it: the first loses a leading UTF-8

@@ -5,6 +5,7 @@
 #include "FuzzSupport.h"
 #include "IniFile.h"
 #include "IniReference.h"
+#include "SettingsError.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -58,6 +59,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (got)
         FUZZ_CHECK(view(*got) == *want, "lookup %s/%s: %s, reference %s", shown(section).c_str(),
                    shown(key).c_str(), shown(*got).c_str(), shown(*want).c_str());
+
+    // Whatever the reader gives can be written back: no file it accepts
+    // makes a later save fail.
+    if (got && ref::storable(section, key, "")) {
+        try {
+            const QByteArray saved = ini::store(bytes(content), bytes(section), bytes(key), *got, QStringLiteral("/f"));
+            const auto again = ini::lookup(saved, bytes(section), bytes(key));
+            FUZZ_CHECK(again && *again == *got, "%s/%s read back differently after a save", shown(section).c_str(),
+                       shown(key).c_str());
+        } catch (const SettingsError& error) {
+            FUZZ_CHECK(false, "a value read from the file cannot be written back: %s", shown(error.text()).c_str());
+        }
+    }
 
     const QString qSection = QString::fromUtf8(section.data(), qsizetype(section.size()));
     const QString qKey = QString::fromUtf8(key.data(), qsizetype(key.size()));

@@ -41,7 +41,7 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
             FUZZ_CHECK(after[i].whole() == before[i].whole(), "%s: line %zu %s became %s", what, i,
                        shown(before[i].whole()).c_str(), shown(after[i].whole()).c_str());
         }
-        FUZZ_CHECK(after[at].text == entry && after[at].terminator == before[at].terminator,
+        FUZZ_CHECK(after[at].raw == entry && after[at].terminator == before[at].terminator,
                    "%s: entry line became %s", what, shown(after[at].whole()).c_str());
         return;
     }
@@ -53,15 +53,15 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
         while (j < before.size() && after[j].whole() == before[j].whole())
             ++j;
         size_t inserted = j;
-        if (j < before.size() && before[j].terminator.empty() && after[j].text == before[j].text) {
-            // The file's last line had no line end: it gets one, the entry follows it.
+        if (j < before.size() && before[j].terminator.empty() && after[j].raw == before[j].raw) {
+            // The file's last line had no line end: it gets one, the entry follows it with its own.
             FUZZ_CHECK(j + 1 == before.size() && after[j].terminator == "\r\n", "%s: last line %s became %s", what,
                        shown(before[j].whole()).c_str(), shown(after[j].whole()).c_str());
             inserted = j + 1;
-            FUZZ_CHECK(after[inserted].text == entry && after[inserted].terminator.empty(),
+            FUZZ_CHECK(after[inserted].raw == entry && after[inserted].terminator == "\r\n",
                        "%s: added line %s", what, shown(after[inserted].whole()).c_str());
         } else {
-            FUZZ_CHECK(after[j].text == entry && after[j].terminator == "\r\n", "%s: added line %s", what,
+            FUZZ_CHECK(after[j].raw == entry && after[j].terminator == "\r\n", "%s: added line %s", what,
                        shown(after[j].whole()).c_str());
             for (size_t i = j; i < before.size(); ++i)
                 FUZZ_CHECK(after[i + 1].whole() == before[i].whole(), "%s: line %zu %s became %s", what, i,
@@ -77,7 +77,7 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
     // A new section at the end of the file; after a byte order mark alone,
     // on the first line.
     std::string expected = content;
-    if (!expected.empty() && expected.back() != '\n' && expected != "\xEF\xBB\xBF")
+    if (!expected.empty() && expected.back() != '\n' && expected.back() != '\r' && expected != "\xEF\xBB\xBF")
         expected += "\r\n";
     expected += "[" + section + "]\r\n" + entry + "\r\n";
     FUZZ_CHECK(view(out) == expected, "%s: new section gave %s", what, shown(out).c_str());

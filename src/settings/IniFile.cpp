@@ -12,7 +12,8 @@
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// A CR is no blank: it ends a line.
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 struct Span {
     qsizetype begin = 0;
@@ -59,10 +60,12 @@ bool sameName(const char* data, Span s, const QByteArray& name) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
 
-// One line of the file: its text without the terminator, and where the
-// next line starts.
+// One line of the file, read as the profile functions read it: a line ends
+// at CR LF, LF or a lone CR, and its text ends at its first NUL byte (what
+// follows the NUL up to the line end is no text of the file).
 struct Line {
     Span text;
+    qsizetype rawEnd = 0; // where the line end begins (or the file ends)
     qsizetype next = 0;
     bool terminated = false;
 };
@@ -70,32 +73,40 @@ struct Line {
 Line lineAt(const QByteArray& content, qsizetype pos) {
     const char* data = content.constData();
     const qsizetype size = content.size();
-    const void* nl = std::memchr(data + pos, '\n', size_t(size - pos));
     Line line;
-    if (!nl) {
-        line.text = {pos, size};
+    qsizetype nul = -1;
+    qsizetype at = pos;
+    for (; at < size; ++at) {
+        const char c = data[at];
+        if (c == '\n' || c == '\r')
+            break;
+        if (c == '\0' && nul < 0)
+            nul = at;
+    }
+    line.rawEnd = at;
+    line.text = {pos, nul < 0 ? at : nul};
+    if (at == size) {
         line.next = size;
         return line;
     }
-    const qsizetype at = static_cast<const char*>(nl) - data;
-    line.text = {pos, at};
-    if (at > pos && data[at - 1] == '\r')
-        line.text.end = at - 1;
-    line.next = at + 1;
     line.terminated = true;
+    line.next = (data[at] == '\r' && at + 1 < size && data[at + 1] == '\n') ? at + 2 : at + 1;
     return line;
 }
 
-// The name of a section header line, or nothing when the line is no header.
+bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
+
+// The name of a section header line, or nothing when the line is no
+// header: its text starts with "[" and holds a "]"; the name runs to the
+// last "]".
 std::optional<Span> headerName(const char* data, Span text) {
     const Span t = trimmed(data, text);
     if (t.begin == t.end || data[t.begin] != '[')
         return std::nullopt;
-    Span name{t.begin + 1, t.end};
-    const void* close = std::memchr(data + name.begin, ']', size_t(name.end - name.begin));
-    if (close)
-        name.end = static_cast<const char*>(close) - data;
-    return trimmed(data, name);
+    const void* close = memrchr(data + t.begin + 1, ']', size_t(t.end - t.begin - 1));
+    if (!close)
+        return std::nullopt;
+    return trimmed(data, {t.begin + 1, static_cast<const char*>(close) - data});
 }
 
 struct SectionRange {
@@ -117,7 +128,7 @@ qsizetype headerLineStart(const QByteArray& content, qsizetype pos) {
     const char* data = content.constData();
     while (pos > 0 && isBlank(data[pos - 1]))
         --pos;
-    if (pos == 0 || data[pos - 1] == '\n')
+    if (pos == 0 || isLineEnd(data[pos - 1]))
         return pos;
     return pos == Utf8BomSize && startsWithBom(content) ? pos : -1;
 }
@@ -151,16 +162,21 @@ std::optional<SectionRange> findSection(const QByteArray& content, const QByteAr
             pos = at + 1;
             continue;
         }
-        if (range.headerStart >= 0) {
-            range.end = start;
-            return range;
-        }
-        if (cannotBe(data, at + 1, size, section)) {
+        if (range.headerStart < 0 && cannotBe(data, at + 1, size, section)) {
             pos = at + 1;
             continue;
         }
         const Line line = lineAt(content, start);
-        if (sameName(data, *headerName(data, line.text), section)) {
+        const auto name = headerName(data, line.text);
+        if (!name) {
+            pos = line.next;
+            continue;
+        }
+        if (range.headerStart >= 0) {
+            range.end = start;
+            return range;
+        }
+        if (sameName(data, *name, section)) {
             range.headerStart = start;
             range.bodyStart = line.next;
         }
@@ -261,13 +277,13 @@ void storeInPlace(QByteArray& content, const QByteArray& section, const QByteArr
     const QByteArray entryLine = key + '=' + value;
     const auto range = findSection(content, bareSection);
     if (!range) {
-        if (!content.isEmpty() && !content.endsWith('\n') && content != QByteArrayView(Utf8Bom, Utf8BomSize))
+        if (!content.isEmpty() && !isLineEnd(content.back()) && content != QByteArrayView(Utf8Bom, Utf8BomSize))
             content += "\r\n";
         content += '[' + section + "]\r\n" + entryLine + "\r\n";
         return;
     }
     if (const auto entry = findEntry(content, *range, bareKey)) {
-        content.replace(entry->line.text.begin, entry->line.text.end - entry->line.text.begin, entryLine);
+        content.replace(entry->line.text.begin, entry->line.rawEnd - entry->line.text.begin, entryLine);
         return;
     }
     // Append after the section's last non-blank line, so a blank line that
@@ -281,10 +297,8 @@ void storeInPlace(QByteArray& content, const QByteArray& section, const QByteArr
             last = line;
         pos = line.next;
     }
-    if (last.terminated)
-        content.insert(last.next, entryLine + "\r\n");
-    else
-        content.insert(last.next, "\r\n" + entryLine);
+    // An unended last line gets its line end, and the entry one of its own.
+    content.insert(last.next, (last.terminated ? QByteArray() : QByteArrayLiteral("\r\n")) + entryLine + "\r\n");
 }
 
 QString decodedValue(const char* data, qsizetype size) {

@@ -11,6 +11,10 @@
 // expect: keys and sections are found without regard to letter case or the
 // blanks around them, values are taken after the first "=" and trimmed,
 // replaced in place, and every line the layer does not own keeps its bytes.
+// Lines are read as the Windows profile functions read them: CR LF, LF and
+// a lone CR end a line, a NUL ends the line's text, and a header is a line
+// starting with "[" that holds a "]", naming what stands up to the last "]".
+// So whatever read() returns can always be written back.
 //
 // Writes are kept in memory and reach the disk on release(), in one atomic
 // replace, so a crash or a full disk never leaves half a file behind.

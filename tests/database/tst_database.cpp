@@ -4,6 +4,7 @@
 #include "ErpDatabase.h"
 #include "FbClient.h"
 #include "FirebirdServer.h"
+#include "StallingProxy.h"
 #include "TestSupport.h"
 
 #include <QRegularExpression>
@@ -395,6 +396,29 @@ private slots:
         again.query.SQL = BranchQuery;
         again.query.Open();
         QCOMPARE(again.query.RecordCount(), 1);
+    }
+
+    // A network that stops delivering in the middle of the branch list's
+    // answer (the server is fine, the bytes never arrive): the fetch is
+    // cancelled, then given up after its bound, like a frozen server.
+    void queryStalledMidAnswerIsGivenUp() {
+        ORVANTO_REQUIRE_FIREBIRD_SERVER();
+        FirebirdServer server;
+        const QString path = QDir(server.dataFolder()).filePath(u"stalled.fdb"_s);
+        createBulkErpDatabase(path, 5000); // far more than the proxy passes on
+        const auto bounds = std::tuple{StatementTimeout, CancelGrace};
+        auto restore = qScopeGuard([&] { std::tie(StatementTimeout, CancelGrace) = bounds; });
+        StatementTimeout = std::chrono::milliseconds(1000);
+        CancelGrace = std::chrono::milliseconds(500);
+        StallingProxy proxy(quint16(server.port()), 30 * 1024);
+        Session s(proxy.hostPort() + u':' + path, server.user(), server.password());
+        s.database.Open();
+        QVERIFY2(!proxy.stalled(), "the budget ran out before the query: raise it");
+        s.query.SQL = BranchQuery;
+        QCOMPARE(errorOf([&] { s.query.Open(); }), u"The database did not answer within 1 seconds"_s);
+        QVERIFY(proxy.stalled());
+        QVERIFY(!s.database.Connected());
+        QVERIFY(!s.transaction.InTransaction());
     }
 
     // An opening that never returns (as an embedded attach of a damaged

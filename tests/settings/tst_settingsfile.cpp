@@ -136,6 +136,17 @@ private slots:
         QVERIFY(after.startsWith("[Ostrela]\r\nX=1\r\n[Configuracoes]\r\nLocRem          =L\r\n"));
     }
 
+    // An entry added after an unended last line ends with CR LF, as the
+    // profile functions end it.
+    void entryAfterAnUnendedLastLineEndsItsLine() {
+        writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana");
+        CarregaConfig();
+        SalvaIni();
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY2(after.startsWith("[Configuracoes]\r\nUsuario=ana\r\nLocRem          ="), after.constData());
+        QVERIFY2(after.endsWith("Filial          =\r\n"), after.constData());
+    }
+
     void byteOrderMarkKeepsTheFirstSection() {
         // Saving must update the section the mark stands before, not add a second one.
         writeFile(settingsFilePath(), "\xEF\xBB\xBF[Configuracoes]\r\nUsuario=ana\r\n[Tarvelo]\r\nX=1\r\n");
@@ -177,11 +188,33 @@ private slots:
             << QByteArray("\xEF\xBB\xBF  [Configuracoes]\r\nCaminhoBanco=/g.fdb\r\n") << "/g.fdb";
         QTest::newRow("byte order mark text later is no header")
             << QByteArray("[Tarvelo]\r\n\xEF\xBB\xBF[Configuracoes]\r\nCaminhoBanco=/no.fdb\r\n") << "";
+        // Lines as the profile functions read them.
+        QTest::newRow("lone CR line ends") << QByteArray("[Configuracoes]\rUsuario=ana\rCaminhoBanco=/h.fdb\r") << "/h.fdb";
+        QTest::newRow("mixed line ends")
+            << QByteArray("[Tarvelo]\rX=1\r\n[Configuracoes]\nCaminhoBanco=/i.fdb") << "/i.fdb";
+        QTest::newRow("lone CR inside a value ends it")
+            << QByteArray("[Configuracoes]\r\nCaminhoBanco=/j.fdb\rresto\r\n") << "/j.fdb";
+        QTest::newRow("NUL ends the line's text")
+            << QByteArrayLiteral("[Configuracoes]\r\nCaminhoBanco=/k.fdb\0lixo\r\n") << "/k.fdb";
+        QTest::newRow("NUL before the equals sign")
+            << QByteArrayLiteral("[Configuracoes]\r\nCaminho\0Banco=/no.fdb\r\nCaminhoBanco=/l.fdb\r\n") << "/l.fdb";
+        QTest::newRow("bracket without its close is no header")
+            << QByteArray("[Configuracoes]\r\n[nota sem fim\r\nCaminhoBanco=/m.fdb\r\n") << "/m.fdb";
+        QTest::newRow("header name runs to the last bracket")
+            << QByteArray("[Configuracoes]]\r\nCaminhoBanco=/no.fdb\r\n") << "";
+        QTest::newRow("header with a note after it")
+            << QByteArray("[Configuracoes] ; nota\r\nCaminhoBanco=/n.fdb\r\n") << "/n.fdb";
     }
+    // Whatever is read can be saved and reads back the same: no file the
+    // reader accepts makes a later save fail.
     void lookup() {
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         writeFile(settingsFilePath(), content);
+        CaminhoBanco = QStringLiteral("stale");
+        CarregaConfig();
+        QCOMPARE(CaminhoBanco, expected);
+        SalvaIni();
         CaminhoBanco = QStringLiteral("stale");
         CarregaConfig();
         QCOMPARE(CaminhoBanco, expected);
