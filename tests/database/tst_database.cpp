@@ -7,10 +7,13 @@
 #include "StallingProxy.h"
 #include "TestSupport.h"
 
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QScopeGuard>
 #include <QTest>
+
+#include <cstdio>
 
 using namespace Qt::StringLiterals;
 
@@ -45,6 +48,31 @@ QString errorOf(const std::function<void()>& action) {
         return e.text();
     }
     return u"<no error>"_s;
+}
+
+// Damages a database's header as a bad sector or a stray write would: the
+// next transaction number becomes 0.
+void damageHeader(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite) || !file.seek(36) || file.write(QByteArray(4, '\0')) != 4)
+        qFatal("cannot damage %s", qPrintable(path));
+}
+
+// The child of damagedHeaderNeitherHangsNorBlocksTheEnd: reads the branches
+// of the damaged file, then of a sound one, and prints each verdict.
+int runDamagedHeaderChild(int argc, char** argv) {
+    OrvantoApplication app(argc, argv);
+    AttachTimeout = std::chrono::milliseconds(1000);
+    CancelGrace = std::chrono::milliseconds(200);
+    StatementTimeout = std::chrono::milliseconds(1000);
+    Session damaged(QString::fromLocal8Bit(argv[2]));
+    damaged.query.SQL = BranchQuery;
+    std::printf("%s\n", qPrintable(errorOf([&] { damaged.query.Open(); })));
+    Session sound(QString::fromLocal8Bit(argv[3]));
+    sound.query.SQL = BranchQuery;
+    std::printf("%s\n", qPrintable(errorOf([&] { sound.query.Open(); })));
+    std::fflush(stdout);
+    return 0;
 }
 
 } // namespace
@@ -442,6 +470,33 @@ private slots:
         QVERIFY(!s.database.Connected());
     }
 
+    // A file whose header is damaged: the embedded engine reports it, and
+    // then never returns from the release of that connection. The release
+    // is given up after its bound, another database still opens, and the
+    // program still ends (a child copy of this test runs it, as the stuck
+    // call stays inside the engine for good).
+    void damagedHeaderNeitherHangsNorBlocksTheEnd() {
+        const QString damaged = m_dir.filePath(u"damaged.fdb"_s);
+        const QString sound = m_dir.filePath(u"sound.fdb"_s);
+        createErpDatabase(damaged, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+        createErpDatabase(sound, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+        damageHeader(damaged);
+        QProcess child;
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QCoreApplication::applicationFilePath(), {u"--damaged-header-child"_s, damaged, sound});
+        auto stop = qScopeGuard([&] {
+            child.kill();
+            child.waitForFinished();
+        });
+        QVERIFY2(child.waitForFinished(30000), "the program did not end");
+        QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(child.exitCode(), 0);
+        const QStringList verdicts = QString::fromUtf8(child.readAllStandardOutput()).split(u'\n');
+        QCOMPARE(verdicts.size(), 3);
+        QVERIFY2(verdicts[0].contains(u"consistency check"_s), qPrintable(verdicts[0])); // the engine's own text
+        QCOMPARE(verdicts[1], u"<no error>"_s);
+    }
+
     void tooLongPasswordIsRejectedBeforeAttaching() {
         Session s(m_erp, u"SYSDBA"_s, QString(300, u'p'));
         QCOMPARE(errorOf([&] { s.database.Open(); }),
@@ -450,5 +505,18 @@ private slots:
     }
 };
 
-ORVANTO_TEST_MAIN(TestDatabase)
+int main(int argc, char** argv) {
+    if (argc == 4 && QByteArrayView(argv[1]) == "--damaged-header-child")
+        return runDamagedHeaderChild(argc, argv);
+    int status = 0;
+    {
+        OrvantoApplication app(argc, argv);
+        TestDatabase tc;
+        QTEST_SET_MAIN_SOURCE_PATH
+        status = QTest::qExec(&tc, argc, argv);
+    }
+    waitForEndingThreads();
+    return status;
+}
+
 #include "tst_database.moc"

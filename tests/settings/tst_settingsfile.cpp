@@ -477,7 +477,7 @@ private slots:
     void concurrentWritersLoseNoUpdate() {
         writeFile(settingsFilePath(), "[Configuracoes]\r\nSenha=x\r\n" + GadgetSection);
         const QString writer = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_writer");
-        constexpr int Rounds = 1000;
+        constexpr int Rounds = 3000;
         QProcess first, second;
         first.start(writer, {QStringLiteral("count"), QStringLiteral("Painel"), QString::number(Rounds)});
         second.start(writer, {QStringLiteral("count"), QStringLiteral("Tarvelo"), QString::number(Rounds)});
