@@ -11,7 +11,10 @@ extern QString AliasFilePath;
 
 // The parameter lines of an alias, in order: "SERVER NAME=" and its path
 // first, then the entries of the alias's own { } block as "NAME=value".
-// Alias names are compared without regard to case. Empty when the file
+// Alias names are compared without regard to case. "include <file>" lines
+// are followed where they stand (relative to the including file, wildcards
+// * and ? in the name, $(dir_conf) for the alias file's folder), within a
+// bound on depth and file count, never into a loop. Empty when the file
 // cannot be read or holds no such alias.
 QStringList AliasParams(const QString& alias);
 

@@ -3,6 +3,8 @@
 #include "Alias.h"
 #include "TestSupport.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -75,6 +77,76 @@ private slots:
         AliasFilePath = m_dir.filePath(u"databases.conf"_s);
         writeFile(AliasFilePath, file);
         QCOMPARE(retornaCaminho(alias), path);
+    }
+
+    // The alias file's include directive, as the database engine reads it.
+    // files: pairs of a path under the test folder and its content; the
+    // lookup starts at databases.conf.
+    void includes_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<QString>("path");
+        const auto chain = [](int length) {
+            QStringList files;
+            for (int i = 0; i < length; ++i)
+                files << (i == 0 ? u"databases.conf"_s : u"d%1.conf"_s.arg(i)) << u"include d%1.conf\n"_s.arg(i + 1);
+            return files << u"d%1.conf"_s.arg(length) << u"VALDORE = /deep.fdb\n"_s;
+        };
+        QTest::newRow("alias in an included file")
+            << QStringList{u"databases.conf"_s, u"# ours\ninclude extra.conf\n"_s, u"extra.conf"_s, u"VALDORE = /inc.fdb\n"_s}
+            << u"/inc.fdb"_s;
+        QTest::newRow("relative to the including file")
+            << QStringList{u"databases.conf"_s, u"include sub/a.conf\n"_s, u"sub/a.conf"_s, u"include b.conf\n"_s,
+                           u"sub/b.conf"_s, u"VALDORE = /b.fdb\n"_s, u"b.conf"_s, u"VALDORE = /wrong.fdb\n"_s}
+            << u"/b.fdb"_s;
+        QTest::newRow("absolute path")
+            << QStringList{u"databases.conf"_s, u"include $DIR/abs.conf\n"_s, u"abs.conf"_s, u"VALDORE = /abs.fdb\n"_s}
+            << u"/abs.fdb"_s;
+        QTest::newRow("quoted name with a blank")
+            << QStringList{u"databases.conf"_s, u"INCLUDE \"my aliases.conf\"\n"_s, u"my aliases.conf"_s,
+                           u"VALDORE = /q.fdb\n"_s}
+            << u"/q.fdb"_s;
+        QTest::newRow("the alias file's folder macro")
+            << QStringList{u"databases.conf"_s, u"include $(dir_conf)/m.conf\n"_s, u"m.conf"_s, u"VALDORE = /m.fdb\n"_s}
+            << u"/m.fdb"_s;
+        QTest::newRow("wildcards")
+            << QStringList{u"databases.conf"_s, u"include conf.d/*.con?\n"_s, u"conf.d/10-a.conf"_s, u"other = /x.fdb\n"_s,
+                           u"conf.d/20-b.conf"_s, u"VALDORE = /w.fdb\n"_s, u"conf.d/30-c.conf"_s, u"VALDORE = /late.fdb\n"_s}
+            << u"/w.fdb"_s;
+        QTest::newRow("entry before the include wins")
+            << QStringList{u"databases.conf"_s, u"VALDORE = /first.fdb\ninclude extra.conf\n"_s, u"extra.conf"_s,
+                           u"VALDORE = /second.fdb\n"_s}
+            << u"/first.fdb"_s;
+        QTest::newRow("include before the entry wins")
+            << QStringList{u"databases.conf"_s, u"include extra.conf\nVALDORE = /second.fdb\n"_s, u"extra.conf"_s,
+                           u"VALDORE = /first.fdb\n"_s}
+            << u"/first.fdb"_s;
+        QTest::newRow("missing included file is passed over")
+            << QStringList{u"databases.conf"_s, u"include nothere.conf\nVALDORE = /after.fdb\n"_s} << u"/after.fdb"_s;
+        QTest::newRow("a file that includes itself")
+            << QStringList{u"databases.conf"_s, u"include databases.conf\nVALDORE = /self.fdb\n"_s} << u"/self.fdb"_s;
+        QTest::newRow("two files that include each other")
+            << QStringList{u"databases.conf"_s, u"include a.conf\nVALDORE = /loop.fdb\n"_s, u"a.conf"_s,
+                           u"include b.conf\n"_s, u"b.conf"_s, u"include a.conf\ninclude databases.conf\n"_s}
+            << u"/loop.fdb"_s;
+        QTest::newRow("a chain as deep as the bound") << chain(8) << u"/deep.fdb"_s;
+        QTest::newRow("a chain deeper than the bound") << chain(9) << QString();
+        QTest::newRow("include inside a block is no directive")
+            << QStringList{u"databases.conf"_s, u"big = /big.fdb\n{\n  include extra.conf\n}\n"_s, u"extra.conf"_s,
+                           u"VALDORE = /no.fdb\n"_s}
+            << QString();
+    }
+    void includes() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, path);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        for (qsizetype i = 0; i + 1 < files.size(); i += 2) {
+            const QString file = dir.filePath(files[i]);
+            QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+            writeFile(file, QString(files[i + 1]).replace(u"$DIR"_s, dir.path()).toUtf8());
+        }
+        AliasFilePath = dir.filePath(u"databases.conf"_s);
+        QCOMPARE(retornaCaminho(u"VALDORE"_s), path);
     }
 
     void parametersStartWithServerName() {
