@@ -102,10 +102,13 @@ private:
                 continue;
             if (watched[0].revents)
                 return;
+            // Only the links polled above: one accepted now has no slot yet.
+            const size_t polled = m_links.size();
             if (watched[1].revents & POLLIN)
                 accept();
             size_t slot = 2;
-            for (Link& link : m_links) {
+            for (size_t i = 0; i < polled; ++i) {
+                Link& link = m_links[i];
                 if (link.closed)
                     continue;
                 const pollfd& fromClient = watched[slot++];
