@@ -4,9 +4,9 @@
 // where the server program is installed, through a private server on
 // 127.0.0.1.
 
-#include "Database.h"
+#include "settings/Database.h"
 #include "ErpDatabase.h"
-#include "FbClient.h"
+#include "settings/FbClient.h"
 #include "FirebirdServer.h"
 #include "SilentListener.h"
 
@@ -75,7 +75,7 @@ void throughLayer(benchmark::State& state) {
 }
 
 [[noreturn]] void fail(const fb::Api& api, const ISC_STATUS* status) {
-    throw SettingsError(fb::errorText(api, status));
+    throw ShownError(fb::errorText(api, status));
 }
 
 // The same work written straight over the C calls: fixed buffers, values
@@ -146,7 +146,7 @@ void verdictFromSilentServer(benchmark::State& state) {
         database.Params = ConnectionParams(QStringLiteral("SYSDBA"), QStringLiteral("x"));
         try {
             database.Open();
-        } catch (const SettingsError&) {
+        } catch (const ShownError&) {
         }
     }
 }
@@ -168,7 +168,7 @@ void verdictFromServerFrozenMidQuery(benchmark::State& state) {
         query.SQL = QString::fromLatin1(BranchQuery);
         try {
             query.Open();
-        } catch (const SettingsError&) {
+        } catch (const ShownError&) {
         }
         server().freeze(false);
     }

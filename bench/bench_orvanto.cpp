@@ -25,18 +25,18 @@
 //               the same with the program's section after the gadgets'
 //               (a file the gadgets made first): the whole file is passed
 
-#include "BusyWait.h"
-#include "Database.h"
+#include "app/BusyWait.h"
+#include "settings/Database.h"
 #include "ErpDatabase.h"
-#include "GadgetCatalogue.h"
-#include "Resources.h"
-#include "Settings.h"
-#include "TFrmOrvanto.h"
-#include "TfrmConfig.h"
-#include "TfrmPrints.h"
-#include "Variaveis.h"
+#include "panel/GadgetCatalogue.h"
+#include "ui/Resources.h"
+#include "settings/Settings.h"
+#include "panel/TFrmOrvanto.h"
+#include "config_dialog/TfrmConfig.h"
+#include "panel/TfrmPrints.h"
+#include "settings/Variaveis.h"
 
-#include "Application.h"
+#include "ui/Application.h"
 
 #include <QCheckBox>
 #include <QComboBox>

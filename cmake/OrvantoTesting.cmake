@@ -10,11 +10,16 @@ if(ORVANTO_SANITIZE AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
 endif()
 
 # One helper for every test: offscreen widgets, a UTF-8 locale and a
-# private HOME, so no test ever touches the real settings file.
+# private HOME, so no test ever touches the real settings file. A CORE
+# test (logic, database client) links no widgets and runs a GUI-less main.
 function(orvanto_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "CORE" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} orvanto_testsupport Qt6::Test)
+  if(ARG_CORE)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} orvanto_testsupport_core Qt6::Test)
+  else()
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} orvanto_testsupport Qt6::Test)
+  endif()
   add_test(NAME ${name} COMMAND ${name})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)

@@ -1,9 +1,9 @@
 #include "GadgetWindow.h"
 
-#include "ErrorReport.h"
-#include "Fonts.h"
-#include "Settings.h"
-#include "SettingsError.h"
+#include "ui/ErrorReport.h"
+#include "ui/Fonts.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
 
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -211,7 +211,7 @@ void GadgetWindow::startBranchLookup() {
     m_lookup = QThread::create([settings, outcome] {
         try {
             outcome->name = lookupBranchName(settings);
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             outcome->error = error.text();
         } catch (const std::exception& error) {
             outcome->error = QString::fromLocal8Bit(error.what());
@@ -234,7 +234,7 @@ void GadgetWindow::showBranch(const std::optional<QString>& name, const QString&
         setStatus(QStringLiteral("Banco de dados aberto."), false);
         try {
             saveOwnEntries(m_iniPath, gadgetSection(*m_gadget), {{LastBranchKey, branch}});
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             m_section->setText(QStringLiteral("Filial não guardada: %1").arg(error.text()));
         }
     } else {
@@ -250,7 +250,7 @@ void GadgetWindow::savePosition() {
         return;
     try {
         saveWindowPosition(m_iniPath, gadgetSection(*m_gadget), pos());
-    } catch (const SettingsError& error) {
+    } catch (const ShownError& error) {
         // Not worth a box: the gadget works on without its position.
         m_section->setText(QStringLiteral("Posição não guardada: %1").arg(error.text()));
     }

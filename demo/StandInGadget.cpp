@@ -1,8 +1,8 @@
 #include "StandInGadget.h"
 
-#include "Database.h"
-#include "IniFile.h"
-#include "Settings.h"
+#include "settings/Database.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -134,7 +134,7 @@ std::optional<QString> lookupBranchName(const GadgetSettings& settings) {
     for (int attempt = 1;; ++attempt) {
         try {
             return lookupOnce(settings);
-        } catch (const SettingsError&) {
+        } catch (const ShownError&) {
             if (attempt == attempts || !QDir::isAbsolutePath(settings.databaseName) ||
                 !QFileInfo::exists(settings.databaseName))
                 throw;

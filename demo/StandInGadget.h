@@ -4,7 +4,7 @@
 // gadget it plays, what it reads from the shared settings file, the branch
 // name it looks up, and its own section in that file.
 
-#include "GadgetCatalogue.h"
+#include "panel/GadgetCatalogue.h"
 
 #include <QList>
 #include <QPoint>
@@ -34,7 +34,7 @@ struct GadgetSettings {
 GadgetSettings readGadgetSettings(const QString& iniPath);
 
 // The name of the branch settings.branch in table FILIAIS, or nothing when
-// no row has that code. Throws SettingsError with the client's text when
+// no row has that code. Throws ShownError with the client's text when
 // the database cannot be opened or read.
 std::optional<QString> lookupBranchName(const GadgetSettings& settings);
 
@@ -45,7 +45,7 @@ std::optional<QPoint> readWindowPosition(const QString& iniPath, const QString& 
 // line of the file. Returns false without writing when the settings file
 // does not exist: it is the panel's to create, and a file without its
 // section would hide the panel's defaults. Does not write either when the
-// section already holds every value. Throws SettingsError when the file
+// section already holds every value. Throws ShownError when the file
 // cannot be written.
 bool saveOwnEntries(const QString& iniPath, const QString& section,
                     const QList<std::pair<QString, QString>>& entries);

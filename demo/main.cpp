@@ -1,8 +1,8 @@
-#include "EndSignals.h"
-#include "FbClient.h"
+#include "ui/EndSignals.h"
+#include "settings/FbClient.h"
 #include "GadgetWindow.h"
-#include "Resources.h"
-#include "Settings.h"
+#include "ui/Resources.h"
+#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QFileInfo>

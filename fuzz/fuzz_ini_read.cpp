@@ -3,9 +3,9 @@
 // value read through IniFile comes back cut at 2047 UTF-16 units.
 
 #include "FuzzSupport.h"
-#include "IniFile.h"
+#include "settings/IniFile.h"
 #include "IniReference.h"
-#include "SettingsError.h"
+#include "settings/ShownError.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const auto again = ini::lookup(saved, bytes(section), bytes(key));
             FUZZ_CHECK(again && *again == *got, "%s/%s read back differently after a save", shown(section).c_str(),
                        shown(key).c_str());
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             FUZZ_CHECK(false, "a value read from the file cannot be written back: %s", shown(error.text()).c_str());
         }
     }

@@ -4,9 +4,9 @@
 // what it refuses is exactly what the format cannot hold.
 
 #include "FuzzSupport.h"
-#include "IniFile.h"
+#include "settings/IniFile.h"
 #include "IniReference.h"
-#include "SettingsError.h"
+#include "settings/ShownError.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray out;
     try {
         out = ini::store(bytes(content), bytes(section), bytes(key), bytes(value), Path);
-    } catch (const SettingsError& error) {
+    } catch (const ShownError& error) {
         FUZZ_CHECK(!storable, "refused a storable entry %s/%s=%s: %s", shown(section).c_str(), shown(key).c_str(),
                    shown(value).c_str(), shown(error.text()).c_str());
         FUZZ_CHECK(error.text().startsWith(QStringLiteral("Unable to write to ") + Path), "error text %s",

@@ -2,8 +2,8 @@
 // alias and installs the gadgets; nothing that exists is ever overwritten,
 // and once all is in place it does nothing more.
 
-#include "Alias.h"
-#include "Database.h"
+#include "settings/Alias.h"
+#include "settings/Database.h"
 #include "StandInGadget.h"
 #include "TestSupport.h"
 

@@ -2,16 +2,16 @@
 // settings file, the branch it finds in a real database, and its own
 // section, which neither it nor the panel's saves may disturb.
 
-#include "AtomicWrite.h"
+#include "settings/AtomicWrite.h"
 #include "ErpDatabase.h"
 #include "GadgetWindow.h"
-#include "IniFile.h"
-#include "Settings.h"
-#include "SettingsError.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
 #include "SilentListener.h"
 #include "StandInGadget.h"
 #include "TestSupport.h"
-#include "Variaveis.h"
+#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFile>
@@ -191,7 +191,7 @@ private slots:
         std::thread lookup([&] {
             try {
                 lookupBranchName(GadgetSettings{true, m_erp, u"SYSDBA"_s, Password, u"01"_s});
-            } catch (const SettingsError&) {
+            } catch (const ShownError&) {
             }
             finished = true;
         });
@@ -221,7 +221,7 @@ private slots:
         try {
             lookupBranchName(settings);
             QFAIL("the lookup should have failed");
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             QVERIFY2(error.text().contains(expected), qPrintable(error.text()));
         }
     }

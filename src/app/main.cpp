@@ -1,8 +1,8 @@
-#include "Application.h"
-#include "EndSignals.h"
-#include "FbClient.h"
-#include "Resources.h"
-#include "Startup.h"
+#include "ui/Application.h"
+#include "ui/EndSignals.h"
+#include "settings/FbClient.h"
+#include "ui/Resources.h"
+#include "app/Startup.h"
 
 int main(int argc, char** argv) {
     OrvantoApplication app(argc, argv);

@@ -1,4 +1,4 @@
-#include "IsWrongIP.h"
+#include "config_dialog/IsWrongIP.h"
 
 namespace {
 bool isAsciiDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "IsWrongIP.h"
+#include "config_dialog/IsWrongIP.h"
 
 #include <QDialog>
 #include <QPointer>

@@ -1,11 +1,11 @@
-#include "Launcher.h"
+#include "panel/Launcher.h"
 
-#include "GadgetCatalogue.h"
-#include "MessageBoxes.h"
-#include "Platform.h"
-#include "Settings.h"
-#include "SettingsError.h"
-#include "Variaveis.h"
+#include "panel/GadgetCatalogue.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Platform.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
+#include "settings/Variaveis.h"
 
 #include <QFileInfo>
 
@@ -27,8 +27,6 @@ void IniciarGadgets(const std::array<bool, 13>& checked, QWidget* owner) {
                 platform().startProgram(DiretorioGadgets + QLatin1String(GadgetCatalogue[row].executable), owner);
         }
     } catch (const std::exception& error) {
-        const auto* known = dynamic_cast<const SettingsError*>(&error);
-        ShowMessage(QStringLiteral("Ocorreu um erro ao Inicializar as Gadgets!\r\n") +
-                    (known ? known->text() : QString::fromUtf8(error.what())));
+        ShowMessage(QStringLiteral("Ocorreu um erro ao Inicializar as Gadgets!\r\n") + errorText(error));
     }
 }

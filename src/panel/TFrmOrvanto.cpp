@@ -1,18 +1,18 @@
-#include "TFrmOrvanto.h"
+#include "panel/TFrmOrvanto.h"
 
 #include "ui_TFrmOrvanto.h"
 
-#include "ErrorReport.h"
-#include "Fonts.h"
-#include "GadgetCatalogue.h"
-#include "Geometry.h"
-#include "Launcher.h"
-#include "Look.h"
-#include "Platform.h"
-#include "Settings.h"
-#include "TfrmConfig.h"
-#include "TfrmPrints.h"
-#include "WindowDrag.h"
+#include "ui/ErrorReport.h"
+#include "ui/Fonts.h"
+#include "panel/GadgetCatalogue.h"
+#include "ui/Geometry.h"
+#include "panel/Launcher.h"
+#include "ui/Look.h"
+#include "ui/Platform.h"
+#include "settings/Settings.h"
+#include "config_dialog/TfrmConfig.h"
+#include "panel/TfrmPrints.h"
+#include "ui/WindowDrag.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "TfrmPrints.h"
+#include "panel/TfrmPrints.h"
 
-#include "ImageBox.h"
+#include "ui/ImageBox.h"
 
 TfrmPrints* frmPrints = nullptr;
 

@@ -1,7 +1,7 @@
-#include "Alias.h"
+#include "settings/Alias.h"
 
-#include "AtomicWrite.h"
-#include "FbClient.h"
+#include "settings/AtomicWrite.h"
+#include "settings/FbClient.h"
 
 #include <QDir>
 #include <QFile>

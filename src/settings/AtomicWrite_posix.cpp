@@ -1,4 +1,4 @@
-#include "AtomicWrite.h"
+#include "settings/AtomicWrite.h"
 
 #include <QFile>
 #include <QDir>

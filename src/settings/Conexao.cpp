@@ -1,8 +1,8 @@
-#include "Conexao.h"
+#include "settings/Conexao.h"
 
-#include "MessageBoxes.h"
-#include "Settings.h"
-#include "Variaveis.h"
+#include "ui/MessageBoxes.h"
+#include "settings/Settings.h"
+#include "settings/Variaveis.h"
 
 #include <thread>
 
@@ -11,16 +11,6 @@ std::unique_ptr<TTransaction> TransacGadgets;
 
 std::chrono::milliseconds ConnectRetryPause{500};
 int ConnectMaxAttempts = 20;
-
-namespace {
-
-QString errorTextOf(const std::exception& error) {
-    if (const auto* settings = dynamic_cast<const SettingsError*>(&error))
-        return settings->text();
-    return QString::fromLocal8Bit(error.what());
-}
-
-} // namespace
 
 void ConectaBancoDados(bool IniciandoPC) {
     // Objects left by a test that ended early are released here.
@@ -49,7 +39,7 @@ void ConectaBancoDados(bool IniciandoPC) {
         } catch (const std::exception& error) {
             ShowMessage(QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
                                        "dados!\r\n") +
-                        errorTextOf(error));
+                        errorText(error));
         }
     } else {
         for (int attempt = 1; !BancoGadgets->Connected() && attempt <= ConnectMaxAttempts; ++attempt) {

@@ -2,7 +2,7 @@
 
 // The shared connection test that every save of the settings ends with.
 
-#include "Database.h"
+#include "settings/Database.h"
 
 #include <chrono>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "Database.h"
+#include "settings/Database.h"
 
-#include "FbClient.h"
+#include "settings/FbClient.h"
 
 #include <QDate>
 #include <QSet>
@@ -67,7 +67,7 @@ struct TTransaction::Impl {
         TransactionBlock block{&attachment, 0, nullptr};
         ISC_STATUS_ARRAY status{};
         if (db.api->start_multiple(status, &started, 1, &block))
-            throw SettingsError(fb::errorText(*db.api, status));
+            throw ShownError(fb::errorText(*db.api, status));
         handle = started;
         api = db.api;
         startedOn = &database;
@@ -94,7 +94,7 @@ struct TTransaction::Impl {
         }
         startedOn = nullptr;
         if (!failure.isEmpty())
-            throw SettingsError(failure);
+            throw ShownError(failure);
     }
 
     // Lets go of a handle that a given-up call may still use.
@@ -129,11 +129,11 @@ void TDatabase::Open() {
     if (Connected())
         return;
     if (DatabaseName.isEmpty())
-        throw SettingsError(QStringLiteral("Database name is missing"));
+        throw ShownError(QStringLiteral("Database name is missing"));
     const QByteArray block = fb::parameterBlock(Params);
     const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
-        throw SettingsError(QStringLiteral("Database name is too long"));
+        throw ShownError(QStringLiteral("Database name is too long"));
     runBlockingCall(BlockingCall::Open, [&] { attach(name, block); }, AttachTimeout, {}, {});
 }
 
@@ -144,7 +144,7 @@ void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
     isc_db_handle handle = 0;
     if (api.attach_database(status, static_cast<short>(name.size()), name.constData(), &handle,
                             static_cast<short>(block.size()), block.constData()))
-        throw SettingsError(fb::errorText(api, status));
+        throw ShownError(fb::errorText(api, status));
 
     // Statements use dialect 3, or the database's when lower.
     const char items[] = {isc_info_db_sql_dialect, isc_info_end};
@@ -154,7 +154,7 @@ void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
         const QString text = fb::errorText(api, status);
         ISC_STATUS_ARRAY cleanup{};
         api.detach_database(cleanup, &handle);
-        throw SettingsError(text);
+        throw ShownError(text);
     }
     if (static_cast<unsigned char>(answer[0]) == isc_info_db_sql_dialect) {
         const int length = static_cast<unsigned char>(answer[1]) | (static_cast<unsigned char>(answer[2]) << 8);
@@ -193,7 +193,7 @@ void TDatabase::closeNow() {
         TTransaction* transaction = d->active.back();
         try {
             transaction->Commit();
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             if (failure.isEmpty())
                 failure = error.text();
         }
@@ -205,7 +205,7 @@ void TDatabase::closeNow() {
         failure = fb::errorText(*d->api, status);
     d->handle = 0;
     if (!failure.isEmpty())
-        throw SettingsError(failure);
+        throw ShownError(failure);
 }
 
 bool TDatabase::Connected() const {
@@ -373,7 +373,7 @@ void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::
                 call->gate.ours.unlock();
                 if (abandon)
                     abandon();
-                throw SettingsError(timeoutText(bound));
+                throw ShownError(timeoutText(bound));
             }
             call->gate.ours.unlock();
             waitFor(*call, Clock::time_point::max());
@@ -449,7 +449,7 @@ public:
         if (m_api.dsql_alloc_statement2(status, database, &m_handle)) {
             const QString text = fb::errorText(m_api, status);
             m_handle = 0;
-            throw SettingsError(text);
+            throw ShownError(text);
         }
     }
     // May end the worker of a given-up call (fb::CallAbandoned).
@@ -469,7 +469,7 @@ private:
 };
 
 [[noreturn]] void raise(const fb::Api& api, const ISC_STATUS* status) {
-    throw SettingsError(fb::errorText(api, status));
+    throw ShownError(fb::errorText(api, status));
 }
 
 int bytesPerCharacter(int charset) {
@@ -655,10 +655,10 @@ void TQuery::openNow() {
     {
         const std::lock_guard lock(registryLock());
         if (!Database || !liveDatabases().contains(Database))
-            throw SettingsError(QStringLiteral("Database not assigned"));
+            throw ShownError(QStringLiteral("Database not assigned"));
         transaction = Database->DefaultTransaction;
         if (!transaction || !liveTransactions().contains(transaction))
-            throw SettingsError(QStringLiteral("Transaction not assigned"));
+            throw ShownError(QStringLiteral("Transaction not assigned"));
     }
     Database->Open();
     TDatabase::Impl& db = Database->impl();
@@ -666,7 +666,7 @@ void TQuery::openNow() {
     if (!tr.handle)
         tr.start(transaction, *Database);
     else if (tr.startedOn != Database)
-        throw SettingsError(QStringLiteral("Transaction is active on another database"));
+        throw ShownError(QStringLiteral("Transaction is active on another database"));
     const fb::Api& api = *db.api;
 
     isc_db_handle attachment = db.handle;
@@ -675,7 +675,7 @@ void TQuery::openNow() {
     ISC_STATUS_ARRAY status{};
     const QByteArray sql = SQL.toUtf8(); // the connection's character set
     if (sql.size() > std::numeric_limits<unsigned short>::max())
-        throw SettingsError(QStringLiteral("SQL text is too long"));
+        throw ShownError(QStringLiteral("SQL text is too long"));
     Sqlda out = allocSqlda(8);
     if (api.dsql_prepare(status, &work, statement.handle(), static_cast<unsigned short>(sql.size()),
                          sql.constData(), db.dialect, out.get()))
@@ -720,7 +720,7 @@ void TQuery::openNow() {
             if (fetched)
                 raise(api, status);
             if (rowCount == std::numeric_limits<int>::max())
-                throw SettingsError(QStringLiteral("Too many rows"));
+                throw ShownError(QStringLiteral("Too many rows"));
             for (int i = 0; i < columns; ++i) {
                 if (nulls[i] < 0) {
                     cells.push_back({0, NullCell});
@@ -728,7 +728,7 @@ void TQuery::openNow() {
                 }
                 const auto [value, size] = storedBytes(out->sqlvar[i]);
                 if (bytes.size() + size > std::numeric_limits<quint32>::max())
-                    throw SettingsError(QStringLiteral("Too many rows"));
+                    throw ShownError(QStringLiteral("Too many rows"));
                 cells.push_back({static_cast<quint32>(bytes.size()), size});
                 bytes.insert(bytes.end(), value, value + size);
             }
@@ -779,7 +779,7 @@ int TQuery::columnIndex(const QString& column) const {
         if (m_columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
             return i;
     }
-    throw SettingsError(QStringLiteral("Field '%1' not found").arg(column));
+    throw ShownError(QStringLiteral("Field '%1' not found").arg(column));
 }
 
 QString TQuery::FieldByName(const QString& column) const {

@@ -2,10 +2,10 @@
 
 // Database client layer over the Firebird client library's C interface.
 // The library is loaded by name with dlopen at the first Open(), so the
-// program runs where it is missing. Errors are thrown as SettingsError whose
+// program runs where it is missing. Errors are thrown as ShownError whose
 // text is the client's messages joined by CR LF, without a final ".".
 
-#include "SettingsError.h"
+#include "settings/ShownError.h"
 
 #include <QString>
 #include <QStringList>
@@ -65,7 +65,7 @@ public:
     bool LoginPrompt = false; // always off: nothing ever asks the user
     TTransaction* DefaultTransaction = nullptr;
 
-    // Attaches. Throws SettingsError: "Database name is missing" for an
+    // Attaches. Throws ShownError: "Database name is missing" for an
     // empty name (before any client call), the library-not-found text, a
     // too-long user name or password, or the client's own text.
     void Open();
@@ -119,14 +119,14 @@ public:
     TDatabase* Database = nullptr;
     QString SQL;
 
-    void Open();  // throws SettingsError with the client's text
+    void Open();  // throws ShownError with the client's text
     void Close();
     void First();
     void Next();
     bool Eof() const;
     int RecordCount() const;
     // The current row's column as text (NULL gives the empty text); throws
-    // SettingsError for an unknown column.
+    // ShownError for an unknown column.
     QString FieldByName(const QString& column) const;
     // Moves to the first row whose column equals value exactly, case
     // included; returns whether one was found (the cursor stays otherwise).

@@ -1,6 +1,6 @@
-#include "FbClient.h"
+#include "settings/FbClient.h"
 
-#include "SettingsError.h"
+#include "settings/ShownError.h"
 
 #include <QCoreApplication>
 
@@ -63,7 +63,7 @@ bool resolveAll(void* library, Api& api) {
 
 void appendItem(QByteArray& block, char item, const QByteArray& value, const char* what) {
     if (value.size() > 255)
-        throw SettingsError(QStringLiteral("The %1 is too long for the database client: %2 bytes, at most 255")
+        throw ShownError(QStringLiteral("The %1 is too long for the database client: %2 bytes, at most 255")
                                 .arg(QLatin1String(what))
                                 .arg(value.size()));
     block.append(item);
@@ -175,11 +175,11 @@ const Api& load() {
         return found->second;
     void* library = ::dlopen(name.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
     if (!library)
-        throw SettingsError(notFound(name));
+        throw ShownError(notFound(name));
     Api api;
     if (!resolveAll(library, api)) {
         ::dlclose(library);
-        throw SettingsError(notFound(name));
+        throw ShownError(notFound(name));
     }
     if (ShutdownFn shutdown = nullptr; resolve(library, "fb_shutdown", shutdown)) {
         if (shutdowns().empty()) {

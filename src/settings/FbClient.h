@@ -96,7 +96,7 @@ struct Api {
 
 // The library named by LibraryName, loaded on first use and kept loaded for
 // the life of the process (unloading the client is not safe while its
-// threads run). Throws SettingsError "InterBase library <name> not found in
+// threads run). Throws ShownError "InterBase library <name> not found in
 // the path. Please install InterBase to use this functionality" when it
 // cannot be loaded or lacks a function.
 const Api& load();
@@ -126,7 +126,7 @@ void setSignalForwarder(void (*forward)(int));
 // length byte and its UTF-8 bytes, only for the values given; the
 // connection's character set "UTF8" (item 48); and the connect time-out in
 // seconds (item 57, four bytes, least significant first). Throws
-// SettingsError for a value over 255 bytes, which a length byte cannot
+// ShownError for a value over 255 bytes, which a length byte cannot
 // describe.
 QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::optional<QByteArray>& password);
 

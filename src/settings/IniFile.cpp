@@ -1,7 +1,7 @@
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
-#include "AtomicWrite.h"
-#include "SettingsError.h"
+#include "settings/AtomicWrite.h"
+#include "settings/ShownError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -232,7 +232,7 @@ QByteArray bareName(const QByteArray& name) {
 }
 
 [[noreturn]] void refuse(const QString& path, const QString& why) {
-    throw SettingsError(QStringLiteral("Unable to write to %1: %2").arg(path, why));
+    throw ShownError(QStringLiteral("Unable to write to %1: %2").arg(path, why));
 }
 
 bool holdsLineBreakOrNull(const QByteArray& text) {
@@ -428,7 +428,7 @@ std::chrono::milliseconds SettingsLockTimeout{5000};
 void IniFile::release() {
     if (m_writes.empty())
         return;
-    const SettingsError unableToWrite(QStringLiteral("Unable to write to %1").arg(m_path));
+    const ShownError unableToWrite(QStringLiteral("Unable to write to %1").arg(m_path));
     const QString target = resolvedTarget(m_path);
     FileLock lock;
     QString why;
@@ -436,7 +436,7 @@ void IniFile::release() {
     case FileLock::Result::Locked:
         break;
     case FileLock::Result::TimedOut: // the one failure the folder and file do not explain
-        throw SettingsError(QStringLiteral("Unable to write to %1: %2").arg(m_path, why));
+        throw ShownError(QStringLiteral("Unable to write to %1: %2").arg(m_path, why));
     case FileLock::Result::Failed:
         throw unableToWrite;
     }

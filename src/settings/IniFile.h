@@ -49,7 +49,7 @@ public:
     // key is missing or the file cannot be read. Cut to MaxValueLength.
     QString read(const QString& section, const QString& key, const QString& defaultValue = {});
 
-    // Sets section/key in memory. Throws SettingsError when the key, the
+    // Sets section/key in memory. Throws ShownError when the key, the
     // section or the value cannot be held by the format (a line break would
     // plant a new entry), leaving the file's content untouched. Writing the
     // value an entry already holds (as read() gives it) leaves its line
@@ -57,7 +57,7 @@ public:
     void write(const QString& section, const QString& key, const QString& value);
 
     // Flushes the writes made so far to disk, atomically, under the lock
-    // (see above). Throws SettingsError ("Unable to write to <path>") when
+    // (see above). Throws ShownError ("Unable to write to <path>") when
     // the file cannot be read or written, or the lock is not had within
     // SettingsLockTimeout; the file then stays as it was.
     void release();
@@ -95,7 +95,7 @@ private:
 // Byte-level helpers, public so the tests and fuzzers can reach them.
 namespace ini {
 std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section, const QByteArray& key);
-// Returns the new content; throws SettingsError (with the given path in its
+// Returns the new content; throws ShownError (with the given path in its
 // text) when section, key or value cannot be stored.
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors);

@@ -1,10 +1,11 @@
-#include "Settings.h"
+#include "settings/Settings.h"
 
-#include "AtomicWrite.h"
-#include "IniFile.h"
-#include "SettingsError.h"
-#include "Variaveis.h"
+#include "settings/AtomicWrite.h"
+#include "settings/IniFile.h"
+#include "settings/ShownError.h"
+#include "settings/Variaveis.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -60,7 +61,7 @@ void ReadSettingsFileThrough() {
     QByteArray content;
     QString why;
     if (readWholeFile(path, content, IniFile::MaxFileSize, &why) == FileRead::Failed)
-        throw SettingsError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
+        throw ShownError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
 }
 
 QString WithFolderSeparator(const QString& folder) {
@@ -86,4 +87,9 @@ void useUtf8CharacterType() {
     if (codeset.compare("UTF-8", Qt::CaseInsensitive) == 0 || codeset.compare("utf8", Qt::CaseInsensitive) == 0)
         return;
     ::setlocale(LC_CTYPE, "C.UTF-8");
+}
+
+void setUpOrvantoProcess(QCoreApplication& app) {
+    useUtf8CharacterType();
+    app.setApplicationName(QStringLiteral("Orvanto"));
 }

@@ -15,11 +15,11 @@ void CarregaConfig();
 
 // Writes the ten values of section Configuracoes with their padded keys,
 // creating the folder when needed. All ten land together or none does.
-// Throws SettingsError ("Unable to write to <path>") on failure.
+// Throws ShownError ("Unable to write to <path>") on failure.
 void SalvaIni();
 
 // Reads the settings file through as plain lines, keeping nothing: the
-// start-up's check that the file can be read. Throws SettingsError when it
+// start-up's check that the file can be read. Throws ShownError when it
 // exists but cannot be opened or read; a missing folder or file is no error.
 void ReadSettingsFileThrough();
 
@@ -42,3 +42,10 @@ QString WithFolderSeparator(const QString& folder);
 // process's character set to open it: an accent in a path would fail.
 // Call once at start, on the main thread, before other threads run.
 void useUtf8CharacterType();
+
+class QCoreApplication;
+
+// What every process of the program sets first, with or without windows:
+// the application name "Orvanto" (the caption of its boxes) and a UTF-8
+// character type (above).
+void setUpOrvantoProcess(QCoreApplication& app);

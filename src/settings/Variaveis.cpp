@@ -1,4 +1,4 @@
-#include "Variaveis.h"
+#include "settings/Variaveis.h"
 
 QString DiretorioGadgets;
 QString Usuario;

@@ -1,11 +1,13 @@
-#include "Application.h"
+#include "ui/Application.h"
 
-#include "ErrorReport.h"
-#include "Settings.h"
+#include "ui/ErrorReport.h"
+#include "ui/QtPlatform.h"
+#include "settings/Settings.h"
 
 OrvantoApplication::OrvantoApplication(int& argc, char** argv) : QApplication(argc, argv) {
-    useUtf8CharacterType(); // the database client converts names by it
-    setApplicationName(QStringLiteral("Orvanto"));
+    setUpOrvantoProcess(*this);
+    static QtPlatform desktop;
+    setStandardPlatform(&desktop);
 }
 
 bool OrvantoApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,4 +1,4 @@
-#include "Compositor.h"
+#include "ui/Compositor.h"
 
 #include <QByteArray>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "EndSignals.h"
+#include "ui/EndSignals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>

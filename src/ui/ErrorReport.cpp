@@ -1,8 +1,8 @@
-#include "ErrorReport.h"
+#include "ui/ErrorReport.h"
 
-#include "MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
-#include "SettingsError.h"
+#include "settings/ShownError.h"
 
 QString errorReportText(const QString& text) {
     if (text.isEmpty() || text.back().unicode() <= u'.')
@@ -11,6 +11,5 @@ QString errorReportText(const QString& text) {
 }
 
 void reportUncaughtError(const std::exception& error) {
-    const auto* known = dynamic_cast<const SettingsError*>(&error);
-    ShowMessage(errorReportText(known ? known->text() : QString::fromUtf8(error.what())));
+    ShowMessage(errorReportText(errorText(error)));
 }

@@ -1,4 +1,4 @@
-#include "FirstFrame.h"
+#include "ui/FirstFrame.h"
 
 #include <QApplication>
 #include <QEvent>

@@ -1,4 +1,4 @@
-#include "Geometry.h"
+#include "ui/Geometry.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "ImageBox.h"
+#include "ui/ImageBox.h"
 
-#include "Geometry.h"
-#include "PixelFile.h"
+#include "ui/Geometry.h"
+#include "ui/PixelFile.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -1,8 +1,8 @@
-#include "Look.h"
+#include "ui/Look.h"
 
-#include "Compositor.h"
-#include "Fonts.h"
-#include "ImageBox.h"
+#include "ui/Compositor.h"
+#include "ui/Fonts.h"
+#include "ui/ImageBox.h"
 
 #include <QApplication>
 #include <QCheckBox>

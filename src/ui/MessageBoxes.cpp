@@ -1,6 +1,6 @@
-#include "MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
-#include "Platform.h"
+#include "ui/Platform.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "PixelFile.h"
+#include "ui/PixelFile.h"
 
 #include <cstring>
 

@@ -32,6 +32,10 @@ public:
 };
 
 // The platform in use. Tests install theirs with setPlatform(); passing
-// nullptr goes back to the real one.
+// nullptr goes back to the desktop's own, which the application object
+// installs with setStandardPlatform() (a program without one has no boxes
+// to show, and asking for one then is a fault of the program).
 Platform& platform();
 void setPlatform(Platform* replacement);
+Platform* standardPlatform();
+void setStandardPlatform(Platform* desktop);

@@ -1,6 +1,6 @@
-#include "QtPlatform.h"
+#include "ui/QtPlatform.h"
 
-#include "EndSignals.h"
+#include "ui/EndSignals.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -19,18 +19,6 @@
 #include <thread>
 
 extern char** environ;
-
-namespace {
-QtPlatform& realPlatform() {
-    static QtPlatform instance;
-    return instance;
-}
-Platform* current = nullptr;
-} // namespace
-
-Platform& platform() { return current ? *current : realPlatform(); }
-
-void setPlatform(Platform* replacement) { current = replacement; }
 
 namespace {
 // Centred on the primary screen once the box has taken its final size,

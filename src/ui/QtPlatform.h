@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Platform.h"
+#include "ui/Platform.h"
 
 // The sentence that tells why a program could not be started.
 QString startFailureReason(int error);

@@ -4,13 +4,13 @@
 // clean settings values, settings files written as the program writes them,
 // ERP databases made per test, and the dialog opened and active.
 
-#include "Alias.h"
+#include "settings/Alias.h"
 #include "ErpDatabase.h"
 #include "RecordingPlatform.h"
-#include "Settings.h"
+#include "settings/Settings.h"
 #include "TestSupport.h"
-#include "TfrmConfig.h"
-#include "Variaveis.h"
+#include "config_dialog/TfrmConfig.h"
+#include "settings/Variaveis.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QTabBar>
 
-#include "Database.h"
+#include "settings/Database.h"
 
 class TestConfigDialogBranches : public QObject {
     Q_OBJECT

@@ -3,9 +3,9 @@
 
 #include "DialogFixture.h"
 
-#include "Database.h"
+#include "settings/Database.h"
 #include "FirebirdServer.h"
-#include "SettingsError.h"
+#include "settings/ShownError.h"
 
 #include <QFileInfo>
 

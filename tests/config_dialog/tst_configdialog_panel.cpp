@@ -3,8 +3,8 @@
 
 #include "DialogFixture.h"
 
-#include "TFrmOrvanto.h"
-#include "TfrmPrints.h"
+#include "panel/TFrmOrvanto.h"
+#include "panel/TfrmPrints.h"
 
 #include <QTimer>
 

@@ -4,7 +4,7 @@
 #include "DialogFixture.h"
 
 #include "FirebirdServer.h"
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 #include <QFileInfo>
 #include <QTimer>

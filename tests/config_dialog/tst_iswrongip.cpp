@@ -1,4 +1,4 @@
-#include "IsWrongIP.h"
+#include "config_dialog/IsWrongIP.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The alias lookup over alias files written by the test.
 
-#include "Alias.h"
-#include "TestSupport.h"
+#include "settings/Alias.h"
+#include "CoreTestSupport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -184,5 +184,5 @@ private slots:
     }
 };
 
-ORVANTO_TEST_MAIN(TestAlias)
+ORVANTO_CORE_TEST_MAIN(TestAlias)
 #include "tst_alias.moc"

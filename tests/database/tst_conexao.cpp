@@ -2,15 +2,15 @@
 // left open. Local paths use the embedded engine; the remote forms a
 // private server started here.
 
-#include "Conexao.h"
+#include "settings/Conexao.h"
 #include "ErpDatabase.h"
-#include "FbClient.h"
+#include "settings/FbClient.h"
 #include "FirebirdServer.h"
 #include "RecordingPlatform.h"
-#include "Settings.h"
+#include "settings/Settings.h"
 #include "SilentListener.h"
-#include "TestSupport.h"
-#include "Variaveis.h"
+#include "CoreTestSupport.h"
+#include "settings/Variaveis.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -260,5 +260,5 @@ private slots:
     }
 };
 
-ORVANTO_TEST_MAIN(TestConexao)
+ORVANTO_CORE_TEST_MAIN(TestConexao)
 #include "tst_conexao.moc"

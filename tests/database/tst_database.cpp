@@ -1,11 +1,11 @@
 // The client layer against real databases through the embedded engine.
 
-#include "Database.h"
+#include "settings/Database.h"
 #include "ErpDatabase.h"
-#include "FbClient.h"
+#include "settings/FbClient.h"
 #include "FirebirdServer.h"
 #include "StallingProxy.h"
-#include "TestSupport.h"
+#include "CoreTestSupport.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -44,7 +44,7 @@ struct Session {
 QString errorOf(const std::function<void()>& action) {
     try {
         action();
-    } catch (const SettingsError& e) {
+    } catch (const ShownError& e) {
         return e.text();
     }
     return u"<no error>"_s;
@@ -61,7 +61,8 @@ void damageHeader(const QString& path) {
 // The child of damagedHeaderNeitherHangsNorBlocksTheEnd: reads the branches
 // of the damaged file, then of a sound one, and prints each verdict.
 int runDamagedHeaderChild(int argc, char** argv) {
-    OrvantoApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
+    setUpOrvantoProcess(app);
     AttachTimeout = std::chrono::milliseconds(1000);
     CancelGrace = std::chrono::milliseconds(200);
     StatementTimeout = std::chrono::milliseconds(1000);
@@ -510,7 +511,8 @@ int main(int argc, char** argv) {
         return runDamagedHeaderChild(argc, argv);
     int status = 0;
     {
-        OrvantoApplication app(argc, argv);
+        QCoreApplication app(argc, argv);
+        setUpOrvantoProcess(app);
         TestDatabase tc;
         QTEST_SET_MAIN_SOURCE_PATH
         status = QTest::qExec(&tc, argc, argv);

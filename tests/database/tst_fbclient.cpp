@@ -1,9 +1,9 @@
 // The pure parts of the client layer: the attachment's parameter block, the
 // database name rule and the connection parameters. No client library.
 
-#include "Database.h"
-#include "FbClient.h"
-#include "TestSupport.h"
+#include "settings/Database.h"
+#include "settings/FbClient.h"
+#include "CoreTestSupport.h"
 
 #include <QTest>
 
@@ -94,7 +94,7 @@ private slots:
             QCOMPARE(block.size(),
                      head().size() + 2 + user.toUtf8().size() + 2 + password.toUtf8().size() + tail().size());
             QCOMPARE(static_cast<unsigned char>(block.at(head().size() + 1)), 255);
-        } catch (const SettingsError& e) {
+        } catch (const ShownError& e) {
             QCOMPARE(e.text(), error);
         }
     }
@@ -151,5 +151,5 @@ private slots:
     }
 };
 
-ORVANTO_TEST_MAIN(TestFbClient)
+ORVANTO_CORE_TEST_MAIN(TestFbClient)
 #include "tst_fbclient.moc"

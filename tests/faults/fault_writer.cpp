@@ -1,8 +1,8 @@
 // Saves the settings over and over until it is killed. Every save carries a
 // tag, "<round>-<n>" (round from the command line, n counting the saves), in
 // two of its values, so the test can tell which save a file came from.
-#include "Settings.h"
-#include "Variaveis.h"
+#include "settings/Settings.h"
+#include "settings/Variaveis.h"
 
 #include <QCoreApplication>
 

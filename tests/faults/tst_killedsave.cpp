@@ -3,10 +3,10 @@
 // sections byte for byte), and the temporary files of killed saves do not
 // pile up: the next save that completes sweeps them away.
 
-#include "IniFile.h"
-#include "Settings.h"
-#include "TestSupport.h"
-#include "Variaveis.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "CoreTestSupport.h"
+#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -176,5 +176,5 @@ private:
     std::unique_ptr<ScratchHome> home;
 };
 
-ORVANTO_TEST_MAIN(KilledSaveTest)
+ORVANTO_CORE_TEST_MAIN(KilledSaveTest)
 #include "tst_killedsave.moc"

@@ -4,7 +4,7 @@
 
 #include "DialogFixture.h"
 
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 namespace {
 

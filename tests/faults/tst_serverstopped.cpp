@@ -7,7 +7,7 @@
 #include "DialogFixture.h"
 
 #include "FirebirdServer.h"
-#include "IniFile.h"
+#include "settings/IniFile.h"
 
 namespace {
 const QString ConnectFailure =

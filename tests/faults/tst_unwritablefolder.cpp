@@ -6,12 +6,12 @@
 // The obstacles are real mounts (a small tmpfs, read-only bind mounts): the
 // tests run as root, where permission bits alone would not stop a write.
 
-#include "ErrorReport.h"
+#include "ui/ErrorReport.h"
 #include "RecordingPlatform.h"
-#include "Settings.h"
-#include "SettingsError.h"
-#include "TestSupport.h"
-#include "Variaveis.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
+#include "CoreTestSupport.h"
+#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -160,7 +160,7 @@ private slots:
         try {
             SalvaIni();
             QFAIL("the save reported success");
-        } catch (const SettingsError& e) {
+        } catch (const ShownError& e) {
             QCOMPARE(e.text(), error);
         }
         if (before.isEmpty())
@@ -195,5 +195,5 @@ private:
     std::unique_ptr<Mounts> mounts;
 };
 
-ORVANTO_TEST_MAIN(UnwritableFolderTest)
+ORVANTO_CORE_TEST_MAIN(UnwritableFolderTest)
 #include "tst_unwritablefolder.moc"

@@ -2,13 +2,13 @@
 // interface font, the group box, tabs, fields, lists, buttons, pickers and
 // radio buttons with their hover, press and focus looks.
 
-#include "Alias.h"
-#include "ImageBox.h"
+#include "settings/Alias.h"
+#include "ui/ImageBox.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
-#include "TfrmConfig.h"
-#include "Variaveis.h"
+#include "config_dialog/TfrmConfig.h"
+#include "settings/Variaveis.h"
 
 #include <QComboBox>
 #include <QFontInfo>

@@ -1,15 +1,15 @@
 // The gadget panel as it draws: its shape, fonts, the check boxes' tick,
 // the buttons' state colours, the slim scroll bar and the previews' sizes.
 
-#include "GadgetCatalogue.h"
-#include "ImageBox.h"
-#include "Look.h"
+#include "panel/GadgetCatalogue.h"
+#include "ui/ImageBox.h"
+#include "ui/Look.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
-#include "TFrmOrvanto.h"
+#include "panel/TFrmOrvanto.h"
 #include "TestSupport.h"
-#include "TfrmPrints.h"
-#include "Variaveis.h"
+#include "panel/TfrmPrints.h"
+#include "settings/Variaveis.h"
 
 #include <QCheckBox>
 #include <QFontDatabase>

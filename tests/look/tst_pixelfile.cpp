@@ -2,8 +2,8 @@
 // back pixel for pixel, a damaged file reads as no picture, and the windows'
 // first-frame artwork is shown from its pixels, identical to its PNG.
 
-#include "ImageBox.h"
-#include "PixelFile.h"
+#include "ui/ImageBox.h"
+#include "ui/PixelFile.h"
 #include "TestSupport.h"
 
 #include <QImage>

@@ -2,10 +2,10 @@
 // compositor): the mask from the artwork lets the desktop show through the
 // rounded corners; once a compositor owns its selection, no mask is set.
 
-#include "ImageBox.h"
-#include "Look.h"
+#include "ui/ImageBox.h"
+#include "ui/Look.h"
 #include "RecordingPlatform.h"
-#include "TFrmOrvanto.h"
+#include "panel/TFrmOrvanto.h"
 #include "TestSupport.h"
 
 #include <QGuiApplication>

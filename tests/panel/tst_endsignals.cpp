@@ -4,11 +4,11 @@
 // case runs a child copy of this program with the panel's own start-up
 // pieces: the signal handling, the database client and the painting wait.
 
-#include "BusyWait.h"
-#include "Database.h"
-#include "EndSignals.h"
+#include "app/BusyWait.h"
+#include "settings/Database.h"
+#include "ui/EndSignals.h"
 #include "ErpDatabase.h"
-#include "FbClient.h"
+#include "settings/FbClient.h"
 #include "SilentListener.h"
 #include "TestSupport.h"
 
@@ -53,7 +53,7 @@ int runChild(const QByteArray& mode, const QString& database) {
         if (mode == "waiting") {
             try {
                 connection.Open();
-            } catch (const SettingsError&) {
+            } catch (const ShownError&) {
             }
             say("returned"); // only when the wait ended by itself
         }

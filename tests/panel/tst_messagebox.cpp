@@ -1,5 +1,5 @@
 // The real message box: caption, icon, one "OK" button, centred on the screen.
-#include "MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 #include "TestSupport.h"
 
 #include <QGuiApplication>

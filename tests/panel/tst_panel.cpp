@@ -1,16 +1,16 @@
-#include "ErrorReport.h"
-#include "GadgetCatalogue.h"
-#include "ImageBox.h"
-#include "MessageBoxes.h"
+#include "ui/ErrorReport.h"
+#include "panel/GadgetCatalogue.h"
+#include "ui/ImageBox.h"
+#include "ui/MessageBoxes.h"
 #include "RecordingPlatform.h"
-#include "Settings.h"
-#include "SettingsError.h"
-#include "Startup.h"
-#include "TFrmOrvanto.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
+#include "app/Startup.h"
+#include "panel/TFrmOrvanto.h"
 #include "TestSupport.h"
-#include "TfrmConfig.h"
-#include "TfrmPrints.h"
-#include "Variaveis.h"
+#include "config_dialog/TfrmConfig.h"
+#include "panel/TfrmPrints.h"
+#include "settings/Variaveis.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -366,7 +366,7 @@ private slots:
         DiretorioGadgets = gadgets.path();
         fake->onStart = [](const QString& path) {
             if (path.endsWith("Dunavel.exe"))
-                throw SettingsError(QStringLiteral("sem recursos"));
+                throw ShownError(QStringLiteral("sem recursos"));
         };
         for (std::size_t row : {0u, 3u, 6u})
             panel->gadgetBox(row)->setChecked(true);
@@ -496,7 +496,7 @@ private slots:
     }
 
     void escapedErrorIsReportedAndLoopGoesOn() {
-        runGuarded([] { throw SettingsError(QStringLiteral("Unable to write to /x")); });
+        runGuarded([] { throw ShownError(QStringLiteral("Unable to write to /x")); });
         QCOMPARE(fake->texts(), QStringList{"Unable to write to /x."});
     }
 

@@ -1,14 +1,14 @@
 // The windows keep painting while the database client waits on a server
 // that never answers, user input waits for the call, and outcomes stay.
-#include "BusyWait.h"
-#include "Database.h"
+#include "app/BusyWait.h"
+#include "settings/Database.h"
 #include "ErpDatabase.h"
 #include "RecordingPlatform.h"
-#include "TFrmOrvanto.h"
+#include "panel/TFrmOrvanto.h"
 #include "TestSupport.h"
-#include "TfrmConfig.h"
-#include "TfrmPrints.h"
-#include "Variaveis.h"
+#include "config_dialog/TfrmConfig.h"
+#include "panel/TfrmPrints.h"
+#include "settings/Variaveis.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -157,11 +157,11 @@ private slots:
         QCOMPARE(query.FieldByName(QStringLiteral("NOMEEMPRESA")), QStringLiteral("MATRIZ"));
         // An error raised on the worker reaches the caller.
         query.SQL = QStringLiteral("SELECT * FROM NAO_EXISTE");
-        QVERIFY_THROWS_EXCEPTION(SettingsError, query.Open());
+        QVERIFY_THROWS_EXCEPTION(ShownError, query.Open());
         TDatabase missing;
         missing.DatabaseName = home->path() + QStringLiteral("/nao-existe.fdb");
         missing.Params = database.Params;
-        QVERIFY_THROWS_EXCEPTION(SettingsError, missing.Open());
+        QVERIFY_THROWS_EXCEPTION(ShownError, missing.Open());
     }
 
 private:

@@ -5,9 +5,9 @@
 //   settings_writer count KEY N  counts KEY of section [Contadores] up N
 //                                times, one read, write and release each, as
 //                                a gadget keeps its own entries.
-#include "IniFile.h"
-#include "Settings.h"
-#include "Variaveis.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/Variaveis.h"
 
 #include <QCoreApplication>
 

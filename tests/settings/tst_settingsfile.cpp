@@ -1,9 +1,9 @@
-#include "AtomicWrite.h"
-#include "IniFile.h"
-#include "Settings.h"
-#include "SettingsError.h"
-#include "TestSupport.h"
-#include "Variaveis.h"
+#include "settings/AtomicWrite.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
+#include "CoreTestSupport.h"
+#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFile>
@@ -311,7 +311,7 @@ private slots:
         try {
             ini.write(SettingsSection, key, value);
             QFAIL("the write was accepted");
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             QVERIFY2(error.text().startsWith(QStringLiteral("Unable to write to ") + settingsFilePath()),
                      qPrintable(error.text()));
             QVERIFY2(error.text().contains(why), qPrintable(error.text()));
@@ -352,7 +352,7 @@ private slots:
         writeFile(settingsFilePath(), before);
         setAllValues(QString());
         Senha = QStringLiteral("nova\r\nUsuario=intruso");
-        QVERIFY_THROWS_EXCEPTION(SettingsError, SalvaIni());
+        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni());
         QCOMPARE(readFile(settingsFilePath()), before); // not even the entries before Senha
     }
 
@@ -378,7 +378,7 @@ private slots:
         try {
             SalvaIni();
             QFAIL("the save reported success");
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             QCOMPARE(error.text(), QStringLiteral("Unable to write to ") + settingsFilePath());
         }
         if (obstacle == QLatin1String("folder"))
@@ -444,7 +444,7 @@ private slots:
             writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana\r\n");
             QVERIFY(QFile::resize(settingsFilePath(), IniFile::MaxFileSize + 1)); // sparse: costs no disk
         }
-        QVERIFY_THROWS_EXCEPTION(SettingsError, ReadSettingsFileThrough());
+        QVERIFY_THROWS_EXCEPTION(ShownError, ReadSettingsFileThrough());
         IniFile reader(settingsFilePath());
         QVERIFY(reader.exists());
         QCOMPARE(reader.read(SettingsSection, QStringLiteral("Usuario"), QStringLiteral("default")),
@@ -453,7 +453,7 @@ private slots:
         try {
             SalvaIni();
             QFAIL("the save reported success");
-        } catch (const SettingsError& error) {
+        } catch (const ShownError& error) {
             QCOMPARE(error.text(), QStringLiteral("Unable to write to ") + settingsFilePath());
         }
         struct stat st {};
@@ -469,7 +469,7 @@ private slots:
     void startupReadThrough() {
         ReadSettingsFileThrough(); // no folder: no error
         QDir().mkpath(settingsFilePath()); // a folder where the file should be cannot be read
-        QVERIFY_THROWS_EXCEPTION(SettingsError, ReadSettingsFileThrough());
+        QVERIFY_THROWS_EXCEPTION(ShownError, ReadSettingsFileThrough());
     }
 
     // Two programs keeping their own entries in the file at once, as the
@@ -506,7 +506,7 @@ private slots:
             try {
                 SalvaIni();
                 QFAIL("the save reported success");
-            } catch (const SettingsError& error) {
+            } catch (const ShownError& error) {
                 QVERIFY2(error.text().startsWith(QStringLiteral("Unable to write to ") + settingsFilePath() +
                                                  QStringLiteral(": another program")),
                          qPrintable(error.text()));
@@ -564,5 +564,5 @@ private:
     std::unique_ptr<ScratchHome> home;
 };
 
-ORVANTO_TEST_MAIN(SettingsFileTest)
+ORVANTO_CORE_TEST_MAIN(SettingsFileTest)
 #include "tst_settingsfile.moc"

@@ -1,6 +1,6 @@
 #include "RecordingPlatform.h"
 
-#include "QtPlatform.h"
+#include <QtGlobal>
 
 void RecordingPlatform::messageBox(MessageKind kind, const QString& caption, const QString& text) {
     messages.append({kind, caption, text});
@@ -12,8 +12,11 @@ void RecordingPlatform::startProgram(const QString& path, QWidget* owner) {
     if (onStart)
         onStart(path);
     started.append(path);
-    if (reallyStart)
-        QtPlatform().startProgram(path, owner);
+    if (reallyStart) {
+        if (!standardPlatform())
+            qFatal("reallyStart needs the desktop platform (the program's application object)");
+        standardPlatform()->startProgram(path, owner);
+    }
 }
 
 QString RecordingPlatform::selectFolder(QWidget*, const QString& title) {

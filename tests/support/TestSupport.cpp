@@ -1,6 +1,6 @@
-#include "TestSupport.h"
+#include "CoreTestSupport.h"
 
-#include "Variaveis.h"
+#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,38 +1,11 @@
 #pragma once
 
-#include "Application.h"
-#include "Resources.h"
+// The widget tests' support: the logic tests' own, and a main that runs
+// with the program's application object.
 
-#include <QByteArray>
-#include <QTemporaryDir>
-#include <QTest>
-
-// Points HOME (and with it the settings file) at a fresh scratch folder for
-// as long as it lives.
-class ScratchHome {
-public:
-    ScratchHome() : m_old(qgetenv("HOME")) { qputenv("HOME", m_dir.path().toLocal8Bit()); }
-    ~ScratchHome() { qputenv("HOME", m_old); }
-    QString path() const { return m_dir.path(); }
-
-private:
-    QByteArray m_old;
-    QTemporaryDir m_dir;
-};
-
-// Empties the ten process-wide settings values, as at the process start.
-void clearSettingsValues();
-
-QByteArray readFile(const QString& path);
-void writeFile(const QString& path, const QByteArray& content);
-
-// Finds a child by object name and fails the test clearly when it is missing.
-template <class T> T* child(QObject* parent, const char* name) {
-    T* found = parent->findChild<T*>(QString::fromUtf8(name));
-    if (!found)
-        qFatal("control %s not found", name);
-    return found;
-}
+#include "CoreTestSupport.h"
+#include "ui/Application.h"
+#include "ui/Resources.h"
 
 // Like QTEST_MAIN, with the program's own application object so that the
 // error report and the resources are those of the program.
@@ -51,9 +24,3 @@ template <class T> T* child(QObject* parent, const char* name) {
         return status;                                                                                       \
     }
 
-// Waits (a short while at most) until the threads that the application's
-// end stopped, the thread pool's and the database engine's, have left the
-// process: the sanitizers' leak check at exit stops every thread, and one
-// caught half gone brings the check down with it. Does nothing in a build
-// without sanitizers.
-void waitForEndingThreads();

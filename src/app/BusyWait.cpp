@@ -1,7 +1,7 @@
-#include "BusyWait.h"
+#include "app/BusyWait.h"
 
-#include "EndSignals.h"
-#include "FbClient.h"
+#include "ui/EndSignals.h"
+#include "settings/FbClient.h"
 
 #include <QCoreApplication>
 #include <QCursor>

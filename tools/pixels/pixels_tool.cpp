@@ -1,7 +1,7 @@
 // Build step: turns a picture into a pixel file for the resources.
 //   orvanto_pixels SOURCE.png TARGET.pixels
 
-#include "PixelFile.h"
+#include "ui/PixelFile.h"
 
 #include <QFile>
 #include <QImage>

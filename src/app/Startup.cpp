@@ -1,15 +1,15 @@
-#include "Startup.h"
+#include "app/Startup.h"
 
-#include "BusyWait.h"
-#include "Database.h"
-#include "ErrorReport.h"
-#include "FirstFrame.h"
-#include "Geometry.h"
-#include "Platform.h"
-#include "SettingsError.h"
-#include "TFrmOrvanto.h"
-#include "TfrmPrints.h"
-#include "Fonts.h"
+#include "app/BusyWait.h"
+#include "settings/Database.h"
+#include "ui/ErrorReport.h"
+#include "ui/FirstFrame.h"
+#include "ui/Geometry.h"
+#include "ui/Platform.h"
+#include "settings/ShownError.h"
+#include "panel/TFrmOrvanto.h"
+#include "panel/TfrmPrints.h"
+#include "ui/Fonts.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -35,9 +35,7 @@ int runOrvanto(QApplication& app) {
         panel = std::make_unique<TFrmOrvanto>();
     } catch (const std::exception& error) {
         setProgramIcon(app);
-        const auto* known = dynamic_cast<const SettingsError*>(&error);
-        platform().messageBox(MessageKind::Error, QCoreApplication::applicationName(),
-                              known ? known->text() : QString::fromUtf8(error.what()));
+        platform().messageBox(MessageKind::Error, QCoreApplication::applicationName(), errorText(error));
         return 1;
     }
     FrmOrvanto = panel.get();

@@ -1,7 +1,7 @@
-#include "WindowDrag.h"
+#include "ui/WindowDrag.h"
 
-#include "Platform.h"
-#include "Variaveis.h"
+#include "ui/Platform.h"
+#include "settings/Variaveis.h"
 
 #include <QMouseEvent>
 #include <QTimer>

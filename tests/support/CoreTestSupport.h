@@ -1,0 +1,59 @@
+#pragma once
+
+#include "settings/Settings.h"
+
+#include <QCoreApplication>
+#include <QByteArray>
+#include <QTemporaryDir>
+#include <QTest>
+
+// Points HOME (and with it the settings file) at a fresh scratch folder for
+// as long as it lives.
+class ScratchHome {
+public:
+    ScratchHome() : m_old(qgetenv("HOME")) { qputenv("HOME", m_dir.path().toLocal8Bit()); }
+    ~ScratchHome() { qputenv("HOME", m_old); }
+    QString path() const { return m_dir.path(); }
+
+private:
+    QByteArray m_old;
+    QTemporaryDir m_dir;
+};
+
+// Empties the ten process-wide settings values, as at the process start.
+void clearSettingsValues();
+
+QByteArray readFile(const QString& path);
+void writeFile(const QString& path, const QByteArray& content);
+
+// Finds a child by object name and fails the test clearly when it is missing.
+template <class T> T* child(QObject* parent, const char* name) {
+    T* found = parent->findChild<T*>(QString::fromUtf8(name));
+    if (!found)
+        qFatal("control %s not found", name);
+    return found;
+}
+
+// Like QTEST_GUILESS_MAIN, for the tests of the logic and the database
+// client: no widgets are linked, and the process is named and set up as
+// the program's.
+#define ORVANTO_CORE_TEST_MAIN(TestObject)                                                                   \
+    int main(int argc, char** argv) {                                                                        \
+        int status = 0;                                                                                      \
+        {                                                                                                    \
+            QCoreApplication app(argc, argv);                                                                \
+            setUpOrvantoProcess(app);                                                                        \
+            TestObject tc;                                                                                   \
+            QTEST_SET_MAIN_SOURCE_PATH                                                                       \
+            status = QTest::qExec(&tc, argc, argv);                                                          \
+        }                                                                                                    \
+        waitForEndingThreads();                                                                              \
+        return status;                                                                                       \
+    }
+
+// Waits (a short while at most) until the threads that the application's
+// end stopped, the thread pool's and the database engine's, have left the
+// process: the sanitizers' leak check at exit stops every thread, and one
+// caught half gone brings the check down with it. Does nothing in a build
+// without sanitizers.
+void waitForEndingThreads();
