@@ -1,6 +1,7 @@
 #include "StandInGadget.h"
 
 #include "settings/Database.h"
+#include "settings/DatabaseLocation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 

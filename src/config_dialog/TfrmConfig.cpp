@@ -5,6 +5,7 @@
 #include "settings/Alias.h"
 #include "settings/Conexao.h"
 #include "settings/Database.h"
+#include "settings/DatabaseLocation.h"
 #include "ui/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
@@ -269,16 +270,13 @@ void TfrmConfig::FormCreate() {
         ui->edtSenha->setText(ArqIni.read(s, QStringLiteral("Senha"), QString()));
         ui->edtConfSenha->setText(ArqIni.read(s, QStringLiteral("Senha"), QString()));
 
-        const QString storedLocRem = ArqIni.read(s, QStringLiteral("LocRem"), QString());
-        if (storedLocRem == u"R" || (storedLocRem == u"L" && Comp == u"1"))
+        const ShownLocation shown = unpackLocation(ArqIni.read(s, QStringLiteral("LocRem"), QString()), Comp,
+                                                   ArqIni.read(s, QStringLiteral("CaminhoBanco"), QString()));
+        if (shown.remote)
             ui->rdbRemota->setChecked(true);
         else
             ui->rdbLocal->setChecked(true);
-
-        CamBanco = ArqIni.read(s, QStringLiteral("CaminhoBanco"), QString());
-        ui->edtCaminhoBanco->setText(CamBanco);
-        if (Comp == u"1")
-            ui->edtCaminhoBanco->setText(CamBanco.mid(CamBanco.indexOf(u':') + 1));
+        ui->edtCaminhoBanco->setText(shown.path);
         CamBanco = ui->edtCaminhoBanco->text();
 
         ui->spbCaminhoBanco->setEnabled(!ui->rdbRemota->isChecked());
@@ -393,23 +391,12 @@ void TfrmConfig::btnSalvarClick() {
         return;
     }
 
-    if (remota) {
-        LocRem = QStringLiteral("R");
-        Servidor = servidor;
-        Protocolo = QString::number(ui->ppbProtocolo->currentIndex());
-    } else {
-        LocRem = QStringLiteral("L");
-        Servidor.clear();
-        Protocolo.clear();
-    }
-    CaminhoBanco = caminho;
-    Comp = QStringLiteral("0");
-    // A server given by name is reached through the "server:path" form.
-    if (remota && IsWrongIP(servidor)) {
-        CaminhoBanco = servidor + u':' + CaminhoBanco;
-        LocRem = QStringLiteral("L");
-        Comp = QStringLiteral("1");
-    }
+    const StoredLocation location = packLocation({remota, servidor, ui->ppbProtocolo->currentIndex(), caminho});
+    LocRem = location.locRem;
+    Servidor = location.servidor;
+    Protocolo = location.protocolo;
+    CaminhoBanco = location.caminhoBanco;
+    Comp = location.comp;
     Usuario = usuario;
     Senha = senha;
     const QString folder = WithFolderSeparator(ui->edtPasta->text());
@@ -438,11 +425,11 @@ void TfrmConfig::edtCaminhoBancoExit() {
     const QString Caminho = Trimmed(ui->edtCaminhoBanco->text());
     if (Caminho != CamBanco)
         MudouBanco = true;
-    const qsizetype c = Caminho.indexOf(u':') + 1;
-    if (c <= 2)
+    const auto typed = splitServerPath(Caminho);
+    if (!typed)
         return;
-    ui->edtCaminhoBanco->setText(Caminho.mid(c));
-    ui->edtServidor->setText(Caminho.left(c - 1));
+    ui->edtCaminhoBanco->setText(typed->path);
+    ui->edtServidor->setText(typed->server);
     ui->rdbRemota->setChecked(true);
     ui->edtUsuario->setFocus();
 }
@@ -465,17 +452,9 @@ void TfrmConfig::ppbFiliaisEnter() {
         const QString S = Trimmed(ui->edtServidor->text());
         if (P.isEmpty() || U.isEmpty() || W.isEmpty())
             return;
-        QString name;
-        const int protocol = ui->ppbProtocolo->currentIndex();
-        if (!ui->rdbRemota->isChecked())
-            name = DatabaseNameFor(QStringLiteral("L"), QString(), QString(), P);
-        else if (protocol >= 0 && !S.isEmpty())
-            name = DatabaseNameFor(QStringLiteral("R"), QString::number(protocol), S, P);
-        else if (S.isEmpty())
-            return;
-        else
-            name = DatabaseNameFor(QStringLiteral("R"), QStringLiteral("0"), S, P);
-        conexao->open(name, U, W);
+        const auto name = probeDatabaseName({ui->rdbRemota->isChecked(), S, ui->ppbProtocolo->currentIndex(), P});
+        if (name)
+            conexao->open(*name, U, W);
     };
     ConecBanco();
 

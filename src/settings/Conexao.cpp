@@ -1,6 +1,7 @@
 #include "settings/Conexao.h"
 
 #include "ui/MessageBoxes.h"
+#include "settings/DatabaseLocation.h"
 #include "settings/Settings.h"
 #include "settings/Variaveis.h"
 

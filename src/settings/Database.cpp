@@ -811,19 +811,6 @@ bool TQuery::Locate(const QString& column, const QString& value) {
 
 // ------------------------------------------------------- name and parameters
 
-QString DatabaseNameFor(const QString& locRem, const QString& protocolo, const QString& servidor,
-                        const QString& caminhoBanco) {
-    if (locRem != QLatin1String("R"))
-        return caminhoBanco;
-    if (protocolo == QLatin1String("0"))
-        return servidor + QLatin1Char(':') + caminhoBanco;
-    if (protocolo == QLatin1String("1"))
-        return QStringLiteral("\\\\") + servidor + QLatin1Char('\\') + caminhoBanco;
-    if (protocolo == QLatin1String("2"))
-        return servidor + QLatin1Char('@') + caminhoBanco;
-    return QString();
-}
-
 QStringList ConnectionParams(const QString& usuario, const QString& senha) {
     // The lone CR splits the text into lines as a string list's text does:
     // at CR LF, CR or LF, with no empty line after a final break.

@@ -165,12 +165,6 @@ private:
     bool m_eof = true;
 };
 
-// The database name formed from the location values: TCP "server:path",
-// named pipe "\\server\path", SPX "server@path"; empty for a remote location
-// without a known protocol; the path unchanged for a local location.
-QString DatabaseNameFor(const QString& locRem, const QString& protocolo, const QString& servidor,
-                        const QString& caminhoBanco);
-
 // The connection parameters: "user_name=<user>" CR "password=<password>",
 // split into the connection's parameter lines.
 QStringList ConnectionParams(const QString& usuario, const QString& senha);

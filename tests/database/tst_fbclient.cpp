@@ -115,34 +115,6 @@ private slots:
         QCOMPARE(ConnectionParams(user, password), lines);
     }
 
-    void databaseNameRule_data() {
-        QTest::addColumn<QString>("locRem");
-        QTest::addColumn<QString>("protocolo");
-        QTest::addColumn<QString>("name");
-        const QString path = u"C:\\dados\\erp.fdb"_s;
-        QTest::newRow("TCP") << u"R"_s << u"0"_s << u"srv:C:\\dados\\erp.fdb"_s;
-        QTest::newRow("named pipe") << u"R"_s << u"1"_s << u"\\\\srv\\C:\\dados\\erp.fdb"_s;
-        QTest::newRow("SPX") << u"R"_s << u"2"_s << u"srv@C:\\dados\\erp.fdb"_s;
-        QTest::newRow("R, none picked") << u"R"_s << u"-1"_s << QString();
-        QTest::newRow("R, empty protocol") << u"R"_s << QString() << QString();
-        QTest::newRow("R, protocol 3") << u"R"_s << u"3"_s << QString();
-        QTest::newRow("R, protocol ' 0'") << u"R"_s << u" 0"_s << QString();
-        QTest::newRow("local") << u"L"_s << u"0"_s << path;
-        QTest::newRow("small r is local") << u"r"_s << u"0"_s << path;
-        QTest::newRow("empty is local") << QString() << u"1"_s << path;
-        QTest::newRow("'R ' is local") << u"R "_s << u"0"_s << path;
-    }
-    void databaseNameRule() {
-        QFETCH(QString, locRem);
-        QFETCH(QString, protocolo);
-        QFETCH(QString, name);
-        QCOMPARE(DatabaseNameFor(locRem, protocolo, u"srv"_s, u"C:\\dados\\erp.fdb"_s), name);
-    }
-
-    void composedLocalPathIsUnchanged() {
-        QCOMPARE(DatabaseNameFor(u"L"_s, QString(), QString(), u"srv:C:\\dados\\erp.fdb"_s), u"srv:C:\\dados\\erp.fdb"_s);
-    }
-
     void decodeTextFallsBackToLatin1() {
         QCOMPARE(fb::decodeText("S\xc3\xa3o", 4), u"São"_s);
         QCOMPARE(fb::decodeText("S\xe3o", 3), u"São"_s);          // not UTF-8: Latin-1
