@@ -7,12 +7,15 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScopeGuard>
 #include <QTimer>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
@@ -25,8 +28,16 @@ QString shown(QString text) {
     return text.trimmed();
 }
 
+QTreeView* detailView(QFileDialog* dialog) { return dialog->findChild<QTreeView*>(u"treeView"_s); }
+
+// Whether the chooser lists the folder it opened in (it reads it in the background).
+bool listed(QFileDialog* dialog) {
+    QTreeView* view = detailView(dialog);
+    return view && view->model() && view->model()->rowCount(view->rootIndex()) > 0;
+}
+
 // Every text a chooser shows or offers: title, captions, buttons and their
-// tips, the file-type list, the column headers.
+// tips, the file-type list, the column headers and the listed entries.
 QStringList textsOf(QFileDialog* dialog) {
     QStringList texts{dialog->windowTitle()};
     for (auto* label : dialog->findChildren<QLabel*>())
@@ -40,6 +51,10 @@ QStringList textsOf(QFileDialog* dialog) {
         if (header->model())
             for (int i = 0; i < header->count(); ++i)
                 texts << header->model()->headerData(i, header->orientation()).toString();
+    if (QTreeView* view = detailView(dialog))
+        for (int row = 0; row < view->model()->rowCount(view->rootIndex()); ++row)
+            for (int column = 0; column < view->model()->columnCount(view->rootIndex()); ++column)
+                texts << view->model()->index(row, column, view->rootIndex()).data().toString();
     texts.removeAll(QString());
     return texts;
 }
@@ -54,7 +69,7 @@ QStringList readChooser(const std::function<void()>& open) {
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible()) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible() && listed(dialog)) {
             texts = textsOf(dialog);
             dialog->reject();
             poll.stop();
@@ -83,14 +98,15 @@ private slots:
         QTest::addColumn<QStringList>("english");
         QTest::newRow("folder chooser")
             << true << QStringList{u"Procurar em:"_s, u"Pasta:"_s, u"Escolher"_s, u"Cancelar"_s, u"Voltar"_s,
-                                   u"Criar nova pasta"_s, u"Pastas"_s, u"Nome"_s}
+                                   u"Criar nova pasta"_s, u"Pastas"_s, u"Nome"_s, u"Pasta"_s}
             << QStringList{u"Look in:"_s, u"Directory:"_s, u"Choose"_s, u"Cancel"_s, u"Back"_s,
-                           u"Create New Folder"_s, u"Directories"_s, u"Name"_s};
+                           u"Create New Folder"_s, u"Directories"_s, u"Name"_s, u"Folder"_s};
         QTest::newRow("file chooser")
             << false << QStringList{u"Abrir"_s, u"Procurar em:"_s, u"Nome do arquivo:"_s, u"Arquivos do tipo:"_s,
-                                    u"Todos os arquivos (*)"_s, u"Cancelar"_s, u"Tamanho"_s, u"Data de modificação"_s}
+                                    u"Todos os arquivos (*)"_s, u"Cancelar"_s, u"Tamanho"_s, u"Data de modificação"_s,
+                                    u"Pasta"_s}
             << QStringList{u"Open"_s, u"Look in:"_s, u"File name:"_s, u"Files of type:"_s, u"All Files (*)"_s,
-                           u"Cancel"_s, u"Size"_s, u"Date Modified"_s};
+                           u"Cancel"_s, u"Size"_s, u"Date Modified"_s, u"Folder"_s};
     }
     void choosersArePortuguese() {
         QFETCH(bool, folders);
@@ -99,6 +115,13 @@ private slots:
         QWidget owner;
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        // The product gives the choosers no starting folder: they open in
+        // the current one, here a scratch folder holding one folder.
+        QTemporaryDir scratch;
+        QVERIFY(QDir(scratch.path()).mkdir(u"Relatórios"_s));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(scratch.path());
+        auto back = qScopeGuard([&] { QDir::setCurrent(before); });
         QtPlatform real;
         bool cancelled = false;
         const QStringList texts = readChooser([&] {
