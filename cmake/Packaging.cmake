@@ -24,8 +24,9 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2")
 # The embedded engine opens local database files; Tahoma is the panel's
-# font; isql-fb creates the demo database.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, fonts-wine")
+# font; Qt's Portuguese texts (choosers, context menus) match the program's
+# own; isql-fb creates the demo database.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, fonts-wine, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils")
 
 # Documentation files are installed compressed, as Debian policy wants

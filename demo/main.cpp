@@ -3,6 +3,7 @@
 #include "GadgetWindow.h"
 #include "ui/Resources.h"
 #include "settings/Settings.h"
+#include "ui/Translations.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -14,6 +15,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     useUtf8CharacterType(); // the database client converts names by it
+    loadToolkitTranslations(app);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
     initOrvantoResources();

@@ -3,11 +3,13 @@
 #include "ui/ErrorReport.h"
 #include "ui/QtPlatform.h"
 #include "settings/Settings.h"
+#include "ui/Translations.h"
 
 OrvantoApplication::OrvantoApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setUpOrvantoProcess(*this);
     static QtPlatform desktop;
     setStandardPlatform(&desktop);
+    loadToolkitTranslations(*this);
 }
 
 bool OrvantoApplication::notify(QObject* receiver, QEvent* event) {

@@ -1,6 +1,7 @@
 #include "ui/QtPlatform.h"
 
 #include "ui/EndSignals.h"
+#include "ui/StartFailure.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -12,7 +13,6 @@
 #include <QScreen>
 
 #include <cerrno>
-#include <cstring>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -54,21 +54,6 @@ void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QStr
     box.exec();
 }
 
-QString startFailureReason(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENOTDIR:
-        return QStringLiteral("O arquivo não foi encontrado.");
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("O arquivo não tem permissão de execução.");
-    case ENOEXEC:
-        return QStringLiteral("O arquivo não é um programa que possa ser executado.");
-    default:
-        return QString::fromLocal8Bit(std::strerror(error));
-    }
-}
-
 void QtPlatform::startProgram(const QString& path, QWidget*) {
     const QByteArray file = QFile::encodeName(path);
     char* argv[] = {const_cast<char*>(file.constData()), nullptr};
@@ -92,7 +77,7 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
     if (rc != 0) {
         // As a desktop shell would: say which file could not be opened and why.
         platform().messageBox(MessageKind::Plain, QCoreApplication::applicationName(),
-                              QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(rc)));
+                              QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(path, rc)));
         return;
     }
     // Reap the gadget when it ends, so it never lingers as a zombie.

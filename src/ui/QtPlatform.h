@@ -2,9 +2,6 @@
 
 #include "ui/Platform.h"
 
-// The sentence that tells why a program could not be started.
-QString startFailureReason(int error);
-
 // The real platform: Qt's boxes and choosers, posix_spawn for gadgets.
 class QtPlatform final : public Platform {
 public:

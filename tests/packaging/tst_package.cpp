@@ -100,10 +100,11 @@ private slots:
                  qPrintable(depends.join(u',')));
     }
 
-    void embeddedEngineAndFontAreRecommended() {
+    void engineFontAndToolkitTranslationsAreRecommended() {
         const QString recommends = field(u"Recommends"_s);
         QVERIFY2(recommends.contains(u"firebird3.0-server-core"_s), qPrintable(recommends));
         QVERIFY2(recommends.contains(u"fonts-wine"_s), qPrintable(recommends));
+        QVERIFY2(recommends.contains(u"qt6-translations-l10n"_s), qPrintable(recommends));
     }
 
     void installedFiles_data() {

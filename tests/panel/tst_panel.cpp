@@ -332,6 +332,71 @@ private slots:
         QTRY_VERIFY(QFile::exists(marks + "/Varnelo"));
     }
 
+    // What stands under a gadget's name decides the reason given, in
+    // Portuguese and naming what is really wrong.
+    void unstartableGadgetReasons_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing" << "O arquivo não foi encontrado.";
+        QTest::newRow("a folder") << "folder" << "O caminho é uma pasta, não um programa.";
+        QTest::newRow("not executable") << "not executable" << "O arquivo não tem permissão de execução.";
+        QTest::newRow("link loop") << "link loop"
+                                   << "O arquivo é um link simbólico que forma um ciclo e não leva a nenhum arquivo.";
+        QTest::newRow("dangling link") << "dangling link"
+                                       << "O arquivo é um link simbólico que aponta para um arquivo que não existe.";
+        QTest::newRow("not a program") << "not a program" << "O arquivo não é um programa que possa ser executado.";
+        QTest::newRow("another machine's program")
+            << "foreign program" << "O arquivo é um programa de outro tipo de computador, ou está danificado.";
+        QTest::newRow("interpreter missing")
+            << "interpreter missing"
+            << "O interpretador \"/nao/existe/sh\" indicado na primeira linha do arquivo não foi encontrado.";
+        QTest::newRow("Windows line breaks")
+            << "windows line breaks"
+            << "O arquivo tem quebras de linha do Windows: o sistema procura o interpretador \"/bin/sh\" com um CR "
+               "no fim do nome e não o encontra.";
+    }
+    void unstartableGadgetReasons() {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir gadgets;
+        const QString gadget = gadgets.path() + "/Tarvelo.exe";
+        const auto executable = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner;
+        if (kind == "folder") {
+            QVERIFY(QDir().mkdir(gadget));
+        } else if (kind == "not executable") {
+            writeFile(gadget, "#!/bin/sh\n");
+            QVERIFY(QFile::setPermissions(gadget, QFile::ReadOwner | QFile::WriteOwner));
+        } else if (kind == "link loop") {
+            QVERIFY(QFile::link(gadgets.path() + "/Outro.exe", gadget));
+            QVERIFY(QFile::link(gadget, gadgets.path() + "/Outro.exe"));
+        } else if (kind == "dangling link") {
+            QVERIFY(QFile::link(gadgets.path() + "/removido.exe", gadget));
+        } else if (kind == "not a program") {
+            writeFile(gadget, "Tarvelo\n");
+            QVERIFY(QFile::setPermissions(gadget, executable));
+        } else if (kind == "foreign program") {
+            // A real program, marked as built for a machine that does not exist.
+            QByteArray program = readFile(u"/bin/true"_s);
+            QVERIFY(program.startsWith("\x7f" "ELF"));
+            program[18] = char(0x34);
+            program[19] = char(0x12);
+            writeFile(gadget, program);
+            QVERIFY(QFile::setPermissions(gadget, executable));
+        } else if (kind == "interpreter missing") {
+            writeFile(gadget, "#!/nao/existe/sh\necho\n");
+            QVERIFY(QFile::setPermissions(gadget, executable));
+        } else if (kind == "windows line breaks") {
+            writeFile(gadget, "#!/bin/sh\r\necho\r\n");
+            QVERIFY(QFile::setPermissions(gadget, executable));
+        }
+        fake->reallyStart = true;
+        DiretorioGadgets = gadgets.path();
+        panel->gadgetBox(0)->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        QCOMPARE(fake->texts(), QStringList{"Não foi possível abrir \"" + gadget + "\".\r\n" + reason});
+        QCOMPARE(fake->messages.first().caption, u"Orvanto"_s);
+    }
+
     void launcherComplaints_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<bool>("anyChecked");
