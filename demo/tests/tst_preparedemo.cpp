@@ -397,8 +397,9 @@ private slots:
     // done none, some or all of the shared part.
     void unprivilegedUsers_data() {
         QTest::addColumn<int>("user");
-        QTest::addColumn<QString>("machine");  // "no folder", "empty folder", "database", "database 600"
-        QTest::addColumn<QStringList>("says"); // with {folder} and {database} of the scratch
+        // "no folder", "empty folder", "database", "database 600", "alias into a closed folder"
+        QTest::addColumn<QString>("machine");
+        QTest::addColumn<QStringList>("says"); // with {folder}, {database} and {closed} of the scratch
         QTest::addColumn<bool>("fixByRoot");   // run the commands it tells, then again as the user
         QTest::addColumn<bool>("usable");      // the user can open the database in the end
         const QString joinGroup =
@@ -419,6 +420,13 @@ private slots:
             << int(As::Member) << u"database 600"_s
             << QStringList{u"points at {database}, but you (nobody) may not read and write that file."_s,
                            u"sudo chgrp firebird {database} && sudo chmod 660 {database}"_s}
+            << true << true;
+        QTest::newRow("member, alias into another user's home")
+            << int(As::Member) << u"alias into a closed folder"_s
+            << QStringList{u"points at {closed}/Morvelt/demo/valdore.fdb, but it is in the folder {closed}, "
+                           u"which you "
+                           "(nobody) may not enter."_s,
+                           u"to have it name the demo database of this machine, change that line with"_s}
             << true << true;
         QTest::newRow("outsider, empty folder")
             << int(As::Outsider) << u"empty folder"_s << QStringList{joinGroup} << false << false;
@@ -449,14 +457,24 @@ private slots:
                 QVERIFY(::chmod(QFile::encodeName(scratch.database()).constData(), 0600) == 0);
             QVERIFY(QDir(scratch.home + u"/Morvelt"_s).removeRecursively()); // root's gadgets
         }
-        // The administrator registered the alias; the file is root's.
-        scratch.setAlias(scratch.database());
+        // The administrator registered the alias; the file is root's. Or a
+        // demo of old registered it in a home that only its owner may enter.
+        const QString closed = scratch.dir.filePath(u"ana"_s);
+        if (machine == u"alias into a closed folder"_s) {
+            QVERIFY(QDir().mkpath(closed + u"/Morvelt/demo"_s));
+            QVERIFY(::chmod(QFile::encodeName(closed).constData(), 0700) == 0);
+            scratch.setAlias(closed + u"/Morvelt/demo/valdore.fdb"_s);
+        } else {
+            scratch.setAlias(scratch.database());
+        }
         const QByteArray aliases = readFile(scratch.aliasFile);
 
         const Outcome outcome = prepare(scratch, {}, as);
         QVERIFY2(outcome.status == 0, qPrintable(outcome.output));
         for (QString text : says) {
-            text.replace(u"{folder}"_s, scratch.shared).replace(u"{database}"_s, scratch.database());
+            text.replace(u"{folder}"_s, scratch.shared)
+                .replace(u"{database}"_s, scratch.database())
+                .replace(u"{closed}"_s, closed);
             QVERIFY2(outcome.output.contains(text), qPrintable(text + u"\n----\n"_s + outcome.output));
         }
         verifyNoEngineText(outcome.output);
