@@ -22,6 +22,7 @@
 namespace {
 
 constexpr int WindowWidth = 300;
+constexpr int MinimumHeight = 330;
 constexpr int ValueWidth = 165; // long paths are elided to this, whole in the tooltip
 constexpr int TileGap = 12;
 
@@ -90,8 +91,8 @@ GadgetWindow::GadgetWindow(const Gadget* gadget, const QString& programName, con
 
     if (!m_settings.fileFound) {
         setStatus(QStringLiteral("Configurações não encontradas: salve-as em \"Configurações\" no painel."), true);
-        m_section->setText(QStringLiteral("Posição não guardada: %1 ainda não existe.")
-                               .arg(QFileInfo(iniPath).fileName()));
+        setSectionNote(
+            QStringLiteral("Posição não guardada: %1 ainda não existe.").arg(QFileInfo(iniPath).fileName()));
     } else if (m_settings.databaseName.isEmpty() || m_settings.user.isEmpty() || m_settings.password.isEmpty()) {
         setStatus(QStringLiteral("Configurações incompletas: banco de dados, usuário ou senha em branco."), true);
     } else {
@@ -171,7 +172,23 @@ void GadgetWindow::buildLook(const QString& programName) {
     layout->addLayout(body);
 
     setFixedWidth(WindowWidth);
-    setMinimumHeight(330);
+    setMinimumHeight(MinimumHeight);
+}
+
+void GadgetWindow::fitHeight() {
+    // The wrapped texts' height depends on the width, which a window does
+    // not follow by itself once shown: squeezed below what they need, the
+    // texts would be laid over the picture. Grow to fit them, never shrink
+    // below it. Activating afresh drops the texts' cached heights.
+    QLayout* body = layout();
+    body->invalidate();
+    body->activate();
+    const int needed =
+        std::max(MinimumHeight, body->hasHeightForWidth() ? body->totalHeightForWidth(WindowWidth)
+                                                          : body->totalSizeHint().height());
+    setMinimumHeight(needed);
+    if (height() < needed)
+        resize(WindowWidth, needed);
 }
 
 void GadgetWindow::placeWindow() {
@@ -235,7 +252,7 @@ void GadgetWindow::showBranch(const std::optional<QString>& name, const QString&
         try {
             saveOwnEntries(m_iniPath, gadgetSection(*m_gadget), {{LastBranchKey, branch}});
         } catch (const ShownError& error) {
-            m_section->setText(QStringLiteral("Filial não guardada: %1").arg(error.text()));
+            setSectionNote(QStringLiteral("Filial não guardada: %1").arg(error.text()));
         }
     } else {
         setValue(m_branch, m_settings.branch.isEmpty() ? QStringLiteral("(não informada)") : m_settings.branch);
@@ -252,7 +269,7 @@ void GadgetWindow::savePosition() {
         saveWindowPosition(m_iniPath, gadgetSection(*m_gadget), pos());
     } catch (const ShownError& error) {
         // Not worth a box: the gadget works on without its position.
-        m_section->setText(QStringLiteral("Posição não guardada: %1").arg(error.text()));
+        setSectionNote(QStringLiteral("Posição não guardada: %1").arg(error.text()));
     }
 }
 
@@ -260,6 +277,12 @@ void GadgetWindow::setStatus(const QString& text, bool problem) {
     m_status->setText(text);
     m_status->setProperty("problem", problem);
     restyle(m_status);
+    fitHeight();
+}
+
+void GadgetWindow::setSectionNote(const QString& text) {
+    m_section->setText(text);
+    fitHeight();
 }
 
 void GadgetWindow::showEvent(QShowEvent* event) {

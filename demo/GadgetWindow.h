@@ -36,6 +36,8 @@ private:
     void showBranch(const std::optional<QString>& name, const QString& error);
     void savePosition();
     void setStatus(const QString& text, bool problem);
+    void setSectionNote(const QString& text);
+    void fitHeight();
 
     const Gadget* m_gadget;
     QString m_iniPath;

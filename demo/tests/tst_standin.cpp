@@ -255,6 +255,63 @@ private slots:
         QVERIFY(!everythingShown(window).contains(Password));
     }
 
+    // A gadget that cannot read the database shows the whole error text
+    // below its picture: the window grows to hold it, nothing is drawn over
+    // the picture, and no two texts cover each other.
+    void errorTextLeavesThePictureWhole_data() {
+        QTest::addColumn<QString>("database"); // "missing", "without table"; empty: no settings file
+        QTest::addColumn<QString>("status");
+        QTest::newRow("database file missing")
+            << u"missing"_s << u"Não foi possível abrir o banco de dados"_s;
+        QTest::newRow("no table FILIAIS")
+            << u"without table"_s << u"Não foi possível abrir o banco de dados"_s;
+        QTest::newRow("no settings file") << QString() << u"Configurações não encontradas"_s;
+    }
+    void errorTextLeavesThePictureWhole() {
+        QFETCH(QString, database);
+        QFETCH(QString, status);
+        if (database == u"missing"_s) {
+            saveSettings(u"L"_s, QString(), QString(),
+                         m_dir.filePath(u"a-folder-that-is-not-there/erp.fdb"_s), u"02"_s);
+        } else if (database == u"without table"_s) {
+            const QString path = m_dir.filePath(u"erp-no-branches.fdb"_s);
+            if (!QFile::exists(path))
+                createErpDatabase(path, {}, false);
+            saveSettings(u"L"_s, QString(), QString(), path, u"02"_s);
+        }
+        GadgetWindow window(&GadgetCatalogue[0], u"Tarvelo.exe"_s, settingsFilePath());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.lookupRunning() && statusOf(window)->text().startsWith(status),
+                                 20000);
+        QTest::qWait(50); // the grown window's layout
+
+        // Every text whole, inside the window, covering no other.
+        QList<std::pair<QString, QRect>> texts;
+        for (QLabel* label : window.findChildren<QLabel*>()) {
+            if (!label->isVisible())
+                continue;
+            const QRect shown(label->mapTo(&window, QPoint(0, 0)), label->size());
+            QVERIFY2(window.rect().contains(shown), qPrintable(label->objectName() + u" "_s + label->text()));
+            if (label->wordWrap())
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+            for (const auto& [other, where] : texts)
+                QVERIFY2(!where.intersects(shown), qPrintable(other + u"\n  covers\n"_s + label->text()));
+            texts.append({label->text().isEmpty() ? label->objectName() : label->text(), shown});
+        }
+
+        // The picture in the window is the picture alone: nothing drawn over it.
+        QLabel* preview = window.findChild<QLabel*>(u"preview"_s);
+        QVERIFY(preview && !preview->pixmap().isNull());
+        const QRect inside = preview->rect().adjusted(5, 5, -5, -5); // clear of the rounded border
+        const QImage alone = preview->grab(inside).toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage inWindow = window.grab(inside.translated(preview->mapTo(&window, QPoint(0, 0))))
+                                    .toImage()
+                                    .convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(inWindow.size(), alone.size());
+        QVERIFY2(inWindow == alone, "something is drawn over the gadget's picture");
+    }
+
     void positionGoesToTheGadgetsOwnSectionOnly() {
         // A file as a panel and another gadget left it, comment included.
         saveSettings(u"L"_s, QString(), QString(), m_erp, u"01"_s);

@@ -193,6 +193,7 @@ private slots:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"HOME"_s, home.path());
         env.insert(u"ORVANTO_ALIAS_FILE"_s, home.filePath(u"databases.conf"_s));
+        env.insert(u"ORVANTO_DEMO_DIR"_s, home.filePath(u"shared/demo"_s)); // never the machine's folder
         env.remove(u"ORVANTO_GADGET"_s);
         env.remove(u"ORVANTO_NO_DEMO"_s);
         writeFile(home.filePath(u"databases.conf"_s), "");
