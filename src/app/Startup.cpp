@@ -28,6 +28,8 @@ void setProgramIcon(QApplication& app) {
 } // namespace
 
 int runOrvanto(QApplication& app) {
+    // The desktop entry the windows belong to, for their icon and name in task bars.
+    QGuiApplication::setDesktopFileName(QStringLiteral("orvanto"));
     ensureTahoma();
 
     std::unique_ptr<TFrmOrvanto> panel;

@@ -25,3 +25,15 @@ void fitToText(QLabel* label) {
     const QSize text = label->sizeHint();
     label->resize(std::max(label->width(), text.width()), std::max(label->height(), text.height()));
 }
+
+void ensureInterfaceFont() {
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    const QString family = QStringLiteral("Segoe UI");
+    if (QFontDatabase::families().contains(family))
+        return;
+    QFont::insertSubstitutions(
+        family, {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"), QStringLiteral("DejaVu Sans")});
+}

@@ -4,6 +4,10 @@
 // Tahoma that Debian ships with its Wine fonts.
 void ensureTahoma();
 
+// The dialog's captions are in the interface font, "Segoe UI"; where it is
+// missing, a packaged sans-serif of similar width stands in for it.
+void ensureInterfaceFont();
+
 class QLabel;
 
 // Sizes a caption to its text on one line, never below its designed size:

@@ -2,8 +2,6 @@
 
 #include <QColor>
 
-class QImage;
-class QRegion;
 class QWidget;
 
 // How the two windows look.
@@ -27,15 +25,9 @@ void applyPanelLook(QWidget* panel);
 // The settings dialog: drop-down lists, buttons, "..." buttons, radio
 // buttons, the group box, and the focus glows of its fields. Also makes the
 // default interface font ("Segoe UI") fall back to a packaged sans-serif.
+// (The panel's look is in PanelLook.cpp, the dialog's in DialogLook.cpp,
+// their painting kit in Paint.h, the window's shape in WindowShape.h.)
 void applyDialogLook(QWidget* dialog);
-
-// Whether the window system blends a translucent window with what lies
-// behind it (a compositor runs). Where it does not, the panel takes a mask.
-bool windowSystemBlendsAlpha();
-
-// The pixels of an image whose alpha is at least threshold: the panel's
-// shape when its alpha cannot be shown.
-QRegion opaqueRegion(const QImage& image, int threshold = 128);
 
 // Colours the look code paints with, shared with the tests.
 namespace LookColour {

@@ -4,6 +4,7 @@
 #include "panel/GadgetCatalogue.h"
 #include "ui/ImageBox.h"
 #include "ui/Look.h"
+#include "ui/WindowShape.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
 #include "panel/TFrmOrvanto.h"

@@ -4,6 +4,7 @@
 
 #include "ui/ImageBox.h"
 #include "ui/Look.h"
+#include "ui/WindowShape.h"
 #include "RecordingPlatform.h"
 #include "panel/TFrmOrvanto.h"
 #include "TestSupport.h"

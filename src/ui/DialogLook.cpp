@@ -1,0 +1,244 @@
+#include "ui/Look.h"
+
+#include "ui/Fonts.h"
+#include "ui/Paint.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QToolButton>
+
+using namespace look;
+
+namespace {
+
+
+// The drop-down lists: a light glossy plate that turns blue over 0.2 s under
+// the pointer, two small triangles at the right, the item's text.
+class DropDown : public PaintedControl {
+public:
+    explicit DropDown(QComboBox* box) : PaintedControl(box), m_box(box), m_hover(box, 0) {
+        connect(box, &QComboBox::currentIndexChanged, box, qOverload<>(&QWidget::update));
+        new FocusGlow(box, FieldGlow, 0.9);
+    }
+
+protected:
+    void pointerOver(bool over) override { m_hover.to(over ? 1 : 0, HoverFade); }
+
+    void paint(QPainter& painter) override {
+        fadeWhenDisabled(painter);
+        const QRectF rect = m_box->rect();
+        const qreal hover = m_box->isEnabled() ? m_hover.value() : 0;
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(mix(LookColour::ListBase, LookColour::ListHover, hover));
+        painter.drawRoundedRect(rect, 3, 3);
+        drawGloss(painter, rect, 3, GlossBorder);
+        drawInnerHighlight(painter, rect);
+
+        const qreal x = rect.right() - 9.5;
+        const qreal y = rect.center().y();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0x04, 0x04, 0x04));
+        painter.drawPolygon(QPolygonF({{x - 3.5, y - 1}, {x + 3.5, y - 1}, {x, y - 5}}));
+        painter.setBrush(Qt::black);
+        painter.drawPolygon(QPolygonF({{x - 3.5, y + 1}, {x + 3.5, y + 1}, {x, y + 5}}));
+
+        const QRect text = padded(5, 3, 5 + 14, 3);
+        painter.setPen(m_box->palette().color(QPalette::Text));
+        painter.setFont(m_box->font());
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         m_box->fontMetrics().elidedText(m_box->currentText(), Qt::ElideRight, text.width()));
+    }
+
+private:
+    QComboBox* m_box;
+    Fade m_hover;
+};
+
+// "Salvar" and "Cancelar": the drop-down's plate without triangles, turning
+// dark grey over 0.2 s under the pointer, glowing inwards while pressed.
+class DialogButton : public PaintedControl {
+public:
+    explicit DialogButton(QPushButton* button)
+        : PaintedControl(button), m_button(button), m_hover(button, 0) {
+        connect(button, &QPushButton::pressed, button, qOverload<>(&QWidget::update));
+        connect(button, &QPushButton::released, button, qOverload<>(&QWidget::update));
+        new FocusGlow(button, DimGrey, 0.9);
+    }
+
+protected:
+    void pointerOver(bool over) override { m_hover.to(over ? 1 : 0, HoverFade); }
+
+    void paint(QPainter& painter) override {
+        fadeWhenDisabled(painter);
+        const QRectF rect = m_button->rect();
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(mix(LookColour::ListBase, LookColour::ButtonHover, m_hover.value()));
+        painter.drawRoundedRect(rect, 3, 3);
+        drawGloss(painter, rect, 3, GlossBorder);
+        drawInnerHighlight(painter, rect);
+        if (m_button->isDown()) {
+            // An inner glow: rings that fade towards the middle.
+            const qreal strength[] = {0.55, 0.32, 0.16, 0.06};
+            painter.setBrush(Qt::NoBrush);
+            for (int ring = 0; ring < 4; ++ring) {
+                QColor colour(0x4F, 0x48, 0x48);
+                colour.setAlphaF(0.9 * strength[ring]);
+                painter.setPen(QPen(colour, 1));
+                const qreal in = 1.5 + ring;
+                painter.drawRoundedRect(rect.adjusted(in, in, -in, -in), 2, 2);
+            }
+        }
+        painter.setPen(m_button->palette().color(QPalette::ButtonText));
+        painter.setFont(m_button->font());
+        painter.drawText(padded(5, 3, 5, 3), Qt::AlignCenter | Qt::TextSingleLine, m_button->text());
+    }
+
+private:
+    QPushButton* m_button;
+    Fade m_hover;
+};
+
+// The "..." pickers: nothing at rest; under the pointer a dim grey glossy
+// plate fades in over 0.2 s, and out again when the pointer leaves.
+class PickerButton : public PaintedControl {
+public:
+    explicit PickerButton(QToolButton* button)
+        : PaintedControl(button), m_button(button), m_plate(button, 0) {}
+
+protected:
+    void pointerOver(bool over) override { m_plate.to(over && m_button->isEnabled() ? 1 : 0, HoverFade); }
+
+    void paint(QPainter& painter) override {
+        fadeWhenDisabled(painter);
+        const qreal base = painter.opacity();
+        const qreal plate = m_button->isEnabled() ? m_plate.value() : 0;
+        if (plate > 0) {
+            const QRectF rect = m_button->rect();
+            painter.setOpacity(base * plate);
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(DimGrey);
+            painter.drawRoundedRect(rect, 2, 2);
+            drawGloss(painter, rect, 2, PlateGlossBorder);
+            drawInnerHighlight(painter, rect);
+            painter.setOpacity(base);
+        }
+        painter.setPen(m_button->palette().color(QPalette::ButtonText));
+        painter.setFont(m_button->font());
+        painter.drawText(padded(6, 2, 6, 2), Qt::AlignCenter | Qt::TextSingleLine, m_button->text());
+    }
+
+private:
+    QToolButton* m_button;
+    Fade m_plate;
+};
+
+// "Local" and "Remota": a 13 x 13 circle in a 20-pixel column that turns
+// blue under the pointer (0.1 s), a dim grey dot when checked, a dim grey
+// halo when focused, the caption beside it.
+class RadioButton : public PaintedControl {
+public:
+    explicit RadioButton(QRadioButton* button)
+        : PaintedControl(button), m_button(button), m_hover(button, 0) {
+        connect(button, &QRadioButton::toggled, button, qOverload<>(&QWidget::update));
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == m_control && (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut))
+            m_control->update();
+        return PaintedControl::eventFilter(watched, event);
+    }
+    void pointerOver(bool over) override { m_hover.to(over && m_button->isEnabled() ? 1 : 0, RadioHover); }
+
+    void paint(QPainter& painter) override {
+        fadeWhenDisabled(painter);
+        const QRectF circle(3.5, (m_button->height() - 13) / 2.0, 13, 13);
+        if (m_button->hasFocus()) {
+            painter.setBrush(Qt::NoBrush);
+            for (int ring = 1; ring <= 3; ++ring) {
+                QColor halo = DimGrey;
+                halo.setAlphaF(0.9 * (0.5 - ring * 0.13));
+                painter.setPen(QPen(halo, 1.2));
+                painter.drawEllipse(circle.adjusted(-ring + 0.5, -ring + 0.5, ring - 0.5, ring - 0.5));
+            }
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(mix(LookColour::ListBase, LookColour::ListHover, m_hover.value()));
+        painter.drawEllipse(circle);
+        QLinearGradient shade(circle.topLeft(), circle.bottomLeft());
+        shade.setColorAt(0, QColor(0xA7, 0xA7, 0xA7, 0x5F));
+        shade.setColorAt(1, QColor(0xFF, 0xFF, 0xFF, 0x5F));
+        painter.setPen(QPen(QColor(0x40, 0x40, 0x40, 0x90), 1));
+        painter.setBrush(shade);
+        painter.drawEllipse(circle.adjusted(0.5, 0.5, -0.5, -0.5));
+        if (m_button->isChecked()) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(DimGrey);
+            painter.drawEllipse(circle.adjusted(3, 3, -3, -3));
+        }
+        painter.setPen(m_button->palette().color(QPalette::WindowText));
+        painter.setFont(m_button->font());
+        painter.drawText(padded(20 + 1, 2, 1, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                         m_button->text());
+    }
+
+private:
+    QRadioButton* m_button;
+    Fade m_hover;
+};
+
+// The connection group: a rounded dim grey border inset 2, 8, 2, 2, broken
+// where the caption sits across its top edge, 15 pixels from its left.
+class GroupFrame : public PaintedControl {
+public:
+    explicit GroupFrame(QGroupBox* group) : PaintedControl(group), m_group(group) {}
+
+protected:
+    void paint(QPainter& painter) override {
+        const QRectF frame = QRectF(m_group->rect()).adjusted(2, 8, -2, -2);
+        const QFontMetrics metrics(m_group->font());
+        const QRect caption(int(frame.left()) + 15, 0, metrics.horizontalAdvance(m_group->title()) + 2,
+                            metrics.height() + 2);
+        painter.save();
+        painter.setClipRegion(QRegion(m_group->rect()) - QRegion(caption));
+        painter.setPen(QPen(DimGrey, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(frame.adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
+        painter.restore();
+        painter.setPen(m_group->palette().color(QPalette::WindowText));
+        painter.setFont(m_group->font());
+        painter.drawText(caption.adjusted(1, 2, -1, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                         m_group->title());
+    }
+
+private:
+    QGroupBox* m_group;
+};
+
+} // namespace
+
+void applyDialogLook(QWidget* dialog) {
+    ensureInterfaceFont();
+    for (QComboBox* box : dialog->findChildren<QComboBox*>())
+        new DropDown(box);
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        new DialogButton(button);
+    for (QToolButton* button : dialog->findChildren<QToolButton*>()) {
+        // The tab bar's own scroll arrows are tool buttons too.
+        if (button->objectName().startsWith(u"spb"))
+            new PickerButton(button);
+    }
+    for (QRadioButton* button : dialog->findChildren<QRadioButton*>())
+        new RadioButton(button);
+    for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
+        new GroupFrame(group);
+    for (QLineEdit* field : dialog->findChildren<QLineEdit*>()) {
+        // A list's own editor is not a field of the dialog.
+        if (!qobject_cast<QComboBox*>(field->parentWidget()))
+            new FocusGlow(field, FieldGlow, 0.9);
+    }
+}
