@@ -21,34 +21,18 @@ void CarregaConfig() {
     IniFile ini(settingsFilePath());
     if (!ini.exists())
         return;
-    const QString& s = SettingsSection;
-    LocRem = ini.read(s, QStringLiteral("LocRem"));
-    Servidor = ini.read(s, QStringLiteral("Servidor"));
-    Protocolo = ini.read(s, QStringLiteral("Protocolo"));
-    CaminhoBanco = ini.read(s, QStringLiteral("CaminhoBanco"));
-    Usuario = ini.read(s, QStringLiteral("Usuario"));
-    Senha = ini.read(s, QStringLiteral("Senha"));
-    DiretorioGadgets = ini.read(s, QStringLiteral("DiretorioGadgets"));
-    ModoPainel = ini.read(s, QStringLiteral("ModoPainel"));
-    Filial = ini.read(s, QStringLiteral("Filial"));
+    for (const SettingsKey& key : SettingsKeys) {
+        if (key.loaded)
+            *key.value = ini.read(SettingsSection, QString::fromLatin1(key.name));
+    }
     ini.release();
 }
 
 void SalvaIni() {
     QDir().mkpath(settingsFolder()); // a failure shows as the write error below
     IniFile ini(settingsFilePath());
-    const QString& s = SettingsSection;
-    // Keys are padded to 16 characters: the gadgets' files look this way.
-    ini.write(s, QStringLiteral("LocRem          "), LocRem);
-    ini.write(s, QStringLiteral("Comp            "), Comp);
-    ini.write(s, QStringLiteral("Servidor        "), Servidor);
-    ini.write(s, QStringLiteral("Protocolo       "), Protocolo);
-    ini.write(s, QStringLiteral("CaminhoBanco    "), CaminhoBanco);
-    ini.write(s, QStringLiteral("Usuario         "), Usuario);
-    ini.write(s, QStringLiteral("Senha           "), Senha);
-    ini.write(s, QStringLiteral("DiretorioGadgets"), DiretorioGadgets);
-    ini.write(s, QStringLiteral("ModoPainel      "), ModoPainel);
-    ini.write(s, QStringLiteral("Filial          "), Filial);
+    for (const SettingsKey& key : SettingsKeys)
+        ini.write(SettingsSection, paddedKey(key.name), *key.value);
     ini.release();
 }
 

@@ -27,15 +27,6 @@
 
 using Entries = QList<std::pair<QString, QString>>;
 
-// The section the program owns, its keys padded to 16 as the save writes
-// them, lines ending in CR LF; extra is appended as it stands.
-inline QByteArray settingsText(const Entries& entries, const QByteArray& extra = {}) {
-    QByteArray text = "[Configuracoes]\r\n";
-    for (const auto& [key, value] : entries)
-        text += key.leftJustified(16, u' ').toUtf8() + '=' + value.toUtf8() + "\r\n";
-    return text + extra;
-}
-
 inline void writeSettings(const Entries& entries, const QByteArray& extra = {}) {
     writeFile(settingsFilePath(), settingsText(entries, extra));
 }

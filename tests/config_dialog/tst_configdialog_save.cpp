@@ -14,10 +14,12 @@ const QString ConnectFailure =
     QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de dados!\r\n");
 
 QStringList settingsValues() {
-    return {DiretorioGadgets, Usuario, Senha, CaminhoBanco, LocRem, Comp, Servidor, Protocolo, ModoPainel, Filial};
+    QStringList values;
+    for (const SettingsKey& key : SettingsKeys)
+        values << *key.value;
+    return values;
 }
 
-QString stored(const QString& key) { return IniFile(settingsFilePath()).read(SettingsSection, key); }
 } // namespace
 
 class TestConfigDialogSave : public QObject {
@@ -261,11 +263,11 @@ void TestConfigDialogSave::storedLocation() {
     QCOMPARE(Servidor, storedServer);
     QCOMPARE(Protocolo, storedProtocol);
     QCOMPARE(CaminhoBanco, storedPath);
-    QCOMPARE(stored("LocRem"), locRem);
-    QCOMPARE(stored("Comp"), comp);
-    QCOMPARE(stored("Servidor"), storedServer);
-    QCOMPARE(stored("Protocolo"), storedProtocol);
-    QCOMPARE(stored("CaminhoBanco"), storedPath);
+    QCOMPARE(storedSetting("LocRem"), locRem);
+    QCOMPARE(storedSetting("Comp"), comp);
+    QCOMPARE(storedSetting("Servidor"), storedServer);
+    QCOMPARE(storedSetting("Protocolo"), storedProtocol);
+    QCOMPARE(storedSetting("CaminhoBanco"), storedPath);
     // Only the connection test may speak, and only of its own failure (no server listens here).
     for (const auto& m : fx->platform.messages) {
         QCOMPARE(m.kind, MessageKind::Plain);
@@ -298,10 +300,10 @@ void TestConfigDialogSave::remoteServerByNameIsReachedThroughTheSavedPath() {
     QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
     QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
     QVERIFY(!d->isVisible());
-    QCOMPARE(stored("CaminhoBanco"), server.hostPort() + u':' + remote);
-    QCOMPARE(stored("LocRem"), QStringLiteral("L"));
-    QCOMPARE(stored("Comp"), QStringLiteral("1"));
-    QCOMPARE(stored("Senha"), server.password());
+    QCOMPARE(storedSetting("CaminhoBanco"), server.hostPort() + u':' + remote);
+    QCOMPARE(storedSetting("LocRem"), QStringLiteral("L"));
+    QCOMPARE(storedSetting("Comp"), QStringLiteral("1"));
+    QCOMPARE(storedSetting("Senha"), server.password());
 }
 
 void TestConfigDialogSave::filialIsTheFirstTwoCharacters_data() {
@@ -355,8 +357,8 @@ void TestConfigDialogSave::failedConnectionTestStillCloses() {
     QVERIFY(fx->platform.messages.front().text.size() > ConnectFailure.size());
     QVERIFY(!d->isVisible());
     QCOMPARE(d->result(), int(QDialog::Accepted));
-    QCOMPARE(stored("CaminhoBanco"), missing);
-    QCOMPARE(stored("Filial"), QStringLiteral("01"));
+    QCOMPARE(storedSetting("CaminhoBanco"), missing);
+    QCOMPARE(storedSetting("Filial"), QStringLiteral("01"));
 }
 
 void TestConfigDialogSave::unwritableFileKeepsTheDialogOpen() {
@@ -384,7 +386,7 @@ void TestConfigDialogSave::savingFromTheModalLoop() {
     });
     QCOMPARE(d->exec(), int(QDialog::Accepted));
     QVERIFY(ran);
-    QCOMPARE(stored("Filial"), QStringLiteral("01"));
+    QCOMPARE(storedSetting("Filial"), QStringLiteral("01"));
 }
 
 ORVANTO_TEST_MAIN(TestConfigDialogSave)

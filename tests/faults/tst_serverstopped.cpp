@@ -13,7 +13,6 @@ namespace {
 const QString ConnectFailure =
     QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de dados!\r\n");
 
-QString stored(const QString& key) { return IniFile(settingsFilePath()).read(SettingsSection, key); }
 } // namespace
 
 class ServerStoppedTest : public QObject {
@@ -67,10 +66,10 @@ private slots:
         // Saved before the test: a server given with its port is a name, so
         // it is stored in the server:path form.
         const QString hostPort = QStringLiteral("127.0.0.1/") + QString::number(port);
-        QCOMPARE(stored(QStringLiteral("CaminhoBanco")), hostPort + u':' + remoteDb);
-        QCOMPARE(stored(QStringLiteral("Comp")), QStringLiteral("1"));
-        QCOMPARE(stored(QStringLiteral("Filial")), QStringLiteral("08"));
-        QCOMPARE(stored(QStringLiteral("Usuario")), QStringLiteral("SYSDBA"));
+        QCOMPARE(storedSetting(QStringLiteral("CaminhoBanco")), hostPort + u':' + remoteDb);
+        QCOMPARE(storedSetting(QStringLiteral("Comp")), QStringLiteral("1"));
+        QCOMPARE(storedSetting(QStringLiteral("Filial")), QStringLiteral("08"));
+        QCOMPARE(storedSetting(QStringLiteral("Usuario")), QStringLiteral("SYSDBA"));
         QVERIFY(readFile(settingsFilePath()).contains("\r\n[GadgetVendas]\r\nPosX=10\r\n"));
     }
 

@@ -4,6 +4,10 @@
 
 #include <QCoreApplication>
 #include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <utility>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -22,6 +26,13 @@ private:
 
 // Empties the ten process-wide settings values, as at the process start.
 void clearSettingsValues();
+
+// The value of a key of the program's section in the settings file.
+QString storedSetting(const QString& key);
+
+// The program's section as a save writes it (keys padded to 16, CR LF line
+// ends), entries in the order given; extra is appended as it stands.
+QByteArray settingsText(const QList<std::pair<QString, QString>>& entries, const QByteArray& extra = {});
 
 QByteArray readFile(const QString& path);
 void writeFile(const QString& path, const QByteArray& content);

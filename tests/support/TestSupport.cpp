@@ -1,5 +1,6 @@
 #include "CoreTestSupport.h"
 
+#include "settings/IniFile.h"
 #include "settings/Variaveis.h"
 
 #include <QDir>
@@ -23,6 +24,17 @@
 #include <iterator>
 #include <thread>
 
+QString storedSetting(const QString& key) {
+    return IniFile(settingsFilePath()).read(SettingsSection, key);
+}
+
+QByteArray settingsText(const QList<std::pair<QString, QString>>& entries, const QByteArray& extra) {
+    QByteArray text = '[' + SettingsSection.toUtf8() + "]\r\n";
+    for (const auto& [key, value] : entries)
+        text += paddedKey(qPrintable(key)).toUtf8() + '=' + value.toUtf8() + "\r\n";
+    return text + extra;
+}
+
 QByteArray readFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -39,9 +51,8 @@ void writeFile(const QString& path, const QByteArray& content) {
 }
 
 void clearSettingsValues() {
-    for (QString* value : {&DiretorioGadgets, &Usuario, &Senha, &CaminhoBanco, &LocRem, &Comp, &Servidor,
-                           &Protocolo, &ModoPainel, &Filial})
-        value->clear();
+    for (const SettingsKey& key : SettingsKeys)
+        key.value->clear();
 }
 
 void waitForEndingThreads() {
