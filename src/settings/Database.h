@@ -5,6 +5,8 @@
 // program runs where it is missing. Errors are thrown as ShownError whose
 // text is the client's messages joined by CR LF, without a final ".".
 
+#include "settings/BlockingCall.h"
+#include "settings/ValueText.h"
 #include "settings/ShownError.h"
 
 #include <QString>
@@ -16,39 +18,6 @@
 #include <vector>
 
 class TTransaction;
-
-// Every client call that may wait (on the network, on a damaged file) runs
-// on a worker thread, and its caller waits a bounded time:
-// - opening a connection: the client's connect time-out (fb::ConnectTimeout,
-//   15 s) covers reaching a server and gives the client's own verdict;
-//   AttachTimeout (25 s, above it) bounds the whole opening, also an
-//   embedded attach that never returns;
-// - a query (prepare, execute, every fetch), a commit, a close:
-//   StatementTimeout, after which the call is cancelled and, when it still
-//   does not return within CancelGrace, given up.
-// A call given up fails with "The database did not answer within N
-// seconds"; its connection is let go (left to the library) and can no
-// longer be used. Variables, so that tests can shorten them.
-extern std::chrono::milliseconds StatementTimeout;
-extern std::chrono::milliseconds AttachTimeout;
-extern std::chrono::milliseconds CancelGrace;
-
-// How the caller waits: by default it blocks; the program installs a waiter
-// that keeps its windows painting. The waiter returns when finished() says
-// so, or earlier when the application's loops are told to end.
-using BlockingCallRunner = std::function<void(const std::function<bool()>& finished)>;
-void setBlockingCallRunner(BlockingCallRunner runner);
-enum class BlockingCall { Open, Query, Commit, Close, Other };
-// Called on the caller's thread before each call starts: a seam for tests
-// that act between two calls (stop a server, count attachments).
-void setBeforeBlockingCall(std::function<void(BlockingCall)> hook);
-// Runs work on a worker thread, waiting at most bound (cancel is tried
-// first, abandon runs when the call is given up); passes its exception on.
-void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::chrono::milliseconds bound,
-                     const std::function<void()>& cancel, const std::function<void()>& abandon);
-// Another wait of the database work (a pause between attempts), with
-// StatementTimeout and nothing to cancel.
-void runBlockingCall(const std::function<void()>& work);
 
 // A connection. Owns its attachment; closes (committing an active
 // transaction) when destroyed. Never throws from its destructor.
@@ -139,13 +108,7 @@ private:
     QString cellText(int row, int column) const;
 
 public:
-    // How a column's values are stored, to be turned into text when read.
-    struct ColumnType {
-        short type = 0;
-        short scale = 0;
-        short subtype = 0;
-        short length = 0;
-    };
+    using ColumnType = ::ColumnType;
 
 private:
     // The rows' values as the client delivered them, one after the other,
