@@ -23,6 +23,20 @@
 #include <filesystem>
 #include <iterator>
 #include <thread>
+#include <vector>
+
+QObject* keepStandIn(QObject* standIn) {
+    static std::vector<QObject*> kept;
+    if (kept.empty()) {
+        qAddPostRoutine([] {
+            for (QObject* object : kept)
+                delete object;
+            kept.clear();
+        });
+    }
+    kept.push_back(standIn);
+    return standIn;
+}
 
 QString storedSetting(const QString& key) {
     return IniFile(settingsFilePath()).read(SettingsSection, key);
