@@ -2,6 +2,7 @@
 #include "panel/GadgetCatalogue.h"
 #include "ui/ImageBox.h"
 #include "ui/MessageBoxes.h"
+#include "PanelFixture.h"
 #include "RecordingPlatform.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
@@ -30,11 +31,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-void clearValues() {
-    clearSettingsValues();
-    Capturar = false;
-}
-
 // Closes the settings dialog as soon as its modal loop runs, noting where it stood.
 struct DialogProbe {
     QRect geometry;
@@ -57,23 +53,14 @@ class PanelTest : public QObject {
 
 private slots:
     void init() {
-        // Values and the drag state are process-wide; each case starts afresh.
-        clearValues();
-        home = std::make_unique<ScratchHome>();
-        fake = std::make_unique<RecordingPlatform>();
-        prints = std::make_unique<TfrmPrints>();
-        frmPrints = prints.get();
-        panel = std::make_unique<TFrmOrvanto>();
-        panel->move(100, 50);
-        panel->show();
-        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+        fx = std::make_unique<PanelFixture>();
+        panel = fx->panel.get();
+        fake = &fx->platform;
+        home = &fx->home;
+        QVERIFY(fx->exposed());
     }
     void cleanup() {
-        panel.reset();
-        frmPrints = nullptr;
-        prints.reset();
-        fake.reset();
-        home.reset();
+        fx.reset();
         QVERIFY(!frmConfig);
         QVERIFY(QApplication::topLevelWidgets().size() <= 1 || !QApplication::activeModalWidget());
     }
@@ -83,12 +70,12 @@ private slots:
         QCOMPARE(panel->windowTitle(), QStringLiteral("Orvanto"));
         QVERIFY(panel->windowFlags() & Qt::FramelessWindowHint);
         QVERIFY(panel->testAttribute(Qt::WA_TranslucentBackground));
-        auto* scb = child<QScrollArea>(panel.get(), "scbChecks");
+        auto* scb = child<QScrollArea>(panel, "scbChecks");
         QCOMPARE(scb->geometry(), QRect(51, 268, 309, 176));
-        QCOMPARE(child<QPushButton>(panel.get(), "btnIniciarGadgets")->geometry(), QRect(236, 484, 169, 35));
-        QCOMPARE(child<QCheckBox>(panel.get(), "ckbTodos")->text(), QStringLiteral("Todos"));
-        QCOMPARE(child<QToolButton>(panel.get(), "spbConfigurações")->text(), QStringLiteral("Configurações"));
-        QCOMPARE(child<QLabel>(panel.get(), "lblTitulo2")->text(), QStringLiteral("Listagem de Gadgets"));
+        QCOMPARE(child<QPushButton>(panel, "btnIniciarGadgets")->geometry(), QRect(236, 484, 169, 35));
+        QCOMPARE(child<QCheckBox>(panel, "ckbTodos")->text(), QStringLiteral("Todos"));
+        QCOMPARE(child<QToolButton>(panel, "spbConfigurações")->text(), QStringLiteral("Configurações"));
+        QCOMPARE(child<QLabel>(panel, "lblTitulo2")->text(), QStringLiteral("Listagem de Gadgets"));
         for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row) {
             QCheckBox* box = panel->gadgetBox(row);
             QCOMPARE(box->objectName(), QString::fromLatin1(GadgetCatalogue[row].checkBox));
@@ -120,7 +107,7 @@ private slots:
         QCheckBox* box = panel->gadgetBox(3); // 285 x 245 picture
         QTest::mouseClick(box, Qt::LeftButton);
         QVERIFY(box->isChecked());
-        auto* preview = child<ImageBox>(panel.get(), "imgGadget");
+        auto* preview = child<ImageBox>(panel, "imgGadget");
         QCOMPARE(preview->picture().size(), QSize(285, 245));
         QCOMPARE(preview->pictureRect(), QRect(28, 0, 163, 140));
         QTest::mouseClick(box, Qt::LeftButton);
@@ -144,11 +131,11 @@ private slots:
     void clickAnywhereInABoxToggles() {
         QFETCH(QString, name);
         QFETCH(int, x);
-        auto* box = child<QCheckBox>(panel.get(), name.toUtf8().constData());
-        child<QScrollArea>(panel.get(), "scbChecks")->ensureWidgetVisible(box, 0, 0);
+        auto* box = child<QCheckBox>(panel, name.toUtf8().constData());
+        child<QScrollArea>(panel, "scbChecks")->ensureWidgetVisible(box, 0, 0);
         QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(x, 9));
         QVERIFY(box->isChecked());
-        auto* preview = child<ImageBox>(panel.get(), "imgGadget");
+        auto* preview = child<ImageBox>(panel, "imgGadget");
         if (name == u"ckbTodos") {
             for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row)
                 QVERIFY(panel->gadgetBox(row)->isChecked());
@@ -172,12 +159,12 @@ private slots:
         QVERIFY(box->isChecked());
         QTest::keyClick(box, Qt::Key_Return);
         QVERIFY(!box->isChecked());
-        QVERIFY(child<ImageBox>(panel.get(), "imgGadget")->picture().isNull());
+        QVERIFY(child<ImageBox>(panel, "imgGadget")->picture().isNull());
     }
 
     void todosSetsEveryBoxAndNeverThePreview() {
-        auto* todos = child<QCheckBox>(panel.get(), "ckbTodos");
-        auto* preview = child<ImageBox>(panel.get(), "imgGadget");
+        auto* todos = child<QCheckBox>(panel, "ckbTodos");
+        auto* preview = child<ImageBox>(panel, "imgGadget");
         QTest::mouseClick(panel->gadgetBox(12), Qt::LeftButton); // 180 x 129 picture
         QTest::mouseClick(todos, Qt::LeftButton, {}, QPoint(10, 9));
         for (std::size_t row = 0; row < 13; ++row)
@@ -196,12 +183,12 @@ private slots:
     void todosWithEveryBoxAlreadyChecked() {
         for (std::size_t row = 0; row < 13; ++row)
             panel->gadgetBox(row)->setChecked(true);
-        auto* todos = child<QCheckBox>(panel.get(), "ckbTodos");
+        auto* todos = child<QCheckBox>(panel, "ckbTodos");
         QTest::mouseClick(todos, Qt::LeftButton, {}, QPoint(10, 9));
         QVERIFY(todos->isChecked());
         for (std::size_t row = 0; row < 13; ++row)
             QVERIFY(panel->gadgetBox(row)->isChecked());
-        QVERIFY(child<ImageBox>(panel.get(), "imgGadget")->picture().isNull());
+        QVERIFY(child<ImageBox>(panel, "imgGadget")->picture().isNull());
     }
 
     void dialogPlacement_data() {
@@ -233,7 +220,7 @@ private slots:
     void settingsButtonOpensDialogByClick() {
         DialogProbe probe;
         probe.arm();
-        QTest::mouseClick(child<QToolButton>(panel.get(), "spbConfigurações"), Qt::LeftButton, {}, QPoint(5, 10));
+        QTest::mouseClick(child<QToolButton>(panel, "spbConfigurações"), Qt::LeftButton, {}, QPoint(5, 10));
         QVERIFY(probe.seen); // a click on the gear icon reaches the button too
     }
 
@@ -242,7 +229,7 @@ private slots:
         DiretorioGadgets = gadgets.path(); // no trailing separator
         panel->gadgetBox(12)->setChecked(true);
         panel->gadgetBox(0)->setChecked(true);
-        QTest::mouseClick(child<QPushButton>(panel.get(), "btnIniciarGadgets"), Qt::LeftButton);
+        QTest::mouseClick(child<QPushButton>(panel, "btnIniciarGadgets"), Qt::LeftButton);
         QCOMPARE(DiretorioGadgets, gadgets.path() + "/");
         QCOMPARE(fake->started, QStringList({gadgets.path() + "/Tarvelo.exe", gadgets.path() + "/Varnelo.exe"}));
         QVERIFY(fake->messages.isEmpty());
@@ -254,7 +241,7 @@ private slots:
     void launcherWithTodosStartsAllThirteen() {
         QTemporaryDir gadgets;
         DiretorioGadgets = gadgets.path() + "/";
-        child<QCheckBox>(panel.get(), "ckbTodos")->setChecked(true);
+        child<QCheckBox>(panel, "ckbTodos")->setChecked(true);
         panel->btnIniciarGadgetsClick();
         QStringList expected;
         for (const Gadget& g : GadgetCatalogue)
@@ -441,7 +428,7 @@ private slots:
     }
 
     void dragMovesByTotalTravel() {
-        auto* background = child<ImageBox>(panel.get(), "imgPainel");
+        auto* background = child<ImageBox>(panel, "imgPainel");
         fake->cursor = QPoint(500, 300);
         QTest::mousePress(background, Qt::LeftButton, {}, QPoint(400, 250));
         QVERIFY(Capturar);
@@ -504,7 +491,7 @@ private slots:
     }
 
     void startupShowsThePanelAndCloseEndsWithZero() {
-        panel.reset();
+        fx->panel.reset();
         writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana\r\n");
         fake->screen = QSize(1280, 1024);
         QWidget* shown = nullptr;
@@ -520,18 +507,18 @@ private slots:
         QCOMPARE(Usuario, QStringLiteral("ana"));
         QVERIFY(!FrmOrvanto);
         QVERIFY(fake->messages.isEmpty());
-        frmPrints = prints.get();
+        frmPrints = &fx->prints;
     }
 
     void startupWithUnreadableFileEndsWithOne() {
-        panel.reset();
+        fx->panel.reset();
         QVERIFY(QDir().mkpath(settingsFilePath())); // exists, but cannot be read as a file
         QCOMPARE(runOrvanto(*qApp), 1);
         QCOMPARE(fake->messages.size(), 1);
         QCOMPARE(fake->messages.first().kind, MessageKind::Error);
         QVERIFY(fake->messages.first().text.contains(settingsFilePath()));
         QVERIFY(!FrmOrvanto);
-        frmPrints = prints.get();
+        frmPrints = &fx->prints;
     }
 
     void messageBoxCaptions() {
@@ -566,10 +553,10 @@ private slots:
     }
 
 private:
-    std::unique_ptr<ScratchHome> home;
-    std::unique_ptr<RecordingPlatform> fake;
-    std::unique_ptr<TfrmPrints> prints;
-    std::unique_ptr<TFrmOrvanto> panel;
+    std::unique_ptr<PanelFixture> fx;
+    TFrmOrvanto* panel = nullptr;
+    RecordingPlatform* fake = nullptr;
+    ScratchHome* home = nullptr;
 };
 
 ORVANTO_TEST_MAIN(PanelTest)
