@@ -148,7 +148,7 @@ protected:
         painter.setFont(m_button->font());
         painter.drawText(padded(5, 2, 5, 2), int(m_alignment) | Qt::AlignVCenter | Qt::TextSingleLine,
                          m_button->text());
-        m_focus->draw(painter, padded(2, 2, 2, 2), caption);
+        m_focus->draw(painter, padded(1, 1, 1, 1), caption);
     }
 
 private:
