@@ -15,12 +15,17 @@ using namespace look;
 
 namespace {
 
+// Every focusable control glows while it has the focus, whatever gave it;
+// the keyboard's focus adds a dotted mark in the caption's colour, around
+// the text of a list or a button and around a radio button's caption. The
+// fields show their cursor and need none.
 
 // The drop-down lists: a light glossy plate that turns blue over 0.2 s under
 // the pointer, two small triangles at the right, the item's text.
 class DropDown : public PaintedControl {
 public:
-    explicit DropDown(QComboBox* box) : PaintedControl(box), m_box(box), m_hover(box, 0) {
+    explicit DropDown(QComboBox* box)
+        : PaintedControl(box), m_box(box), m_hover(box, 0), m_focus(new FocusMark(box)) {
         connect(box, &QComboBox::currentIndexChanged, box, qOverload<>(&QWidget::update));
         new FocusGlow(box, FieldGlow, 0.9);
     }
@@ -47,15 +52,18 @@ protected:
         painter.drawPolygon(QPolygonF({{x - 3.5, y + 1}, {x + 3.5, y + 1}, {x, y + 5}}));
 
         const QRect text = padded(5, 3, 5 + 14, 3);
-        painter.setPen(m_box->palette().color(QPalette::Text));
+        const QColor colour = m_box->palette().color(QPalette::Text);
+        painter.setPen(colour);
         painter.setFont(m_box->font());
         painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                          m_box->fontMetrics().elidedText(m_box->currentText(), Qt::ElideRight, text.width()));
+        m_focus->draw(painter, padded(3, 3, 3 + 14, 3), colour); // clear of the triangles
     }
 
 private:
     QComboBox* m_box;
     Fade m_hover;
+    FocusMark* m_focus;
 };
 
 // "Salvar" and "Cancelar": the drop-down's plate without triangles, turning
@@ -63,7 +71,7 @@ private:
 class DialogButton : public PaintedControl {
 public:
     explicit DialogButton(QPushButton* button)
-        : PaintedControl(button), m_button(button), m_hover(button, 0) {
+        : PaintedControl(button), m_button(button), m_hover(button, 0), m_focus(new FocusMark(button)) {
         connect(button, &QPushButton::pressed, button, qOverload<>(&QWidget::update));
         connect(button, &QPushButton::released, button, qOverload<>(&QWidget::update));
         new FocusGlow(button, DimGrey, 0.9);
@@ -92,14 +100,17 @@ protected:
                 painter.drawRoundedRect(rect.adjusted(in, in, -in, -in), 2, 2);
             }
         }
-        painter.setPen(m_button->palette().color(QPalette::ButtonText));
+        const QColor caption = m_button->palette().color(QPalette::ButtonText);
+        painter.setPen(caption);
         painter.setFont(m_button->font());
         painter.drawText(padded(5, 3, 5, 3), Qt::AlignCenter | Qt::TextSingleLine, m_button->text());
+        m_focus->draw(painter, padded(3, 3, 3, 3), caption);
     }
 
 private:
     QPushButton* m_button;
     Fade m_hover;
+    FocusMark* m_focus;
 };
 
 // The "..." pickers: nothing at rest; under the pointer a dim grey glossy
@@ -142,7 +153,7 @@ private:
 class RadioButton : public PaintedControl {
 public:
     explicit RadioButton(QRadioButton* button)
-        : PaintedControl(button), m_button(button), m_hover(button, 0) {
+        : PaintedControl(button), m_button(button), m_hover(button, 0), m_focus(new FocusMark(button)) {
         connect(button, &QRadioButton::toggled, button, qOverload<>(&QWidget::update));
     }
 
@@ -180,15 +191,20 @@ protected:
             painter.setBrush(DimGrey);
             painter.drawEllipse(circle.adjusted(3, 3, -3, -3));
         }
-        painter.setPen(m_button->palette().color(QPalette::WindowText));
+        const QColor caption = m_button->palette().color(QPalette::WindowText);
+        painter.setPen(caption);
         painter.setFont(m_button->font());
-        painter.drawText(padded(20 + 1, 2, 1, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         m_button->text());
+        const QRect text = padded(20 + 1, 2, 1, 0);
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_button->text());
+        const int width = m_button->fontMetrics().horizontalAdvance(m_button->text());
+        m_focus->draw(painter, QRect(text.left() - 2, 0, width + 4, m_button->height()) & m_button->rect(),
+                      caption);
     }
 
 private:
     QRadioButton* m_button;
     Fade m_hover;
+    FocusMark* m_focus;
 };
 
 // The connection group: a rounded dim grey border inset 2, 8, 2, 2, broken

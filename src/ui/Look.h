@@ -13,18 +13,20 @@ class QWidget;
 //
 // The dialog's fonts, text colours and static looks live in its style book
 // (styles/dialog.qss); this code adds what a style sheet cannot give:
-// controls whose parts fade over 0.1 s or 0.2 s, focus glows, the check and
-// radio marks and the group box's broken border. Call it after the dialog's
-// style sheet is set.
+// controls whose parts fade over 0.1 s or 0.2 s, focus glows, the dotted
+// marks of the keyboard's focus, the check and radio marks and the group
+// box's broken border. Call it after the dialog's style sheet is set.
 
 // The gadget panel: captions, check boxes, buttons, divider, the list's
-// scroll bar, and a window mask cut from the background artwork's alpha
-// where nothing blends the translucent window with the desktop.
+// scroll bar, the dotted marks of the keyboard's focus, and a window mask
+// cut from the background artwork's alpha where nothing blends the
+// translucent window with the desktop.
 void applyPanelLook(QWidget* panel);
 
 // The settings dialog: drop-down lists, buttons, "..." buttons, radio
-// buttons, the group box, and the focus glows of its fields. Also makes the
-// default interface font ("Segoe UI") fall back to a packaged sans-serif.
+// buttons, the group box, the focus glows of its fields and the dotted
+// marks of the keyboard's focus. Also makes the default interface font
+// ("Segoe UI") fall back to a packaged sans-serif.
 // (The panel's look is in PanelLook.cpp, the dialog's in DialogLook.cpp,
 // their painting kit in Paint.h, the window's shape in WindowShape.h.)
 void applyDialogLook(QWidget* dialog);

@@ -1,12 +1,15 @@
 #pragma once
 
 // The painting kit of the look code: fades that move a value over a time
-// and repaint their control, the focus glow, the base of the controls the
-// look code draws itself, and the gloss they share.
+// and repaint their control, the focus glow, the keyboard's focus mark, the
+// base of the controls the look code draws itself, and the gloss they share.
 
+#include <QApplication>
 #include <QColor>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGraphicsEffect>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
@@ -195,6 +198,146 @@ protected:
 private:
     GlowEffect* m_effect;
 };
+
+// The desktop's focus rectangle: every other pixel of the outline, in one
+// checkerboard so that the corners meet.
+inline void drawFocusDots(QPainter& painter, const QRect& rect, const QColor& colour) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    const auto dot = [&](int x, int y) {
+        if ((x - rect.left() + y - rect.top()) % 2 == 0)
+            painter.fillRect(x, y, 1, 1, colour);
+    };
+    for (int x = rect.left(); x <= rect.right(); ++x) {
+        dot(x, rect.top());
+        dot(x, rect.bottom());
+    }
+    for (int y = rect.top() + 1; y < rect.bottom(); ++y) {
+        dot(rect.left(), y);
+        dot(rect.right(), y);
+    }
+    painter.restore();
+}
+
+// Whether a control shows the dotted focus mark: only while it has a focus
+// the keyboard gave it. A click gives the focus without a mark, as on the
+// desktop; a key pressed in the control then shows it (the user has turned
+// to the keyboard: Space ticks a clicked box, and the mark says which).
+class FocusMark : public QObject {
+public:
+    // canvas: the widget that draws the mark, when not the control itself.
+    explicit FocusMark(QWidget* control, QWidget* canvas = nullptr);
+    ~FocusMark() override { marks().remove(m_control); }
+
+    bool shown() const { return m_fromKeyboard && m_control->hasFocus(); }
+    void draw(QPainter& painter, const QRect& rect, const QColor& colour) const {
+        if (shown())
+            drawFocusDots(painter, rect, colour);
+    }
+
+    static FocusMark* of(const QWidget* control) { return marks().value(control); }
+    void keyPressed() {
+        if (!m_fromKeyboard) {
+            m_fromKeyboard = true;
+            m_canvas->update();
+        }
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    static QHash<const QWidget*, FocusMark*>& marks() {
+        static QHash<const QWidget*, FocusMark*> all;
+        return all;
+    }
+
+    QWidget* m_control;
+    QWidget* m_canvas;
+    bool m_fromKeyboard = false;
+};
+
+// The program's latest press, a key's or a mouse button's. It is watched on
+// the whole application because a focus that a key handler moves (Enter
+// walking the fields, an arrow from button to button) comes with no
+// keyboard reason, and a key that a window's own handler takes (Enter on a
+// gadget box) never reaches the control's filters.
+class PressWatch : public QObject {
+public:
+    static void start() { instance(); }
+    static bool latestWasKey() {
+        const PressWatch* watch = instance();
+        return watch && watch->m_key;
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+            m_key = true;
+            if (const QWidget* focus = QApplication::focusWidget())
+                if (FocusMark* mark = FocusMark::of(focus))
+                    mark->keyPressed();
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::TouchBegin:
+            m_key = false;
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+    static PressWatch* instance() {
+        static QPointer<PressWatch> watch;
+        if (!watch && QCoreApplication::instance()) {
+            watch = new PressWatch(QCoreApplication::instance());
+            QCoreApplication::instance()->installEventFilter(watch);
+        }
+        return watch;
+    }
+
+    bool m_key = false;
+};
+
+inline FocusMark::FocusMark(QWidget* control, QWidget* canvas)
+    : QObject(control), m_control(control), m_canvas(canvas ? canvas : control) {
+    marks().insert(control, this);
+    control->installEventFilter(this);
+    PressWatch::start();
+}
+
+inline bool FocusMark::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_control)
+        return false;
+    if (event->type() == QEvent::FocusIn) {
+        switch (static_cast<QFocusEvent*>(event)->reason()) {
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::ShortcutFocusReason:
+        case Qt::MenuBarFocusReason:
+            m_fromKeyboard = true;
+            break;
+        case Qt::MouseFocusReason:
+            m_fromKeyboard = false;
+            break;
+        case Qt::ActiveWindowFocusReason:
+        case Qt::PopupFocusReason:
+            break; // the focus comes back as it left
+        default:
+            m_fromKeyboard = PressWatch::latestWasKey(); // moved by the program
+            break;
+        }
+        m_canvas->update();
+    } else if (event->type() == QEvent::FocusOut) {
+        m_canvas->update();
+    }
+    return false;
+}
 
 // A control drawn by the look code: it paints the control in place of the
 // style and follows the pointer entering and leaving it.

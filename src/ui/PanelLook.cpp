@@ -34,11 +34,11 @@ template <class T> T* required(QWidget* form, const char* name) {
 
 // A gadget box or "Todos": a 15 x 15 box with a grey gradient in a 20-pixel
 // column, the tick fading in over 0.1 s when checked and gone at once when
-// cleared, the caption beside it.
-// Focus shows nothing.
+// cleared, the caption beside it, ringed by the dotted focus mark.
 class PanelCheckBox : public PaintedControl {
 public:
-    explicit PanelCheckBox(QCheckBox* box) : PaintedControl(box), m_box(box), m_tick(box, box->isChecked()) {
+    explicit PanelCheckBox(QCheckBox* box)
+        : PaintedControl(box), m_box(box), m_tick(box, box->isChecked()), m_focus(new FocusMark(box)) {
         connect(box, &QCheckBox::toggled, this,
                 [this](bool checked) { m_tick.to(checked ? 1 : 0, checked ? TickFadeIn : 0); });
     }
@@ -66,23 +66,31 @@ protected:
             painter.drawPath(tick);
         }
 
-        painter.setPen(m_box->palette().color(QPalette::WindowText));
+        const QColor caption = m_box->palette().color(QPalette::WindowText);
+        painter.setPen(caption);
         painter.setFont(m_box->font());
-        painter.drawText(padded(20 + 1, 2, 1, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                         m_box->text());
+        const QRect text = padded(20 + 1, 2, 1, 0);
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, m_box->text());
+        // Around the caption, a pixel clear of it, over the box's whole height.
+        const int width = m_box->fontMetrics().horizontalAdvance(m_box->text());
+        m_focus->draw(painter, QRect(text.left() - 2, 0, width + 4, m_box->height()) & m_box->rect(),
+                      caption);
     }
 
 private:
     QCheckBox* m_box;
     Fade m_tick;
+    FocusMark* m_focus;
 };
 
 // "Iniciar Gadgets": a vertical gradient whose top stop follows the
-// pointer at once and the press over 0.2 s; the caption stays white.
+// pointer at once and the press over 0.2 s; the caption stays white, and
+// so does the dotted focus mark inside the face.
 class StartButton : public PaintedControl {
 public:
     explicit StartButton(QPushButton* button)
-        : PaintedControl(button), m_button(button), m_top(button, LookColour::StartTop) {
+        : PaintedControl(button), m_button(button), m_top(button, LookColour::StartTop),
+          m_focus(new FocusMark(button)) {
         connect(button, &QPushButton::pressed, this,
                 [this] { m_top.run(LookColour::StartPressFrom, LookColour::StartPressTo, PressFade); });
         connect(button, &QPushButton::released, this,
@@ -103,24 +111,28 @@ protected:
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
         painter.drawRoundedRect(rect, 3, 3);
-        painter.setPen(m_button->palette().color(QPalette::ButtonText));
+        const QColor caption = m_button->palette().color(QPalette::ButtonText);
+        painter.setPen(caption);
         painter.setFont(m_button->font());
         painter.drawText(padded(5, 2, 5, 2), Qt::AlignCenter | Qt::TextSingleLine, m_button->text());
+        m_focus->draw(painter, padded(3, 3, 3, 3), caption);
     }
 
 private:
     QPushButton* m_button;
     ColourFade m_top;
+    FocusMark* m_focus;
 };
 
 // The two flat buttons, "X" and "Configurações": the caption alone on the
 // card, a silver plate under it while the pointer is over the button,
 // pressed or not, at once. The settings caption keeps to the right edge to
-// leave the gear room.
+// leave the gear room. The dotted focus mark runs inside the edge, round
+// caption and gear.
 class FlatButton : public PaintedControl {
 public:
     FlatButton(QToolButton* button, Qt::Alignment alignment)
-        : PaintedControl(button), m_button(button), m_alignment(alignment) {}
+        : PaintedControl(button), m_button(button), m_alignment(alignment), m_focus(new FocusMark(button)) {}
 
 protected:
     void pointerOver(bool) override { m_button->update(); }
@@ -131,15 +143,33 @@ protected:
             painter.setBrush(LookColour::FlatHover);
             painter.drawRoundedRect(QRectF(m_button->rect()), 3, 3);
         }
-        painter.setPen(m_button->palette().color(QPalette::ButtonText));
+        const QColor caption = m_button->palette().color(QPalette::ButtonText);
+        painter.setPen(caption);
         painter.setFont(m_button->font());
         painter.drawText(padded(5, 2, 5, 2), int(m_alignment) | Qt::AlignVCenter | Qt::TextSingleLine,
                          m_button->text());
+        m_focus->draw(painter, padded(1, 1, 1, 1), caption);
     }
 
 private:
     QToolButton* m_button;
     Qt::Alignment m_alignment;
+    FocusMark* m_focus;
+};
+
+// The gadget list takes the focus too (its arrow keys scroll it): the
+// dotted mark then runs along the edge of its visible part, drawn on the
+// viewport so that it stays put while the boxes scroll.
+class ListFocusFrame : public PaintedControl {
+public:
+    explicit ListFocusFrame(QScrollArea* list)
+        : PaintedControl(list->viewport()), m_focus(new FocusMark(list, list->viewport())) {}
+
+protected:
+    void paint(QPainter& painter) override { m_focus->draw(painter, m_control->rect(), DimGrey); }
+
+private:
+    FocusMark* m_focus;
 };
 
 // The divider under the gadget list: a dark grey line along its top.
@@ -293,5 +323,6 @@ void applyPanelLook(QWidget* panel) {
     new FlatButton(required<QToolButton>(panel, "spbConfigurações"), Qt::AlignRight);
     new Divider(required<QFrame>(panel, "lnDivisor"));
     clearListBackground(required<QScrollArea>(panel, "scbChecks"));
+    new ListFocusFrame(required<QScrollArea>(panel, "scbChecks"));
     shapePanel(panel);
 }

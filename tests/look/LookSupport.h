@@ -1,11 +1,15 @@
 #pragma once
 
-// Reading the colours a window draws: grabs, pixels and colour distances.
+// Reading the colours a window draws: grabs, pixels, colour distances and
+// dotted lines.
 
 #include <QColor>
 #include <QImage>
+#include <QList>
 #include <QPoint>
+#include <QRect>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <algorithm>
@@ -29,6 +33,58 @@ inline int distance(const QColor& a, const QColor& b) {
 
 inline QString describe(const QColor& c) {
     return c.name(QColor::HexArgb);
+}
+
+// The rows and columns of a picture that carry a dotted line in a colour:
+// at least `dots` pixels of the colour at every other place along it, the
+// places between them of another colour.
+struct DottedLines {
+    QList<int> rows, columns;
+
+    bool none() const { return rows.isEmpty() && columns.isEmpty(); }
+    // The rectangle they draw: from the first to the last row and column.
+    QRect frame() const {
+        if (rows.isEmpty() || columns.isEmpty())
+            return {};
+        return QRect(QPoint(columns.first(), rows.first()), QPoint(columns.last(), rows.last()));
+    }
+    QString describe() const {
+        const auto list = [](const QList<int>& numbers) {
+            QStringList texts;
+            for (const int n : numbers)
+                texts << QString::number(n);
+            return texts.join(u',');
+        };
+        return QStringLiteral("dotted rows {%1}, columns {%2}").arg(list(rows), list(columns));
+    }
+};
+
+inline DottedLines dottedLines(const QImage& picture, const QColor& colour, int dots = 6) {
+    const QImage image = picture.convertToFormat(QImage::Format_ARGB32);
+    const auto longestRun = [&](int length, auto on) {
+        int best = 0;
+        for (int start = 0; start < length; ++start) {
+            int run = 0;
+            for (int i = start; i < length && on(i); i += 2) {
+                ++run;
+                if (i + 1 < length && on(i + 1))
+                    break;
+            }
+            best = std::max(best, run);
+        }
+        return best;
+    };
+    const auto near = [&](int x, int y) {
+        return distance(QColor::fromRgba(image.pixel(x, y)), colour) <= 8;
+    };
+    DottedLines lines;
+    for (int y = 0; y < image.height(); ++y)
+        if (longestRun(image.width(), [&](int x) { return near(x, y); }) >= dots)
+            lines.rows << y;
+    for (int x = 0; x < image.width(); ++x)
+        if (longestRun(image.height(), [&](int y) { return near(x, y); }) >= dots)
+            lines.columns << x;
+    return lines;
 }
 
 // Passes when the colour is within tolerance of the one expected, telling both when not.

@@ -1,15 +1,17 @@
 // The settings dialog as it draws: the gradient over its current size, the
 // interface font, the group box, tabs, fields, lists, buttons, pickers and
-// radio buttons with their hover, press and focus looks.
+// radio buttons with their hover, press and focus looks, and the dotted
+// mark of the keyboard's focus.
 
-#include "settings/Alias.h"
-#include "ui/ImageBox.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
 #include "config_dialog/TfrmConfig.h"
+#include "settings/Alias.h"
 #include "settings/Variaveis.h"
+#include "ui/ImageBox.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QFontInfo>
 #include <QGraphicsEffect>
@@ -34,6 +36,9 @@ QColor glossedUpperHalf(const QColor& base) {
     };
     return QColor(over(base.red(), 0xF4), over(base.green(), 0xF4), over(base.blue(), 0xF4));
 }
+
+const QColor DimGrey(0x69, 0x69, 0x69);
+const QColor ListText(0x05, 0x05, 0x05);
 
 int countNear(const QImage& image, QRect area, const QColor& colour, int tolerance) {
     int count = 0;
@@ -86,6 +91,12 @@ private slots:
     void buttonsHoverPressAndFocus();
     void pickerPlateFadesInUnderThePointer();
     void radioButtonsDotHoverAndFocus();
+    void keyboardFocusShowsADottedMark_data();
+    void keyboardFocusShowsADottedMark();
+    void clickGivesTheFocusWithoutAMark_data();
+    void clickGivesTheFocusWithoutAMark();
+    void keyHandlersCarryTheMark_data();
+    void keyHandlersCarryTheMark();
     void logoIsFittedAndCentred();
 
 private:
@@ -93,6 +104,29 @@ private:
     QColor pixel(QWidget* w, QPoint at) { return pixelOf(shot(dialog.get()), dialog.get(), w, at); }
     void movePointerTo(QWidget* w, QPoint at) {
         QTest::mouseMove(dialog->windowHandle(), w->mapTo(dialog.get(), at));
+    }
+    // "Remota" chosen (the server and protocol list take the focus) and a page shown.
+    void prepare(bool remote, int page) {
+        control<QRadioButton>(remote ? "rdbRemota" : "rdbLocal")->setChecked(true);
+        control<QTabWidget>("tbcConfig")->setCurrentIndex(page);
+    }
+    bool tabTo(QWidget* target) {
+        int step = 0;
+        do
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        while (!target->hasFocus() && ++step < 20);
+        return target->hasFocus();
+    }
+    // A press gives the focus; letting go on the background keeps the
+    // control from acting ("Cancelar" would close the dialog). A list's
+    // press drops its items down: they are closed again.
+    void pressAndLetGoElsewhere(QWidget* w) {
+        QTest::mousePress(dialog->windowHandle(), Qt::LeftButton, {},
+                          w->mapTo(dialog.get(), QPoint(w->width() / 2, w->height() / 2)));
+        if (auto* list = qobject_cast<QComboBox*>(w))
+            list->hidePopup();
+        QTest::mouseMove(dialog->windowHandle(), QPoint(200, 20));
+        QTest::mouseRelease(dialog->windowHandle(), Qt::LeftButton, {}, QPoint(200, 20));
     }
 
     std::unique_ptr<ScratchHome> home;
@@ -321,6 +355,115 @@ void DialogLookTest::radioButtonsDotHoverAndFocus() {
     QTRY_VERIFY(local->hasFocus());
     const int haloed = pixel(local, {2, 9}).lightness();
     QVERIFY2(haloed < calm - 25, qPrintable(QStringLiteral("%1 %2").arg(calm).arg(haloed)));
+}
+
+void DialogLookTest::keyboardFocusShowsADottedMark_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QColor>("colour"); // the caption's
+    QTest::newRow("Salvar") << "btnSalvar" << false << 0 << DimGrey;
+    QTest::newRow("Cancelar") << "btnCancelar" << false << 0 << DimGrey;
+    QTest::newRow("Local") << "rdbLocal" << false << 0 << QColor(Qt::black);
+    // "Remota" is no Tab stop: the arrow keys reach it (below).
+    QTest::newRow("protocol list") << "ppbProtocolo" << true << 0 << ListText;
+    QTest::newRow("branch list") << "ppbFiliais" << false << 1 << ListText;
+}
+
+void DialogLookTest::keyboardFocusShowsADottedMark() {
+    QFETCH(QString, name);
+    QFETCH(bool, remote);
+    QFETCH(int, page);
+    QFETCH(QColor, colour);
+    prepare(remote, page);
+    auto* target = control<QWidget>(name.toUtf8().constData());
+    QVERIFY(dottedLines(target->grab().toImage(), colour).none());
+
+    QVERIFY(tabTo(target));
+    const DottedLines mark = dottedLines(target->grab().toImage(), colour);
+    const QRect frame = mark.frame();
+    QVERIFY2(frame.width() >= 10 && frame.height() >= 10, qPrintable(mark.describe()));
+    QVERIFY(QRect(QPoint(0, 0), target->size()).contains(frame));
+    if (auto* list = qobject_cast<QComboBox*>(target)) // clear of the triangles
+        QVERIFY2(frame.right() < list->width() - 14, qPrintable(mark.describe()));
+
+    QTest::keyClick(target, Qt::Key_Tab);
+    QVERIFY(!target->hasFocus());
+    const DottedLines left = dottedLines(target->grab().toImage(), colour);
+    QVERIFY2(left.none(), qPrintable(left.describe()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QVERIFY(target->hasFocus());
+    QCOMPARE(dottedLines(target->grab().toImage(), colour).frame(), frame);
+}
+
+void DialogLookTest::clickGivesTheFocusWithoutAMark_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("remote");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("Cancelar") << "btnCancelar" << false << DimGrey;
+    QTest::newRow("Local") << "rdbLocal" << false << QColor(Qt::black);
+    QTest::newRow("Remota") << "rdbRemota" << false << QColor(Qt::black);
+    QTest::newRow("protocol list") << "ppbProtocolo" << true << ListText;
+}
+
+void DialogLookTest::clickGivesTheFocusWithoutAMark() {
+    QFETCH(QString, name);
+    QFETCH(bool, remote);
+    QFETCH(QColor, colour);
+    prepare(remote, 0);
+    auto* target = control<QWidget>(name.toUtf8().constData());
+    // The keyboard was used last, elsewhere: the click still shows nothing.
+    QVERIFY(tabTo(control<QWidget>("edtUsuario")));
+    pressAndLetGoElsewhere(target);
+    QTRY_VERIFY(target->hasFocus());
+    const DottedLines lines = dottedLines(target->grab().toImage(), colour);
+    QVERIFY2(lines.none(), qPrintable(lines.describe()));
+    // The glow is the focus's, whatever gave it.
+    if (QGraphicsEffect* glow = target->graphicsEffect())
+        QVERIFY(glow->isEnabled());
+}
+
+// A focus moved by a key, through the dialog's handlers or the toolkit's
+// own arrow keys between radio buttons, carries the mark with it.
+void DialogLookTest::keyHandlersCarryTheMark_data() {
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("clicked"); // else reached by Tab
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("Right from Salvar, tabbed to")
+        << "btnSalvar" << false << 0 << int(Qt::Key_Right) << "btnCancelar" << DimGrey;
+    QTest::newRow("Right from Salvar, clicked")
+        << "btnSalvar" << true << 0 << int(Qt::Key_Right) << "btnCancelar" << DimGrey;
+    QTest::newRow("Left from Cancelar, clicked")
+        << "btnCancelar" << true << 0 << int(Qt::Key_Left) << "btnSalvar" << DimGrey;
+    QTest::newRow("Enter in the folder field, clicked")
+        << "edtPasta" << true << 1 << int(Qt::Key_Return) << "ppbFiliais" << ListText;
+    QTest::newRow("Right from Local, tabbed to")
+        << "rdbLocal" << false << 0 << int(Qt::Key_Right) << "rdbRemota" << QColor(Qt::black);
+}
+
+void DialogLookTest::keyHandlersCarryTheMark() {
+    QFETCH(QString, from);
+    QFETCH(bool, clicked);
+    QFETCH(int, page);
+    QFETCH(int, key);
+    QFETCH(QString, to);
+    QFETCH(QColor, colour);
+    prepare(false, page);
+    auto* start = control<QWidget>(from.toUtf8().constData());
+    auto* target = control<QWidget>(to.toUtf8().constData());
+    if (clicked)
+        pressAndLetGoElsewhere(start);
+    else
+        QVERIFY(tabTo(start));
+    QVERIFY(start->hasFocus());
+    QTest::keyClick(start, Qt::Key(key));
+    QVERIFY(target->hasFocus());
+    const DottedLines mark = dottedLines(target->grab().toImage(), colour);
+    QVERIFY2(mark.frame().isValid(), qPrintable(mark.describe()));
+    QVERIFY(dottedLines(start->grab().toImage(), colour).none());
 }
 
 void DialogLookTest::logoIsFittedAndCentred() {

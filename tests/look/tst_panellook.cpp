@@ -1,17 +1,19 @@
 // The gadget panel as it draws: its shape, fonts, the check boxes' tick,
-// the buttons' state colours, the slim scroll bar and the previews' sizes.
+// the buttons' state colours, the keyboard's focus mark, the slim scroll
+// bar and the previews' sizes.
 
+#include "LookSupport.h"
+#include "RecordingPlatform.h"
+#include "TestSupport.h"
 #include "panel/GadgetCatalogue.h"
+#include "panel/TFrmOrvanto.h"
+#include "panel/TfrmPrints.h"
+#include "settings/Variaveis.h"
 #include "ui/ImageBox.h"
 #include "ui/Look.h"
 #include "ui/WindowShape.h"
-#include "LookSupport.h"
-#include "RecordingPlatform.h"
-#include "panel/TFrmOrvanto.h"
-#include "TestSupport.h"
-#include "panel/TfrmPrints.h"
-#include "settings/Variaveis.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -85,6 +87,13 @@ private slots:
     void startButtonTopColourFollowsPointerAndPress();
     void flatButtonsTurnSilverUnderThePointer_data();
     void flatButtonsTurnSilverUnderThePointer();
+    void keyboardFocusShowsADottedMark_data();
+    void keyboardFocusShowsADottedMark();
+    void clickGivesTheFocusWithoutAMark_data();
+    void clickGivesTheFocusWithoutAMark();
+    void keyInAClickedBoxShowsTheMark_data();
+    void keyInAClickedBoxShowsTheMark();
+    void focusMarkRingsTheCaptionClearOfIt();
     void settingsCaptionSitsAtTheRightClearOfTheGear();
     void slimScrollBarAtTheListsRightEdge();
     void slimScrollBarScrollsByThumbAndTrack();
@@ -102,6 +111,26 @@ private:
         QTest::mouseMove(panel->windowHandle(), w->mapTo(panel.get(), at));
     }
     QColor pixel(QWidget* w, QPoint at) { return pixelOf(shot(panel.get()), panel.get(), w, at); }
+    bool activate() {
+        panel->activateWindow();
+        return QTest::qWaitForWindowActive(panel.get());
+    }
+    // Tab on until the control has the focus (round the chain when it has
+    // it already: the window's activation gave it).
+    bool tabTo(QWidget* target) {
+        int step = 0;
+        do
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        while (!target->hasFocus() && ++step < 20);
+        return target->hasFocus();
+    }
+    // A press gives the focus; letting go on the card keeps the control from
+    // acting ("X" would end the program, "Configurações" open the dialog).
+    void pressAndLetGoElsewhere(QWidget* w, QPoint at) {
+        QTest::mousePress(panel->windowHandle(), Qt::LeftButton, {}, w->mapTo(panel.get(), at));
+        QTest::mouseMove(panel->windowHandle(), QPoint(320, 100));
+        QTest::mouseRelease(panel->windowHandle(), Qt::LeftButton, {}, QPoint(320, 100));
+    }
 
     std::unique_ptr<ScratchHome> home;
     std::unique_ptr<RecordingPlatform> fake;
@@ -279,6 +308,120 @@ void PanelLookTest::flatButtonsTurnSilverUnderThePointer() {
     QTest::mouseRelease(panel->windowHandle(), Qt::RightButton, {}, button->mapTo(panel.get(), QPoint(5, 5)));
     movePointerTo(panel.get(), {320, 100});
     QTRY_COMPARE(pixel(button, edge), card);
+}
+
+void PanelLookTest::keyboardFocusShowsADottedMark_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QColor>("colour"); // the caption's
+    QTest::newRow("first gadget box") << "ckbAbcProdutos" << DimGrey;
+    QTest::newRow("last gadget box, scrolled to") << "ckbIndiceInadimplencia" << DimGrey;
+    QTest::newRow("Todos") << "ckbTodos" << DimGrey;
+    QTest::newRow("start button") << "btnIniciarGadgets" << QColor(Qt::white);
+    QTest::newRow("close button") << "spbFechar" << DimGrey;
+    QTest::newRow("settings button") << "spbConfigurações" << DimGrey;
+    QTest::newRow("gadget list") << "scbChecks" << DimGrey;
+}
+
+void PanelLookTest::keyboardFocusShowsADottedMark() {
+    QFETCH(QString, name);
+    QFETCH(QColor, colour);
+    auto* target = control<QWidget>(name.toUtf8().constData());
+    QVERIFY(activate());
+    QVERIFY(dottedLines(target->grab().toImage(), colour).none());
+
+    QVERIFY(tabTo(target));
+    const DottedLines mark = dottedLines(target->grab().toImage(), colour);
+    const QRect frame = mark.frame();
+    QVERIFY2(frame.width() >= 10 && frame.height() >= 10, qPrintable(mark.describe()));
+    // Inside the control, which keeps its size.
+    QVERIFY(QRect(QPoint(0, 0), target->size()).contains(frame));
+
+    // Tabbing on takes the mark along (the list's first box then shows one
+    // of its own, elsewhere); Shift+Tab brings it back.
+    QTest::keyClick(target, Qt::Key_Tab);
+    QVERIFY(!target->hasFocus());
+    const DottedLines left = dottedLines(target->grab().toImage(), colour);
+    QVERIFY2(!left.rows.contains(frame.top()) && !left.columns.contains(frame.left()),
+             qPrintable(left.describe()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab);
+    QVERIFY(target->hasFocus());
+    QCOMPARE(dottedLines(target->grab().toImage(), colour).frame(), frame);
+}
+
+void PanelLookTest::clickGivesTheFocusWithoutAMark_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QColor>("colour");
+    QTest::newRow("first gadget box") << "ckbAbcProdutos" << QPoint(40, 9) << DimGrey;
+    QTest::newRow("last gadget box") << "ckbIndiceInadimplencia" << QPoint(40, 9) << DimGrey;
+    QTest::newRow("Todos") << "ckbTodos" << QPoint(40, 9) << DimGrey;
+    QTest::newRow("start button") << "btnIniciarGadgets" << QPoint(84, 17) << QColor(Qt::white);
+    QTest::newRow("gadget list, between two boxes") << "scbChecks" << QPoint(150, 26) << DimGrey;
+    // The flat buttons take the focus from the keyboard only.
+}
+
+void PanelLookTest::clickGivesTheFocusWithoutAMark() {
+    QFETCH(QString, name);
+    QFETCH(QPoint, at);
+    QFETCH(QColor, colour);
+    auto* target = control<QWidget>(name.toUtf8().constData());
+    QVERIFY(activate());
+    // The keyboard was used last, elsewhere: the click still shows nothing.
+    QVERIFY(tabTo(control<QWidget>("spbFechar")));
+    control<QScrollArea>("scbChecks")->ensureWidgetVisible(target);
+    pressAndLetGoElsewhere(target, at);
+    QVERIFY(target->hasFocus());
+    const DottedLines lines = dottedLines(target->grab().toImage(), colour);
+    QVERIFY2(lines.none(), qPrintable(lines.describe()));
+}
+
+void PanelLookTest::keyInAClickedBoxShowsTheMark_data() {
+    QTest::addColumn<int>("key");
+    QTest::newRow("Space") << int(Qt::Key_Space);
+    QTest::newRow("Enter, which the panel takes itself") << int(Qt::Key_Return);
+}
+
+void PanelLookTest::keyInAClickedBoxShowsTheMark() {
+    QFETCH(int, key);
+    auto* box = control<QCheckBox>("ckbCalvoria");
+    QVERIFY(activate());
+    QTest::mouseClick(panel->windowHandle(), Qt::LeftButton, {}, box->mapTo(panel.get(), QPoint(40, 9)));
+    QVERIFY(box->hasFocus() && box->isChecked());
+    QVERIFY(dottedLines(box->grab().toImage(), DimGrey).none());
+    // The user turns to the keyboard: the key ticks the box, the mark shows which.
+    QTest::keyClick(box, Qt::Key(key));
+    QVERIFY(!box->isChecked());
+    const DottedLines mark = dottedLines(box->grab().toImage(), DimGrey);
+    QVERIFY2(mark.frame().isValid(), qPrintable(mark.describe()));
+}
+
+void PanelLookTest::focusMarkRingsTheCaptionClearOfIt() {
+    // The box and its tick stay as they are; the caption's ink lies inside
+    // the mark, a pixel clear of its lines.
+    auto* box = control<QCheckBox>("ckbIndiceInadimplencia"); // accents reach highest
+    QVERIFY(activate());
+    const QImage calm = box->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    QVERIFY(tabTo(box));
+    const QImage marked = box->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    const QRect frame = dottedLines(marked, DimGrey).frame();
+    QVERIFY(frame.isValid());
+    QCOMPARE(marked.copy(0, 0, 19, box->height()), calm.copy(0, 0, 19, box->height()));
+    QRect ink;
+    const QRgb ground = calm.pixel(calm.width() - 1, 0);
+    for (int y = 0; y < calm.height(); ++y)
+        for (int x = 20; x < calm.width(); ++x)
+            if (calm.pixel(x, y) != ground)
+                ink |= QRect(x, y, 1, 1);
+    QVERIFY2(frame.adjusted(2, 1, -2, -1).contains(ink),
+             qPrintable(QStringLiteral("caption %1,%2 %3x%4 in a mark %5,%6 %7x%8")
+                            .arg(ink.x())
+                            .arg(ink.y())
+                            .arg(ink.width())
+                            .arg(ink.height())
+                            .arg(frame.x())
+                            .arg(frame.y())
+                            .arg(frame.width())
+                            .arg(frame.height())));
 }
 
 void PanelLookTest::settingsCaptionSitsAtTheRightClearOfTheGear() {
