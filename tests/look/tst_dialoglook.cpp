@@ -3,6 +3,7 @@
 // radio buttons with their hover, press and focus looks, and the dotted
 // mark of the keyboard's focus.
 
+#include "DialogFixture.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
@@ -56,12 +57,8 @@ class DialogLookTest : public QObject {
 
 private slots:
     void init() {
-        // Empty settings values: the dialog opens no database.
-        clearSettingsValues();
-        home = std::make_unique<ScratchHome>();
-        fake = std::make_unique<RecordingPlatform>();
-        savedAliasFile = AliasFilePath;
-        AliasFilePath = home->path() + QStringLiteral("/databases.conf"); // no alias
+        // Empty settings values and no alias: the dialog opens no database.
+        fx = std::make_unique<DialogFixture>();
         dialog = std::make_unique<TfrmConfig>(nullptr);
         dialog->move(30, 20);
         dialog->resize(dialog->width(), 390); // as the panel opens it
@@ -75,9 +72,7 @@ private slots:
     }
     void cleanup() {
         dialog.reset();
-        AliasFilePath = savedAliasFile;
-        fake.reset();
-        home.reset();
+        fx.reset();
     }
 
     void gradientIsLaidOverTheCurrentHeight_data();
@@ -129,9 +124,7 @@ private:
         QTest::mouseRelease(dialog->windowHandle(), Qt::LeftButton, {}, QPoint(200, 20));
     }
 
-    std::unique_ptr<ScratchHome> home;
-    std::unique_ptr<RecordingPlatform> fake;
-    QString savedAliasFile;
+    std::unique_ptr<DialogFixture> fx;
     std::unique_ptr<TfrmConfig> dialog;
 };
 

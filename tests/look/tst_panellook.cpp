@@ -3,6 +3,7 @@
 // bar and the previews' sizes.
 
 #include "LookSupport.h"
+#include "PanelFixture.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
 #include "panel/GadgetCatalogue.h"
@@ -54,16 +55,9 @@ class PanelLookTest : public QObject {
 
 private slots:
     void init() {
-        // The settings values are process-wide; the panel loads them afresh.
-        clearSettingsValues();
-        home = std::make_unique<ScratchHome>();
-        fake = std::make_unique<RecordingPlatform>();
-        prints = std::make_unique<TfrmPrints>();
-        frmPrints = prints.get();
-        panel = std::make_unique<TFrmOrvanto>();
-        panel->move(40, 30);
-        panel->show();
-        QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
+        fx = std::make_unique<PanelFixture>(QPoint(40, 30));
+        QVERIFY(fx->exposed());
+        panel = std::move(fx->panel); // a case may build the panel afresh
         // The pointer on the card, so that moving onto a control enters it.
         // (Two moves: a move to where the last test left the pointer is dropped.)
         QTest::mouseMove(panel->windowHandle(), QPoint(321, 101));
@@ -71,10 +65,7 @@ private slots:
     }
     void cleanup() {
         panel.reset();
-        frmPrints = nullptr;
-        prints.reset();
-        fake.reset();
-        home.reset();
+        fx.reset();
     }
 
     void cornersShowTheDesktopAndTheCardIsOpaque();
@@ -132,9 +123,7 @@ private:
         QTest::mouseRelease(panel->windowHandle(), Qt::LeftButton, {}, QPoint(320, 100));
     }
 
-    std::unique_ptr<ScratchHome> home;
-    std::unique_ptr<RecordingPlatform> fake;
-    std::unique_ptr<TfrmPrints> prints;
+    std::unique_ptr<PanelFixture> fx;
     std::unique_ptr<TFrmOrvanto> panel;
 };
 
