@@ -51,15 +51,14 @@ template <class T> T* child(QObject* parent, const char* name) {
     return static_cast<T*>(keepStandIn(new T));
 }
 
-// Like QTEST_GUILESS_MAIN, for the tests of the logic and the database
-// client: no widgets are linked, and the process is named and set up as
-// the program's.
-#define ORVANTO_CORE_TEST_MAIN(TestObject)                                                                   \
+// A test program's main: the application object of type App, set up by
+// setUp(app), runs the test object; then the ending threads are waited for.
+#define ORVANTO_TEST_MAIN_WITH(App, setUp, TestObject)                                                      \
     int main(int argc, char** argv) {                                                                        \
         int status = 0;                                                                                      \
         {                                                                                                    \
-            QCoreApplication app(argc, argv);                                                                \
-            setUpOrvantoProcess(app);                                                                        \
+            App app(argc, argv);                                                                             \
+            setUp(app);                                                                                      \
             TestObject tc;                                                                                   \
             QTEST_SET_MAIN_SOURCE_PATH                                                                       \
             status = QTest::qExec(&tc, argc, argv);                                                          \
@@ -67,6 +66,11 @@ template <class T> T* child(QObject* parent, const char* name) {
         waitForEndingThreads();                                                                              \
         return status;                                                                                       \
     }
+
+// Like QTEST_GUILESS_MAIN, for the tests of the logic and the database
+// client: no widgets are linked, and the process is named and set up as
+// the program's.
+#define ORVANTO_CORE_TEST_MAIN(TestObject) ORVANTO_TEST_MAIN_WITH(QCoreApplication, setUpOrvantoProcess, TestObject)
 
 // Waits (a short while at most) until the threads that the application's
 // end stopped, the thread pool's and the database engine's, have left the

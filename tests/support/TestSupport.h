@@ -7,20 +7,12 @@
 #include "ui/Application.h"
 #include "ui/Resources.h"
 
-// Like QTEST_MAIN, with the program's own application object so that the
-// error report and the resources are those of the program.
-#define ORVANTO_TEST_MAIN(TestObject)                                                                        \
-    int main(int argc, char** argv) {                                                                        \
-        int status = 0;                                                                                      \
-        {                                                                                                    \
-            OrvantoApplication app(argc, argv);                                                              \
-            initOrvantoResources();                                                                          \
-            app.setAttribute(Qt::AA_Use96Dpi, true);                                                         \
-            TestObject tc;                                                                                   \
-            QTEST_SET_MAIN_SOURCE_PATH                                                                       \
-            status = QTest::qExec(&tc, argc, argv);                                                          \
-        }                                                                                                    \
-        waitForEndingThreads();                                                                              \
-        return status;                                                                                       \
-    }
+// The widget tests' application: the program's own object (so the error
+// report and the resources are the program's), at 96 dots per inch.
+inline void setUpWidgetTest(OrvantoApplication& app) {
+    initOrvantoResources();
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+}
 
+// Like QTEST_MAIN, with the program's own application object.
+#define ORVANTO_TEST_MAIN(TestObject) ORVANTO_TEST_MAIN_WITH(OrvantoApplication, setUpWidgetTest, TestObject)
