@@ -9,9 +9,23 @@
 #include <QPainter>
 #include <QResource>
 
+#include <utility>
+
 namespace {
 
 bool compiledIn(const QString& source) { return source.startsWith(u':') || source.startsWith(u"qrc:"); }
+
+// The picture density a screen wants: the 2x picture wherever a device pixel
+// is smaller than a pixel (reduced, it is sharper than the 1x enlarged).
+int densityFor(qreal devicePixelRatio) { return devicePixelRatio > 1 ? 2 : 1; }
+
+// "images/gear.png" -> "images/gear@2x.png", the name Qt's readers know.
+QString denserName(const QString& source) {
+    const qsizetype dot = source.lastIndexOf(u'.');
+    if (dot <= source.lastIndexOf(u'/') + 1)
+        return source + QLatin1String("@2x");
+    return source.left(dot) + QLatin1String("@2x") + source.mid(dot);
+}
 
 // Compiled-in artwork that ships as ready pixels: no decoder, no copy.
 QImage readyPixels(const QString& source) {
@@ -34,10 +48,23 @@ QImage decode(const QString& source) {
     return image;
 }
 
+// The source's picture for a density, falling back to the 1x picture.
+QImage decode(const QString& source, int density) {
+    if (density == 2) {
+        if (QImage denser = decode(denserName(source)); !denser.isNull()) {
+            // Pixels compiled in are read-only, so this copies them once: the
+            // price of a 2x first frame, none at 1x.
+            denser.setDevicePixelRatio(2);
+            return denser;
+        }
+    }
+    return decode(source);
+}
+
 // The compiled-in pictures decoded so far (they never change; files on disk
 // may): the windows are built anew at every opening, their artwork is not.
-QHash<QString, QPixmap>& decoded() {
-    static QHash<QString, QPixmap> pictures;
+QHash<std::pair<QString, int>, QPixmap>& decoded() {
+    static QHash<std::pair<QString, int>, QPixmap> pictures;
     static const bool emptiedAtExit = [] {
         // Pixmaps must not outlive the application object.
         qAddPostRoutine([] { decoded().clear(); });
@@ -47,13 +74,14 @@ QHash<QString, QPixmap>& decoded() {
     return pictures;
 }
 
-QPixmap pictureOf(const QString& source) {
+QPixmap pictureOf(const QString& source, int density) {
     auto& pictures = decoded();
-    if (const auto found = pictures.constFind(source); found != pictures.constEnd())
+    const std::pair key(source, density);
+    if (const auto found = pictures.constFind(key); found != pictures.constEnd())
         return *found;
-    const QPixmap picture = QPixmap::fromImage(decode(source));
+    const QPixmap picture = QPixmap::fromImage(decode(source, density));
     if (compiledIn(source))
-        pictures.insert(source, picture);
+        pictures.insert(key, picture);
     return picture;
 }
 
@@ -69,21 +97,25 @@ void ImageBox::setFit(bool fit) {
 void ImageBox::setSource(const QString& source) {
     m_source = source;
     m_picture = QPixmap();
-    m_decoded = source.isEmpty();
+    m_density = 0;
     update();
 }
 
 const QPixmap& ImageBox::picture() const {
-    if (!m_decoded) {
-        m_decoded = true;
-        m_picture = pictureOf(m_source);
+    // Asked at every use: a window moved to a screen of another density
+    // shows the other picture from its next paint on.
+    if (!m_source.isEmpty()) {
+        if (const int density = densityFor(devicePixelRatio()); density != m_density) {
+            m_density = density;
+            m_picture = pictureOf(m_source, density);
+        }
     }
     return m_picture;
 }
 
 void ImageBox::setPicture(const QPixmap& picture) {
     m_source.clear();
-    m_decoded = true;
+    m_density = 0;
     m_picture = picture;
     update();
 }
@@ -92,9 +124,10 @@ QRect ImageBox::pictureRect() const {
     const QPixmap& pic = picture();
     if (pic.isNull())
         return {};
+    const QSize shown = pic.deviceIndependentSize().toSize();
     if (!m_fit)
-        return QRect(QPoint(0, 0), pic.size());
-    QRect target(QPoint(0, 0), fitSize(pic.size(), size()));
+        return QRect(QPoint(0, 0), shown);
+    QRect target(QPoint(0, 0), fitSize(shown, size()));
     target.moveCenter(rect().center());
     // QRect::center rounds down; recompute the offset so the picture is centred exactly.
     target.moveTopLeft(QPoint((width() - target.width()) / 2, (height() - target.height()) / 2));

@@ -60,6 +60,8 @@ private slots:
     void iconIsARoundedMark();
     void previewsAreOpaqueWindows_data();
     void previewsAreOpaqueWindows();
+    void densePicturesAreTheSameDrawing_data();
+    void densePicturesAreTheSameDrawing();
 
 private:
     QImage m_card = load(":/images/fundo.png");
@@ -94,8 +96,13 @@ void TestArtwork::picturesAreRgbaAtTheirSizes_data() {
         {"icon/orvanto-48.png", 48, 48},
         {"icon/orvanto-256.png", 256, 256},
     };
-    for (const auto& p : pictures)
-        QTest::newRow(p.path) << QStringLiteral(":/images/%1").arg(QLatin1String(p.path)) << p.w << p.h;
+    for (const auto& p : pictures) {
+        const QString path = QStringLiteral(":/images/%1").arg(QLatin1String(p.path));
+        QTest::newRow(p.path) << path << p.w << p.h;
+        // Its picture for screens of twice the density, at twice the size.
+        QTest::addRow("%s@2x", p.path) << QString(path).replace(QLatin1String(".png"), QLatin1String("@2x.png"))
+                                       << p.w * 2 << p.h * 2;
+    }
 }
 
 void TestArtwork::picturesAreRgbaAtTheirSizes() {
@@ -303,6 +310,50 @@ void TestArtwork::previewsAreOpaqueWindows() {
     // A dark title bar above a light body.
     QVERIFY(qGray(preview.pixel(preview.width() / 2, 3)) < 0x70);
     QVERIFY(qGray(preview.pixel(preview.width() / 2, preview.height() - 3)) > 0xd8);
+}
+
+void TestArtwork::densePicturesAreTheSameDrawing_data() {
+    QTest::addColumn<QString>("path");
+    // (Not the 16-pixel icon: its letters are hinted to each grid, so they differ by design.)
+    for (const char* path : {"fundo", "logo", "gear", "icon/orvanto-32", "icon/orvanto-256", "previews/imgAbcProdutos",
+                             "previews/imgRentabilidade", "previews/imgIndiceInadimplencia"})
+        QTest::newRow(path) << QStringLiteral(":/images/%1").arg(QLatin1String(path));
+}
+
+void TestArtwork::densePicturesAreTheSameDrawing() {
+    QFETCH(QString, path);
+    // Each 2x picture, every square of four pixels averaged, is its 1x picture
+    // up to the finer edges: nothing moved, resized or recoloured.
+    const QImage plain = load(qPrintable(path + QStringLiteral(".png")));
+    const QImage dense = load(qPrintable(path + QStringLiteral("@2x.png")));
+    QCOMPARE(dense.size(), plain.size() * 2);
+    qint64 total = 0;
+    int far = 0;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x) {
+            int worst = 0;
+            // Premultiplied channels (shifts of red, green, blue and alpha): a
+            // transparent pixel's colour counts for nothing.
+            const auto premultiplied = [](QRgb c, int shift) {
+                const int value = int(c >> shift) & 0xff;
+                return shift == 24 ? value : value * qAlpha(c) / 255;
+            };
+            for (const int shift : {16, 8, 0, 24}) {
+                const int average = (premultiplied(dense.pixel(2 * x, 2 * y), shift) +
+                                     premultiplied(dense.pixel(2 * x + 1, 2 * y), shift) +
+                                     premultiplied(dense.pixel(2 * x, 2 * y + 1), shift) +
+                                     premultiplied(dense.pixel(2 * x + 1, 2 * y + 1), shift)) /
+                                    4;
+                worst = std::max(worst, std::abs(average - premultiplied(plain.pixel(x, y), shift)));
+            }
+            total += worst;
+            if (worst > 128)
+                ++far;
+        }
+    }
+    const double mean = double(total) / (plain.width() * plain.height());
+    QVERIFY2(mean < 6, qPrintable(QStringLiteral("mean difference %1").arg(mean)));
+    QVERIFY2(far < plain.width() * plain.height() / 100, qPrintable(QStringLiteral("%1 pixels far off").arg(far)));
 }
 
 ORVANTO_TEST_MAIN(TestArtwork)

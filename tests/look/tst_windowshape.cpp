@@ -1,6 +1,8 @@
 // The panel's shape on a real X server (a private Xvfb, which runs no
 // compositor): the mask from the artwork lets the desktop show through the
 // rounded corners; once a compositor owns its selection, no mask is set.
+// Run also with QT_SCALE_FACTOR=2 (tst_windowshape_2x): the shape then comes
+// from the 2x artwork and must still match it device pixel for device pixel.
 
 #include "ui/ImageBox.h"
 #include "ui/Look.h"
@@ -38,7 +40,7 @@ public:
         if (m_pid == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "800x700x24", "-nolisten", "tcp",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1400x24", "-nolisten", "tcp",
                    "-wr", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -115,7 +117,11 @@ private:
 void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
     QVERIFY(!windowSystemBlendsAlpha());
     TFrmOrvanto panel;
-    const QImage artwork = child<ImageBox>(&panel, "imgPainel")->picture().toImage();
+    // The picture for the screen's density (the 2x one at scale 2), in device pixels.
+    const QImage artwork = child<ImageBox>(&panel, "imgPainel")->picture().toImage().convertToFormat(
+        QImage::Format_ARGB32);
+    const int ratio = qRound(panel.devicePixelRatio());
+    QCOMPARE(artwork.size(), QSize(640, 583) * ratio);
     QCOMPARE(panel.mask(), opaqueRegion(artwork));
     panel.move(60, 50);
     panel.show();
@@ -124,13 +130,32 @@ void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
 
     const QPoint at = panel.geometry().topLeft();
     const QImage screen = QGuiApplication::primaryScreen()->grabWindow(0, at.x(), at.y(), 641, 584).toImage();
+    QCOMPARE(screen.size(), QSize(641, 584) * ratio);
     // The white root window shows where the card is transparent...
     for (const QPoint corner : {QPoint(1, 1), QPoint(4, 4), QPoint(636, 579), QPoint(640, 300)})
-        QCOMPARE(QColor(screen.pixel(corner)), QColor(Qt::white));
+        QCOMPARE(QColor(screen.pixel(corner * ratio)), QColor(Qt::white));
     // ... and the card itself where it is opaque.
     for (const QPoint card : {QPoint(320, 100), QPoint(20, 300), QPoint(100, 90)}) {
-        QCOMPARE(qAlpha(artwork.pixel(card)), 255);
-        QCOMPARE(QColor(screen.pixel(card)), QColor(artwork.pixel(card)));
+        QCOMPARE(qAlpha(artwork.pixel(card * ratio)), 255);
+        QCOMPARE(QColor(screen.pixel(card * ratio)), QColor(artwork.pixel(card * ratio)));
+    }
+    // Around the rounded corners, device pixel by device pixel: where the
+    // artwork is wholly transparent the desktop shows, where it is wholly
+    // opaque the artwork does.
+    const int side = 42 * ratio;
+    for (const QPoint origin : {QPoint(0, 0), QPoint(artwork.width() - side, 0), QPoint(0, artwork.height() - side),
+                                QPoint(artwork.width() - side, artwork.height() - side)}) {
+        for (int y = origin.y(); y < origin.y() + side; ++y) {
+            for (int x = origin.x(); x < origin.x() + side; ++x) {
+                const QRgb drawn = artwork.pixel(x, y);
+                const QColor shown(screen.pixel(x, y));
+                const QString where = QStringLiteral("device pixel (%1, %2)").arg(x).arg(y);
+                if (qAlpha(drawn) == 0)
+                    QVERIFY2(shown == QColor(Qt::white), qPrintable(where + QStringLiteral(": not the desktop")));
+                else if (qAlpha(drawn) == 255)
+                    QVERIFY2(shown == QColor(drawn), qPrintable(where + QStringLiteral(": not the artwork")));
+            }
+        }
     }
 }
 

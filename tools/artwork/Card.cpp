@@ -126,15 +126,17 @@ void drawPreviewWell(QPainter& p) {
 
 } // namespace
 
-QImage backgroundCard() {
+QImage backgroundCard(double ratio) {
     // Paint the inside first on an opaque sheet, then cut the outline with
     // analytic coverage so the edge is exact and symmetric.
-    QImage sheet(640, 583, QImage::Format_ARGB32_Premultiplied);
+    const int width = qRound(640 * ratio), height = qRound(583 * ratio);
+    QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
     sheet.fill(Qt::white);
     const QRectF inner = kCardOutline.adjusted(1, 1, -1, -1);
     const double innerRadius = kCardRadius - 1;
     {
         QPainter p(&sheet);
+        p.scale(ratio, ratio);
         p.setRenderHint(QPainter::Antialiasing);
         drawHeader(p, rounded(inner, innerRadius));
         drawInsetPanel(p);
@@ -145,16 +147,21 @@ QImage backgroundCard() {
         p.drawRoundedRect(inner.adjusted(0.5, 0.5, -0.5, -0.5), innerRadius - 0.5, innerRadius - 0.5);
     }
 
-    // The rim: one pixel of grey at 55 % between the outline and the opaque inside.
+    // The rim: one picture pixel of grey at 55 % between the outline and the
+    // opaque inside. Coverage is taken per device pixel, on the outline scaled to them.
+    const auto scaled = [ratio](const QRectF& r) {
+        return QRectF(r.left() * ratio, r.top() * ratio, r.width() * ratio, r.height() * ratio);
+    };
+    const QRectF outlinePixels = scaled(kCardOutline), innerPixels = scaled(inner);
     const QColor rim(0x9c, 0x9c, 0x9c);
     const double rimAlpha = 0.55;
-    QImage out(640, 583, QImage::Format_ARGB32_Premultiplied);
+    QImage out(width, height, QImage::Format_ARGB32_Premultiplied);
     for (int y = 0; y < out.height(); ++y) {
         const auto* src = reinterpret_cast<const QRgb*>(sheet.constScanLine(y));
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
-            const double a0 = roundedCoverage(kCardOutline, kCardRadius, x, y);
-            const double a1 = roundedCoverage(inner, innerRadius, x, y);
+            const double a0 = roundedCoverage(outlinePixels, kCardRadius * ratio, x, y);
+            const double a1 = roundedCoverage(innerPixels, innerRadius * ratio, x, y);
             const double rimPart = (a0 - a1) * rimAlpha;
             const auto mix = [&](int card, int edge) { return qRound(card * a1 + edge * rimPart); };
             dst[x] = qRgba(mix(qRed(src[x]), rim.red()), mix(qGreen(src[x]), rim.green()),

@@ -10,8 +10,9 @@ namespace art {
 inline const QRectF kCardOutline(1, 2, 638, 579);
 inline constexpr double kCardRadius = 40;
 
-// The panel's background, 640 x 583: white card, header band with the product
-// and maker's marks, and the light-grey inset panel for the list and preview.
-QImage backgroundCard();
+// The panel's background, 640 x 583 times ratio: white card, header band with
+// the product and maker's marks, and the light-grey inset panel for the list
+// and preview.
+QImage backgroundCard(double ratio);
 
 } // namespace art

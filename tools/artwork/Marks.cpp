@@ -162,22 +162,24 @@ QRectF drawMakerMark(QPainter& p, const QRectF& box) {
     return used;
 }
 
-QImage productIcon(int size) {
-    QImage image = canvas(size, size);
+QImage productIcon(int size, double ratio) {
+    QImage image = canvas(qRound(size * ratio), qRound(size * ratio));
     QPainter p(&image);
+    p.scale(ratio, ratio);
     drawProductMark(p, QRectF(0, 0, size, size));
     return image;
 }
 
-QImage makerLogo() {
-    QImage image = canvas(763, 209);
+QImage makerLogo(double ratio) {
+    QImage image = canvas(qRound(763 * ratio), qRound(209 * ratio));
     QPainter p(&image);
+    p.scale(ratio, ratio);
     drawMakerMark(p, QRectF(4, 4, 755, 201));
     p.end();
     return binaryAlpha(image);
 }
 
-QImage gearIcon() {
+QImage gearIcon(double ratio) {
     // Eight teeth of fixed pixel width (angles would make them vanish at this size).
     const int teeth = 8;
     const QPointF c(7.5, 7.5);
@@ -197,8 +199,9 @@ QImage gearIcon() {
     hole.addEllipse(c, 2.4, 2.4);
     gear = gear.subtracted(hole);
 
-    QImage image = canvas(15, 15);
+    QImage image = canvas(qRound(15 * ratio), qRound(15 * ratio));
     QPainter p(&image);
+    p.scale(ratio, ratio);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(vertical(QRectF(0, 0, 15, 15), {{0, QColor(0x80, 0x80, 0x80)}, {1, QColor(0x58, 0x58, 0x58)}}));

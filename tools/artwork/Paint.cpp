@@ -81,7 +81,9 @@ QImage canvas(int width, int height) {
 
 bool savePng(const QImage& image, const QString& path, QString* error) {
     QImageWriter writer(path, "png");
-    writer.setCompression(9);
+    // Qt's PNG writer takes its deflate level from the quality (0 is the
+    // strongest); its "compression" number left the pixels stored raw.
+    writer.setQuality(0);
     if (!writer.write(image.convertToFormat(QImage::Format_ARGB32))) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, writer.errorString());
         return false;

@@ -87,14 +87,14 @@ private:
     quint32 m_state;
 };
 
-QImage gadget(QSize size, const QString& caption, const std::function<void(Gadget&)>& content) {
+QImage gadget(QSize size, double ratio, const QString& caption, const std::function<void(Gadget&)>& content) {
     const double scale = std::max(1.0, std::max(size.width() / kShownWidth, size.height() / kShownHeight));
     const double w = size.width() / scale, h = size.height() / scale;
 
-    QImage image = canvas(size.width(), size.height());
+    QImage image = canvas(qRound(size.width() * ratio), qRound(size.height() * ratio));
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    p.scale(scale, scale);
+    p.scale(scale * ratio, scale * ratio);
 
     const QRectF window(0.5, 0.5, w - 1, h - 1);
     const double radius = 3.5;
@@ -187,8 +187,8 @@ void rankingRows(Gadget& g, double top, double rowHeight, const std::vector<Rank
     }
 }
 
-QImage abcProdutos(QSize size) {
-    return gadget(size, QStringLiteral("Produtos Mais Vendidos"), [](Gadget& g) {
+QImage abcProdutos(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Produtos Mais Vendidos"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 6, top + 10, QStringLiteral("Top 5 • Março/2024"), small(), tone::mid);
@@ -204,8 +204,8 @@ QImage abcProdutos(QSize size) {
     });
 }
 
-QImage abcVendedor(QSize size) {
-    return gadget(size, QStringLiteral("Ranking de Vendedores"), [](Gadget& g) {
+QImage abcVendedor(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Ranking de Vendedores"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 6, top + 10, QStringLiteral("Março/2024 • 5 vendedores"), small(), tone::mid);
@@ -221,8 +221,8 @@ QImage abcVendedor(QSize size) {
     });
 }
 
-QImage abcGrupo(QSize size) {
-    return gadget(size, QStringLiteral("Ranking de Grupos"), [](Gadget& g) {
+QImage abcGrupo(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Ranking de Grupos"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 6, top + 10, QStringLiteral("Participação nas vendas • Março/2024"), small(), tone::mid);
@@ -276,8 +276,8 @@ QImage abcGrupo(QSize size) {
     });
 }
 
-QImage mirendo(QSize size) {
-    return gadget(size, QStringLiteral("Saldo Disponível/Circulante"), [](Gadget& g) {
+QImage mirendo(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Saldo Disponível/Circulante"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 7, top + 11, QStringLiteral("Saldo disponível"), label(), tone::mid);
@@ -318,8 +318,8 @@ QImage mirendo(QSize size) {
     });
 }
 
-QImage pontoCritico(QSize size) {
-    return gadget(size, QStringLiteral("Produtos em Ponto Crítico"), [](Gadget& g) {
+QImage pontoCritico(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Produtos em Ponto Crítico"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         const double left = 5, right = g.w - 5;
@@ -366,8 +366,8 @@ QImage pontoCritico(QSize size) {
     });
 }
 
-QImage tendVendas(QSize size) {
-    return gadget(size, QStringLiteral("Tendência de Vendas"), [](Gadget& g) {
+QImage tendVendas(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Tendência de Vendas"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 6, top + 10, QStringLiteral("Projeção para março"), small(), tone::mid);
@@ -446,8 +446,8 @@ QImage tendVendas(QSize size) {
     });
 }
 
-QImage vendaHoras(QSize size) {
-    return gadget(size, QStringLiteral("Vendas por Hora"), [](Gadget& g) {
+QImage vendaHoras(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Vendas por Hora"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         text(p, 6, top + 10, QStringLiteral("Hoje, 14/03"), small(), tone::mid);
@@ -486,8 +486,8 @@ QImage vendaHoras(QSize size) {
     });
 }
 
-QImage fluxoCaixa(QSize size) {
-    return gadget(size, QStringLiteral("Fluxo de Caixa"), [](Gadget& g) {
+QImage fluxoCaixa(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Fluxo de Caixa"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         const double left = 6, right = g.w - 6;
@@ -533,8 +533,8 @@ QImage fluxoCaixa(QSize size) {
     });
 }
 
-QImage contasReceber(QSize size) {
-    return gadget(size, QStringLiteral("Contas a Receber"), [](Gadget& g) {
+QImage contasReceber(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Contas a Receber"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         const double left = 6, right = g.w - 6;
@@ -571,8 +571,8 @@ QImage contasReceber(QSize size) {
     });
 }
 
-QImage contasPagar(QSize size) {
-    return gadget(size, QStringLiteral("Contas a Pagar"), [](Gadget& g) {
+QImage contasPagar(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Contas a Pagar"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         const double left = 5, right = g.w - 5;
@@ -609,8 +609,8 @@ QImage contasPagar(QSize size) {
     });
 }
 
-QImage rentabilidade(QSize size) {
-    return gadget(size, QStringLiteral("Rentabilidade"), [](Gadget& g) {
+QImage rentabilidade(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Rentabilidade"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         // Key figures on the left.
@@ -676,8 +676,8 @@ QImage rentabilidade(QSize size) {
     });
 }
 
-QImage contaCaixa(QSize size) {
-    return gadget(size, QStringLiteral("Contas Caixa"), [](Gadget& g) {
+QImage contaCaixa(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Contas Caixa"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         const double left = 5, right = g.w - 5;
@@ -722,8 +722,8 @@ QImage contaCaixa(QSize size) {
     });
 }
 
-QImage indiceInadimplencia(QSize size) {
-    return gadget(size, QStringLiteral("Índice de Inadimplência"), [](Gadget& g) {
+QImage indiceInadimplencia(QSize size, double ratio) {
+    return gadget(size, ratio, QStringLiteral("Índice de Inadimplência"), [](Gadget& g) {
         QPainter& p = g.p;
         const double top = g.body.top();
         // Half-circle gauge from 0 % to 10 %, the red zone beyond the 5 % goal.
@@ -778,9 +778,9 @@ QImage indiceInadimplencia(QSize size) {
 } // namespace
 
 std::vector<Preview> previews() {
-    const auto entry = [](const char* name, int w, int h, QImage (*draw)(QSize)) {
+    const auto entry = [](const char* name, int w, int h, QImage (*draw)(QSize, double)) {
         const QSize size(w, h);
-        return Preview{QString::fromLatin1(name), size, [size, draw] { return draw(size); }};
+        return Preview{QString::fromLatin1(name), size, [size, draw](double ratio) { return draw(size, ratio); }};
     };
     return {
         entry("imgAbcProdutos", 195, 142, abcProdutos),
