@@ -326,7 +326,50 @@ void settle(const QByteArray& content, PlannedEntry& e) {
     }
 }
 
-QByteArray storeChecked(const QByteArray& content, std::span<const ini::Write> writes) {
+struct Edit {
+    qsizetype begin, end; // the bytes of the content it replaces
+    QByteArray text;
+};
+
+// Applies edits (in file order, apart) to content where it lies: the bytes
+// between them move once, those moving towards the start first, front to
+// back, then those moving towards the end, back to front, so none is
+// overwritten before it moved. A big file is then neither copied nor held
+// twice in memory.
+void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype reserve) {
+    const qsizetype oldSize = content.size();
+    qsizetype grows = 0;
+    for (const Edit& e : edits)
+        grows += e.text.size() - (e.end - e.begin);
+    content.reserve(oldSize + std::max<qsizetype>(grows, 0) + reserve);
+    if (grows > 0)
+        content.resize(oldSize + grows);
+    char* data = content.data();
+    // The stretch of unchanged bytes before edit i (i == edits.size(): the last).
+    const auto stretch = [&](size_t i) {
+        const qsizetype from = i == 0 ? 0 : edits[i - 1].end;
+        return Span{from, i == edits.size() ? oldSize : edits[i].begin};
+    };
+    std::vector<qsizetype> shift(edits.size() + 1, 0);
+    for (size_t i = 0; i < edits.size(); ++i)
+        shift[i + 1] = shift[i] + edits[i].text.size() - (edits[i].end - edits[i].begin);
+    for (size_t i = 0; i <= edits.size(); ++i) {
+        const Span s = stretch(i);
+        if (shift[i] < 0)
+            std::memmove(data + s.begin + shift[i], data + s.begin, size_t(s.end - s.begin));
+    }
+    for (size_t i = edits.size() + 1; i-- > 0;) {
+        const Span s = stretch(i);
+        if (shift[i] > 0)
+            std::memmove(data + s.begin + shift[i], data + s.begin, size_t(s.end - s.begin));
+    }
+    for (size_t i = 0; i < edits.size(); ++i)
+        std::memcpy(data + edits[i].begin + shift[i], edits[i].text.constData(), size_t(edits[i].text.size()));
+    if (grows < 0)
+        content.truncate(oldSize + grows);
+}
+
+QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes) {
     std::vector<PlannedSection> sections;
     for (const ini::Write& w : writes) {
         PlannedSection& s = findOrAdd(sections, bareName(w.section));
@@ -340,10 +383,6 @@ QByteArray storeChecked(const QByteArray& content, std::span<const ini::Write> w
     std::vector<std::optional<SectionRange>> ranges(sections.size());
     findSections(content, names, ranges);
 
-    struct Edit {
-        qsizetype begin, end; // the bytes of content it replaces
-        QByteArray text;
-    };
     std::vector<Edit> edits;
     QByteArray newSections;
     for (size_t i = 0; i < sections.size(); ++i) {
@@ -371,26 +410,15 @@ QByteArray storeChecked(const QByteArray& content, std::span<const ini::Write> w
         return content;
 
     std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
-    qsizetype grows = newSections.size() + 2;
-    for (const Edit& e : edits)
-        grows += e.text.size() - (e.end - e.begin);
-    QByteArray out;
-    out.reserve(content.size() + std::max<qsizetype>(grows, 0));
-    qsizetype copied = 0;
-    for (const Edit& e : edits) {
-        out.append(content.constData() + copied, e.begin - copied);
-        out += e.text;
-        copied = e.end;
-    }
-    out.append(content.constData() + copied, content.size() - copied);
+    applyInPlace(content, edits, newSections.size() + 2);
     if (!newSections.isEmpty()) {
         // A new section goes at the end, on a line of its own; after a byte
         // order mark alone, on the first line.
-        if (!out.isEmpty() && !isLineEnd(out.back()) && out != QByteArrayView(Utf8Bom, Utf8BomSize))
-            out += "\r\n";
-        out += newSections;
+        if (!content.isEmpty() && !isLineEnd(content.back()) && content != QByteArrayView(Utf8Bom, Utf8BomSize))
+            content += "\r\n";
+        content += newSections;
     }
-    return out;
+    return content;
 }
 
 } // namespace
@@ -421,10 +449,10 @@ void checkStorable(const QByteArray& section, const QByteArray& key, const QByte
                QStringLiteral("the value of %1 holds a line break").arg(QString::fromLocal8Bit(bareKey)));
 }
 
-QByteArray store(const QByteArray& content, std::span<const Write> writes, const QString& pathForErrors) {
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors) {
     for (const Write& w : writes)
         checkStorable(w.section, w.key, w.value, pathForErrors);
-    return storeChecked(content, writes);
+    return storeChecked(std::move(content), writes);
 }
 
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
@@ -532,7 +560,7 @@ void IniFile::write(const QString& section, const QString& key, const QString& v
 void IniFile::applyPendingWrites() {
     if (m_applied == m_writes.size())
         return;
-    m_content = ini::store(m_content, std::span(m_writes).subspan(m_applied), m_path);
+    m_content = ini::store(std::move(m_content), std::span(m_writes).subspan(m_applied), m_path);
     m_applied = m_writes.size();
 }
 
@@ -563,7 +591,7 @@ void IniFile::release() {
     QByteArray content;
     if (readWholeFile(target, content, MaxFileSize) == FileRead::Failed)
         throw unableToWrite;
-    content = ini::store(content, m_writes, m_path);
+    content = ini::store(std::move(content), m_writes, m_path);
     if (!writeFileAtomically(target, content))
         throw unableToWrite;
     m_content = std::move(content);

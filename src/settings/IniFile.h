@@ -106,10 +106,10 @@ std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& se
 void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
                    const QString& pathForErrors);
 // The new content with the writes stored, in their order: the same bytes as
-// storing them one after the other, built in one pass over content however
-// many they are. Throws as checkStorable when any cannot be stored, before
-// storing any.
-QByteArray store(const QByteArray& content, std::span<const Write> writes, const QString& pathForErrors);
+// storing them one after the other, made in one pass over content however
+// many they are (and in content's own memory when it is not shared). Throws
+// as checkStorable when any cannot be stored, before storing any.
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors);
 // One entry, its line rewritten even when it holds the value.
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors);
