@@ -251,7 +251,7 @@ bool holdsLineBreakOrNull(const QByteArray& text) {
     return text.contains('\n') || text.contains('\r') || text.contains('\0');
 }
 
-// A save is planned against one scan of the file and the new file built in
+// A save is planned against one scan of the file and the new file made in
 // one more pass: applying the writes one by one would copy or move the
 // file's tail once per entry. The result is the same as storing the writes
 // one after the other: an entry's line is found (or its section's end, or
@@ -338,21 +338,20 @@ struct Edit {
 // twice in memory.
 void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype reserve) {
     const qsizetype oldSize = content.size();
-    qsizetype grows = 0;
-    for (const Edit& e : edits)
-        grows += e.text.size() - (e.end - e.begin);
-    content.reserve(oldSize + std::max<qsizetype>(grows, 0) + reserve);
-    if (grows > 0)
-        content.resize(oldSize + grows);
-    char* data = content.data();
-    // The stretch of unchanged bytes before edit i (i == edits.size(): the last).
+    // How far the stretch of unchanged bytes before edit i moves (i ==
+    // edits.size(): the last stretch, its shift the growth of the whole).
+    std::vector<qsizetype> shift(edits.size() + 1, 0);
+    for (size_t i = 0; i < edits.size(); ++i)
+        shift[i + 1] = shift[i] + edits[i].text.size() - (edits[i].end - edits[i].begin);
+    const qsizetype grows = shift.back();
     const auto stretch = [&](size_t i) {
         const qsizetype from = i == 0 ? 0 : edits[i - 1].end;
         return Span{from, i == edits.size() ? oldSize : edits[i].begin};
     };
-    std::vector<qsizetype> shift(edits.size() + 1, 0);
-    for (size_t i = 0; i < edits.size(); ++i)
-        shift[i + 1] = shift[i] + edits[i].text.size() - (edits[i].end - edits[i].begin);
+    content.reserve(oldSize + std::max<qsizetype>(grows, 0) + reserve);
+    if (grows > 0)
+        content.resize(oldSize + grows);
+    char* data = content.data();
     for (size_t i = 0; i <= edits.size(); ++i) {
         const Span s = stretch(i);
         if (shift[i] < 0)
