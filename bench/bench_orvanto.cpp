@@ -24,6 +24,8 @@
 // iniread100k_last, iniwrite100k_last
 //               the same with the program's section after the gadgets'
 //               (a file the gadgets made first): the whole file is passed
+// iniwrite10m   saving changed settings (all ten values) into a 10 MB file,
+//               the program's section first | one atomic write of it
 
 #include "app/BusyWait.h"
 #include "settings/Database.h"
@@ -366,11 +368,11 @@ struct LaunchFigure {
 
 // ------------------------------------------------------ iniread / iniwrite
 
-// About 100 KB: the program's own section and then gadget sections, the
+// About size bytes: the program's own section and then gadget sections, the
 // order in which the panel's first save and the gadgets leave the file; or,
 // with ownSectionLast, the gadgets' sections first (a file they made before
 // the panel ever saved), so that every lookup passes the whole file.
-QByteArray gadgetSettingsFile(const QString& gadgetFolder, bool ownSectionLast) {
+QByteArray gadgetSettingsFile(const QString& gadgetFolder, bool ownSectionLast, qsizetype size) {
     const QByteArray own = settingsText({{QStringLiteral("LocRem"), QStringLiteral("R")},
                                          {QStringLiteral("Comp"), QStringLiteral("0")},
                                          {QStringLiteral("Servidor"), QStringLiteral("192.168.0.10")},
@@ -385,7 +387,7 @@ QByteArray gadgetSettingsFile(const QString& gadgetFolder, bool ownSectionLast) 
                            "\r\n";
     QByteArray gadgets;
     int n = 0;
-    while (gadgets.size() + own.size() < 100 * 1024) {
+    while (gadgets.size() + own.size() < size) {
         const Gadget& g = GadgetCatalogue[size_t(n) % GadgetCatalogue.size()];
         gadgets += "[" + QByteArray(g.executable).chopped(4) + "_" + QByteArray::number(n / 13) + "]\r\n";
         gadgets += "PosicaoX        =" + QByteArray::number(100 + n % 900) + "\r\n";
@@ -408,12 +410,13 @@ struct IniFigure {
     QByteArray fileName;
     QByteArray tempName;
     QByteArray folderName;
+    bool changed = false; // which of two value sets the last changing save wrote
 
-    void setUp(const QString& data, bool ownSectionLast) {
-        home = data + (ownSectionLast ? QStringLiteral("/home-ini-last") : QStringLiteral("/home-ini"));
+    void setUp(const QString& data, const QString& name, bool ownSectionLast, qsizetype size) {
+        home = data + u'/' + name;
         QDir().mkpath(home + QStringLiteral("/TempVUX"));
         file = home + QStringLiteral("/TempVUX/ConfigGadGet.Ini");
-        writeBytes(file, gadgetSettingsFile(home + QStringLiteral("/Gadgets/"), ownSectionLast));
+        writeBytes(file, gadgetSettingsFile(home + QStringLiteral("/Gadgets/"), ownSectionLast, size));
         fileName = QFile::encodeName(file);
         folderName = QFile::encodeName(home + QStringLiteral("/TempVUX"));
         tempName = folderName + "/.floor.tmp";
@@ -452,6 +455,23 @@ struct IniFigure {
 
     double writeOurs() {
         useHome(home);
+        const auto start = Clock::now();
+        SalvaIni();
+        return seconds(start);
+    }
+
+    // A save that changes every value: each entry's line is rewritten, with
+    // a length of its own, so nothing of the file stays where it was.
+    double writeChangedOurs() {
+        useHome(home);
+        changed = !changed;
+        const QString mark = changed ? QStringLiteral("~") : QString();
+        for (QString* value : {&LocRem, &Comp, &Servidor, &Protocolo, &CaminhoBanco, &Usuario, &Senha,
+                               &DiretorioGadgets, &ModoPainel, &Filial}) {
+            if (value->endsWith(u'~'))
+                value->chop(1);
+            *value += mark;
+        }
         const auto start = Clock::now();
         SalvaIni();
         return seconds(start);
@@ -522,7 +542,7 @@ int main(int argc, char** argv) {
     DialogFigure dialog;
     FillFigure fill;
     LaunchFigure launch;
-    IniFigure ini, iniLast;
+    IniFigure ini, iniLast, ini10m;
     auto wanted = [&](const char* name) { return only.isEmpty() || only.contains(QLatin1String(name)); };
     if (wanted("dialog10k"))
         dialog.setUp(data);
@@ -531,9 +551,11 @@ int main(int argc, char** argv) {
     if (wanted("launch13"))
         launch.setUp(data, spawn13);
     if (wanted("iniread100k") || wanted("iniwrite100k"))
-        ini.setUp(data, false);
+        ini.setUp(data, QStringLiteral("home-ini"), false, 100 * 1024);
     if (wanted("iniread100k_last") || wanted("iniwrite100k_last"))
-        iniLast.setUp(data, true);
+        iniLast.setUp(data, QStringLiteral("home-ini-last"), true, 100 * 1024);
+    if (wanted("iniwrite10m"))
+        ini10m.setUp(data, QStringLiteral("home-ini-10m"), false, 10 * 1024 * 1024);
 
     std::vector<Figure> figures = {
         {"dialog10k", 3, [&] { return dialog.ours(); }, [&] { return dialog.floor(); }},
@@ -543,6 +565,7 @@ int main(int argc, char** argv) {
         {"iniwrite100k", 15, [&] { return ini.writeOurs(); }, [&] { return ini.writeFloor(); }},
         {"iniread100k_last", 201, [&] { return iniLast.readOurs(); }, [&] { return iniLast.readFloor(); }},
         {"iniwrite100k_last", 15, [&] { return iniLast.writeOurs(); }, [&] { return iniLast.writeFloor(); }},
+        {"iniwrite10m", 5, [&] { return ini10m.writeChangedOurs(); }, [&] { return ini10m.writeFloor(); }},
     };
     std::erase_if(figures, [&](const Figure& f) { return !wanted(f.name); });
 

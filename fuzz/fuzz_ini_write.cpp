@@ -1,7 +1,8 @@
 // The settings file writer on any existing file, section, key and value.
 // Every line it does not own keeps its bytes; the new file reads back the
 // written value (trimmed); a second identical write changes nothing; and
-// what it refuses is exactly what the format cannot hold.
+// what it refuses is exactly what the format cannot hold. A save's many
+// writes, stored in one pass, leave what storing them one by one leaves.
 
 #include "FuzzSupport.h"
 #include "settings/IniFile.h"
@@ -11,6 +12,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -83,6 +85,60 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
     FUZZ_CHECK(view(out) == expected, "%s: new section gave %s", what, shown(out).c_str());
 }
 
+// What a save leaves when its writes are stored one after the other, each
+// skipped when its entry already reads as the value.
+QByteArray oneByOne(QByteArray content, const std::vector<ini::Write>& writes) {
+    for (const ini::Write& w : writes) {
+        const auto held = ini::lookup(content, w.section, w.key);
+        if (held && w.unlessReads && ini::decodedValue(held->constData(), held->size()) == *w.unlessReads)
+            continue;
+        content = ini::store(content, w.section, w.key, w.value, Path);
+    }
+    return content;
+}
+
+// A save of many writes: the fuzzed one, then the file's own entries (some
+// with the value they hold, some with the fuzzed value, some in other
+// letter case), the fuzzed one again with another value, and a new section.
+void checkManyWrites(const std::string& content, const std::string& section, const std::string& key,
+                     const std::string& value, uint8_t mode) {
+    std::vector<ini::Write> writes;
+    const auto add = [&](const std::string& s, const std::string& k, const std::string& v) {
+        if (ref::storable(s, k, v))
+            writes.push_back({bytes(s), bytes(k), bytes(v), QString::fromUtf8(v.data(), qsizetype(v.size()))});
+    };
+    add(section, key, value);
+    const auto ls = ref::lines(content);
+    std::string current;
+    for (size_t i = 0; i < ls.size() && writes.size() < 12; ++i) {
+        if (const auto name = ref::headerNameOfLine(ls, i)) {
+            current = *name;
+            continue;
+        }
+        const std::string_view text = ls[i].text;
+        const size_t eq = text.find('=');
+        if (eq == text.npos)
+            continue;
+        std::string k(text.substr(0, eq));
+        std::string v(ref::trim(text.substr(eq + 1)));
+        const unsigned choice = (mode >> (i % 4 * 2)) & 3;
+        if (choice == 1)
+            v = value;
+        else if (choice == 2)
+            for (char& c : k)
+                c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+        add(current, k, v);
+    }
+    add(section, key, value + "2");
+    add("Novo", "Chave", value);
+    add("NOVO", "chave ", "outro");
+
+    const QByteArray got = ini::store(bytes(content), writes, Path);
+    const QByteArray want = oneByOne(bytes(content), writes);
+    FUZZ_CHECK(got == want, "%zu writes in one pass gave %s, one by one %s", writes.size(), shown(got).c_str(),
+               shown(want).c_str());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -97,6 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         section = "Configuracoes";
     if (mode & 2)
         key = OwnKeys[(mode >> 2) % 10];
+
+    checkManyWrites(content, section, key, value, mode);
 
     const bool storable = ref::storable(section, key, value);
     QByteArray out;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <span>
 
 namespace {
 
@@ -146,45 +147,56 @@ bool cannotBe(const char* data, qsizetype pos, qsizetype size, const QByteArray&
     return !(a & 0x80) && !(b & 0x80) && asciiLower(a) != asciiLower(b);
 }
 
-// Headers are found by their "[" alone rather than line by line: a file
-// full of other programs' sections is passed at the speed of memchr.
-std::optional<SectionRange> findSection(const QByteArray& content, const QByteArray& section) {
+// The first section of each name (bare, as bareName gives it), found in one
+// pass: ranges[i] is that of names[i], or nothing. Headers are found by
+// their "[" alone rather than line by line: a file full of other programs'
+// sections is passed at the speed of memchr.
+void findSections(const QByteArray& content, std::span<const QByteArray> names,
+                  std::span<std::optional<SectionRange>> ranges) {
     const char* data = content.constData();
     const qsizetype size = content.size();
-    SectionRange range;
-    for (qsizetype pos = 0; pos < size;) {
+    size_t missing = names.size();
+    std::optional<SectionRange>* open = nullptr; // found, its end not yet
+    const auto plainlyNone = [&](qsizetype at) {
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!ranges[i] && !cannotBe(data, at + 1, size, names[i]))
+                return false;
+        }
+        return true;
+    };
+    for (qsizetype pos = 0; pos < size && (missing > 0 || open);) {
         const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
         if (!bracket)
             break;
         const qsizetype at = static_cast<const char*>(bracket) - data;
         const qsizetype start = headerLineStart(content, at);
-        if (start < 0) {
-            pos = at + 1;
-            continue;
-        }
-        if (range.headerStart < 0 && cannotBe(data, at + 1, size, section)) {
+        if (start < 0 || (!open && plainlyNone(at))) {
             pos = at + 1;
             continue;
         }
         const Line line = lineAt(content, start);
         const auto name = headerName(data, line.text);
-        if (!name) {
-            pos = line.next;
-            continue;
-        }
-        if (range.headerStart >= 0) {
-            range.end = start;
-            return range;
-        }
-        if (sameName(data, *name, section)) {
-            range.headerStart = start;
-            range.bodyStart = line.next;
-        }
         pos = line.next; // no second header on one line
+        if (!name)
+            continue;
+        if (open) {
+            (*open)->end = start;
+            open = nullptr;
+        }
+        for (size_t i = 0; i < names.size(); ++i) {
+            if (!ranges[i] && sameName(data, *name, names[i])) {
+                ranges[i] = SectionRange{start, line.next, size};
+                open = &ranges[i];
+                --missing;
+                break;
+            }
+        }
     }
-    if (range.headerStart < 0)
-        return std::nullopt;
-    range.end = size;
+}
+
+std::optional<SectionRange> findSection(const QByteArray& content, const QByteArray& section) {
+    std::optional<SectionRange> range;
+    findSections(content, std::span(&section, 1), std::span(&range, 1));
     return range;
 }
 
@@ -239,6 +251,175 @@ bool holdsLineBreakOrNull(const QByteArray& text) {
     return text.contains('\n') || text.contains('\r') || text.contains('\0');
 }
 
+// A save is planned against one scan of the file and the new file made in
+// one more pass: applying the writes one by one would copy or move the
+// file's tail once per entry. The result is the same as storing the writes
+// one after the other: an entry's line is found (or its section's end, or
+// the file's end) once, and its writes then follow each other in memory.
+
+// One entry a save writes, and where it stands.
+struct PlannedEntry {
+    QByteArray name; // the key as first written, trimmed
+    std::vector<const ini::Write*> writes;
+    std::optional<Entry> found; // its line in the file
+    QByteArray text;            // the line's new text; null while the line stays
+};
+
+// One section a save writes to, and where it stands.
+struct PlannedSection {
+    QByteArray name;   // as first written, trimmed
+    QByteArray header; // as first written, for a new header line
+    std::vector<PlannedEntry> entries;
+};
+
+template <class T> T& findOrAdd(std::vector<T>& planned, const QByteArray& name) {
+    const auto it = std::find_if(planned.begin(), planned.end(), [&](const T& p) {
+        return sameName(p.name.constData(), {0, p.name.size()}, name);
+    });
+    if (it != planned.end())
+        return *it;
+    planned.emplace_back().name = name;
+    return planned.back();
+}
+
+// Finds the lines of the section's entries in one pass over its body;
+// returns the line after which new entries go: its last non-blank line.
+Line locateEntries(const QByteArray& content, const SectionRange& range, std::vector<PlannedEntry>& entries) {
+    const char* data = content.constData();
+    Line last = lineAt(content, range.headerStart);
+    size_t missing = entries.size();
+    for (qsizetype pos = range.bodyStart; pos < range.end && missing > 0;) {
+        const Line line = lineAt(content, pos);
+        const Span t = trimmed(data, line.text);
+        if (t.begin != t.end)
+            last = line;
+        if (const void* eq = std::memchr(data + t.begin, '=', size_t(t.end - t.begin))) {
+            const qsizetype at = static_cast<const char*>(eq) - data;
+            const Span key = trimmed(data, {t.begin, at});
+            for (PlannedEntry& e : entries) {
+                if (!e.found && sameName(data, key, e.name)) {
+                    e.found = Entry{pos, line, trimmed(data, {at + 1, line.text.end})};
+                    --missing;
+                    break;
+                }
+            }
+        }
+        pos = line.next;
+    }
+    return last;
+}
+
+// The entry's writes in their order: each replaces the line, unless the
+// entry already reads as the value it asks for.
+void settle(const QByteArray& content, PlannedEntry& e) {
+    std::optional<QByteArrayView> held;
+    if (e.found) {
+        const Span v = e.found->value;
+        held = QByteArrayView(content.constData() + v.begin, v.end - v.begin);
+    }
+    for (const ini::Write* w : e.writes) {
+        if (held && w->unlessReads && ini::decodedValue(held->data(), held->size()) == *w->unlessReads)
+            continue;
+        e.text = w->key + '=' + w->value;
+        const Span v = trimmed(w->value.constData(), {0, w->value.size()});
+        held = QByteArrayView(w->value.constData() + v.begin, v.end - v.begin);
+    }
+}
+
+struct Edit {
+    qsizetype begin, end; // the bytes of the content it replaces
+    QByteArray text;
+};
+
+// Applies edits (in file order, apart) to content where it lies: the bytes
+// between them move once, those moving towards the start first, front to
+// back, then those moving towards the end, back to front, so none is
+// overwritten before it moved. A big file is then neither copied nor held
+// twice in memory.
+void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype reserve) {
+    const qsizetype oldSize = content.size();
+    // How far the stretch of unchanged bytes before edit i moves (i ==
+    // edits.size(): the last stretch, its shift the growth of the whole).
+    std::vector<qsizetype> shift(edits.size() + 1, 0);
+    for (size_t i = 0; i < edits.size(); ++i)
+        shift[i + 1] = shift[i] + edits[i].text.size() - (edits[i].end - edits[i].begin);
+    const qsizetype grows = shift.back();
+    const auto stretch = [&](size_t i) {
+        const qsizetype from = i == 0 ? 0 : edits[i - 1].end;
+        return Span{from, i == edits.size() ? oldSize : edits[i].begin};
+    };
+    content.reserve(oldSize + std::max<qsizetype>(grows, 0) + reserve);
+    if (grows > 0)
+        content.resize(oldSize + grows);
+    char* data = content.data();
+    for (size_t i = 0; i <= edits.size(); ++i) {
+        const Span s = stretch(i);
+        if (shift[i] < 0)
+            std::memmove(data + s.begin + shift[i], data + s.begin, size_t(s.end - s.begin));
+    }
+    for (size_t i = edits.size() + 1; i-- > 0;) {
+        const Span s = stretch(i);
+        if (shift[i] > 0)
+            std::memmove(data + s.begin + shift[i], data + s.begin, size_t(s.end - s.begin));
+    }
+    for (size_t i = 0; i < edits.size(); ++i)
+        std::memcpy(data + edits[i].begin + shift[i], edits[i].text.constData(), size_t(edits[i].text.size()));
+    if (grows < 0)
+        content.truncate(oldSize + grows);
+}
+
+QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes) {
+    std::vector<PlannedSection> sections;
+    for (const ini::Write& w : writes) {
+        PlannedSection& s = findOrAdd(sections, bareName(w.section));
+        if (s.header.isNull())
+            s.header = w.section;
+        findOrAdd(s.entries, bareName(w.key)).writes.push_back(&w);
+    }
+    std::vector<QByteArray> names;
+    for (const PlannedSection& s : sections)
+        names.push_back(s.name);
+    std::vector<std::optional<SectionRange>> ranges(sections.size());
+    findSections(content, names, ranges);
+
+    std::vector<Edit> edits;
+    QByteArray newSections;
+    for (size_t i = 0; i < sections.size(); ++i) {
+        std::vector<PlannedEntry>& entries = sections[i].entries;
+        const Line last = ranges[i] ? locateEntries(content, *ranges[i], entries) : Line{};
+        QByteArray added; // the lines of new entries
+        for (PlannedEntry& e : entries) {
+            settle(content, e);
+            if (!e.found)
+                added += e.text + "\r\n";
+            else if (!e.text.isNull())
+                edits.push_back({e.found->line.text.begin, e.found->line.rawEnd, e.text});
+        }
+        if (!ranges[i]) {
+            newSections += '[' + sections[i].header + "]\r\n" + added;
+        } else if (!added.isEmpty()) {
+            // After the section's last non-blank line, so a blank line that
+            // separates it from the next section stays where it is. An
+            // unended last line gets its line end.
+            const QByteArray lineEnd = last.terminated ? QByteArray() : QByteArrayLiteral("\r\n");
+            edits.push_back({last.next, last.next, lineEnd + added});
+        }
+    }
+    if (edits.empty() && newSections.isEmpty())
+        return content;
+
+    std::sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) { return a.begin < b.begin; });
+    applyInPlace(content, edits, newSections.size() + 2);
+    if (!newSections.isEmpty()) {
+        // A new section goes at the end, on a line of its own; after a byte
+        // order mark alone, on the first line.
+        if (!content.isEmpty() && !isLineEnd(content.back()) && content != QByteArrayView(Utf8Bom, Utf8BomSize))
+            content += "\r\n";
+        content += newSections;
+    }
+    return content;
+}
+
 } // namespace
 
 namespace ini {
@@ -253,52 +434,30 @@ std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& se
     return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
 }
 
-QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
-                 const QByteArray& value, const QString& pathForErrors) {
-    QByteArray out = content;
-    storeInPlace(out, section, key, value, pathForErrors);
-    return out;
-}
-
-void storeInPlace(QByteArray& content, const QByteArray& section, const QByteArray& key, const QByteArray& value,
-                  const QString& pathForErrors) {
+void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                   const QString& pathForErrors) {
     // What the format cannot hold is refused rather than written in a form
     // that would read back as something else.
     const QByteArray bareKey = bareName(key);
-    const QByteArray bareSection = bareName(section);
-    if (bareSection.isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
+    if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
         refuse(pathForErrors, QStringLiteral("the section name \"%1\" cannot be stored").arg(QString::fromLocal8Bit(section)));
     if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
         refuse(pathForErrors, QStringLiteral("the key \"%1\" cannot be stored").arg(QString::fromLocal8Bit(key)));
     if (holdsLineBreakOrNull(value))
         refuse(pathForErrors,
                QStringLiteral("the value of %1 holds a line break").arg(QString::fromLocal8Bit(bareKey)));
+}
 
-    const QByteArray entryLine = key + '=' + value;
-    const auto range = findSection(content, bareSection);
-    if (!range) {
-        if (!content.isEmpty() && !isLineEnd(content.back()) && content != QByteArrayView(Utf8Bom, Utf8BomSize))
-            content += "\r\n";
-        content += '[' + section + "]\r\n" + entryLine + "\r\n";
-        return;
-    }
-    if (const auto entry = findEntry(content, *range, bareKey)) {
-        content.replace(entry->line.text.begin, entry->line.rawEnd - entry->line.text.begin, entryLine);
-        return;
-    }
-    // Append after the section's last non-blank line, so a blank line that
-    // separates it from the next section stays where it is.
-    const char* data = content.constData();
-    Line last = lineAt(content, range->headerStart);
-    for (qsizetype pos = range->bodyStart; pos < range->end;) {
-        const Line line = lineAt(content, pos);
-        const Span t = trimmed(data, line.text);
-        if (t.begin != t.end)
-            last = line;
-        pos = line.next;
-    }
-    // An unended last line gets its line end, and the entry one of its own.
-    content.insert(last.next, (last.terminated ? QByteArray() : QByteArrayLiteral("\r\n")) + entryLine + "\r\n");
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors) {
+    for (const Write& w : writes)
+        checkStorable(w.section, w.key, w.value, pathForErrors);
+    return storeChecked(std::move(content), writes);
+}
+
+QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
+                 const QByteArray& value, const QString& pathForErrors) {
+    const Write w{section, key, value, std::nullopt};
+    return store(content, std::span(&w, 1), pathForErrors);
 }
 
 QString decodedValue(const char* data, qsizetype size) {
@@ -390,32 +549,18 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
 }
 
 void IniFile::write(const QString& section, const QString& key, const QString& value) {
-    Write w{section.toLocal8Bit(), key.toLocal8Bit(), value.toLocal8Bit(), value};
+    ini::Write w{section.toLocal8Bit(), key.toLocal8Bit(), value.toLocal8Bit(), value};
     // Refused at once, as the file would refuse it at release.
-    QByteArray probe;
-    ini::storeInPlace(probe, w.section, w.key, w.value, m_path);
+    ini::checkStorable(w.section, w.key, w.value, m_path);
     m_writes.push_back(std::move(w));
     m_section.valid = false;
 }
 
-namespace {
-
-// One write applied to the file's content; an entry that already holds the
-// value keeps its line as it is.
-void apply(QByteArray& content, const QByteArray& section, const QByteArray& key, const QByteArray& value,
-           const QString& decoded, const QString& path) {
-    if (const auto held = ini::lookup(content, section, key); held && ini::decodedValue(held->constData(), held->size()) == decoded)
-        return;
-    ini::storeInPlace(content, section, key, value, path);
-}
-
-} // namespace
-
 void IniFile::applyPendingWrites() {
-    for (; m_applied < m_writes.size(); ++m_applied) {
-        const Write& w = m_writes[m_applied];
-        apply(m_content, w.section, w.key, w.value, w.decodedValue, m_path);
-    }
+    if (m_applied == m_writes.size())
+        return;
+    m_content = ini::store(std::move(m_content), std::span(m_writes).subspan(m_applied), m_path);
+    m_applied = m_writes.size();
 }
 
 QString IniFile::lockPathFor(const QString& realPath) {
@@ -445,8 +590,7 @@ void IniFile::release() {
     QByteArray content;
     if (readWholeFile(target, content, MaxFileSize) == FileRead::Failed)
         throw unableToWrite;
-    for (const Write& w : m_writes)
-        apply(content, w.section, w.key, w.value, w.decodedValue, m_path);
+    content = ini::store(std::move(content), m_writes, m_path);
     if (!writeFileAtomically(target, content))
         throw unableToWrite;
     m_content = std::move(content);

@@ -5,7 +5,17 @@
 
 #include <chrono>
 #include <optional>
+#include <span>
 #include <vector>
+
+namespace ini {
+// One entry to store. When unlessReads is given and the entry already reads
+// as that text, its line stays as it is.
+struct Write {
+    QByteArray section, key, value;
+    std::optional<QString> unlessReads;
+};
+} // namespace ini
 
 // The settings file's INI layer. It reads and writes exactly as the gadgets
 // expect: keys and sections are found without regard to letter case or the
@@ -66,11 +76,7 @@ private:
     bool load();
     void applyPendingWrites();
 
-    struct Write {
-        QByteArray section, key, value;
-        QString decodedValue; // as given, to compare with what the file holds
-    };
-    std::vector<Write> m_writes;
+    std::vector<ini::Write> m_writes;
     size_t m_applied = 0; // writes already applied to m_content
 
     QString m_path;
@@ -95,14 +101,18 @@ private:
 // Byte-level helpers, public so the tests and fuzzers can reach them.
 namespace ini {
 std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section, const QByteArray& key);
-// Returns the new content; throws ShownError (with the given path in its
-// text) when section, key or value cannot be stored.
+// Throws ShownError (with the given path in its text) when section, key or
+// value cannot be stored.
+void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                   const QString& pathForErrors);
+// The new content with the writes stored, in their order: the same bytes as
+// storing them one after the other, made in one pass over content however
+// many they are (and in content's own memory when it is not shared). Throws
+// as checkStorable when any cannot be stored, before storing any.
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors);
+// One entry, its line rewritten even when it holds the value.
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors);
-// The same, changing content in place: a save costs one pass per entry
-// instead of a copy of the whole file.
-void storeInPlace(QByteArray& content, const QByteArray& section, const QByteArray& key, const QByteArray& value,
-                  const QString& pathForErrors);
 // The text read() gives for a value's bytes.
 QString decodedValue(const char* data, qsizetype size);
 } // namespace ini

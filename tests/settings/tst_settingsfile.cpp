@@ -162,6 +162,47 @@ private slots:
         QVERIFY(readFile(settingsFilePath()).startsWith("\xEF\xBB\xBF[Configuracoes]\r\n"));
     }
 
+    // One save of many writes: each lands where it would alone, in the
+    // order the writes were made.
+    void manyWritesInOneSave_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QStringList>("writes"); // section, key, value, ...
+        QTest::addColumn<QByteArray>("after");
+        QTest::newRow("same key twice: the last value")
+            << QByteArray("[S]\r\nA=1\r\nB=2\r\n") << QStringList{"S", "A", "7", "s", " a", "8"}
+            << QByteArray("[S]\r\n a=8\r\nB=2\r\n");
+        QTest::newRow("new key written twice: one line")
+            << QByteArray("[S]\r\nA=1\r\n") << QStringList{"S", "N", "7", "S", "n", "8"}
+            << QByteArray("[S]\r\nA=1\r\nn=8\r\n");
+        QTest::newRow("held value keeps its line, also between writes")
+            << QByteArray("[S]\r\nA = 1 \r\nB = 2 \r\n")
+            << QStringList{"S", "A", "1", "S", "B", "9", "S", "B", "2", "S", "A", "1"}
+            << QByteArray("[S]\r\nA = 1 \r\nB=2\r\n");
+        QTest::newRow("new keys after each section's last line, new sections at the end in order")
+            << QByteArray("[S]\r\nA=1\r\n\r\n[T]\r\nB=2")
+            << QStringList{"U", "X", "1", "S", "C", "3", "t", "D", "4",
+                           "V", "Z", "0", "u", "Y", "2", "S", "E", "5"}
+            << QByteArray("[S]\r\nA=1\r\nC=3\r\nE=5\r\n\r\n[T]\r\nB=2\r\nD=4\r\n"
+                          "[U]\r\nX=1\r\nY=2\r\n[V]\r\nZ=0\r\n");
+        QTest::newRow("lines of other sections and line ends kept")
+            << QByteArray("[S]\nA=1\n[T]\rA=1\r[S]\r\nA=1\r\n")
+            << QStringList{"T", "A", "2", "S", "A", "3", "S", "B", "4"}
+            << QByteArray("[S]\nA=3\nB=4\r\n[T]\rA=2\r[S]\r\nA=1\r\n");
+    }
+    void manyWritesInOneSave() {
+        QFETCH(QByteArray, before);
+        QFETCH(QStringList, writes);
+        QFETCH(QByteArray, after);
+        writeFile(settingsFilePath(), before);
+        IniFile ini(settingsFilePath());
+        for (qsizetype i = 0; i + 2 < writes.size(); i += 3)
+            ini.write(writes[i], writes[i + 1], writes[i + 2]);
+        // What is read before the save is what the save writes.
+        QCOMPARE(ini.read(writes[writes.size() - 3], writes[writes.size() - 2]), writes.back());
+        ini.release();
+        QCOMPARE(readFile(settingsFilePath()), after);
+    }
+
     void lookup_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
