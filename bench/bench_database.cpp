@@ -4,11 +4,11 @@
 // where the server program is installed, through a private server on
 // 127.0.0.1.
 
-#include "settings/Database.h"
 #include "ErpDatabase.h"
-#include "settings/FbClient.h"
 #include "FirebirdServer.h"
 #include "SilentListener.h"
+#include "settings/Database.h"
+#include "settings/FbClient.h"
 
 #include <QCoreApplication>
 #include <QHash>

@@ -27,16 +27,16 @@
 // iniwrite10m   saving changed settings (all ten values) into a 10 MB file,
 //               the program's section first | one atomic write of it
 
-#include "app/BusyWait.h"
-#include "settings/Database.h"
 #include "ErpDatabase.h"
-#include "panel/GadgetCatalogue.h"
-#include "ui/Resources.h"
-#include "settings/Settings.h"
-#include "panel/TFrmOrvanto.h"
+#include "app/BusyWait.h"
 #include "config_dialog/TfrmConfig.h"
+#include "panel/GadgetCatalogue.h"
+#include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
+#include "settings/Database.h"
+#include "settings/Settings.h"
 #include "settings/Variaveis.h"
+#include "ui/Resources.h"
 
 #include "ui/Application.h"
 
@@ -71,7 +71,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); }
+double seconds(Clock::time_point from) {
+    return std::chrono::duration<double>(Clock::now() - from).count();
+}
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -127,7 +129,9 @@ void writeBytes(const QString& path, const QByteArray& bytes) {
 }
 
 // Each figure keeps its own settings file: HOME moves to the figure's folder.
-void useHome(const QString& home) { qputenv("HOME", QFile::encodeName(home)); }
+void useHome(const QString& home) {
+    qputenv("HOME", QFile::encodeName(home));
+}
 
 QString settingsText(const QList<std::pair<QString, QString>>& values) {
     QString text = QStringLiteral("[Configuracoes]\r\n");
@@ -180,8 +184,26 @@ struct DialogFigure {
     // The client's C calls written out bare: fixed buffers, one text per row.
     double floor() {
         const QByteArray name = QFile::encodeName(database);
-        const char dpb[] = {isc_dpb_version1, isc_dpb_user_name, 6, 'S', 'Y', 'S', 'D', 'B', 'A',
-                            isc_dpb_password, 9, 'm', 'a', 's', 't', 'e', 'r', 'k', 'e', 'y'};
+        const char dpb[] = {isc_dpb_version1,
+                            isc_dpb_user_name,
+                            6,
+                            'S',
+                            'Y',
+                            'S',
+                            'D',
+                            'B',
+                            'A',
+                            isc_dpb_password,
+                            9,
+                            'm',
+                            'a',
+                            's',
+                            't',
+                            'e',
+                            'r',
+                            'k',
+                            'e',
+                            'y'};
         const char* query = "SELECT CODEMPRESA, NOMEEMPRESA FROM FILIAIS WHERE FILIALATIVA <> 'N'";
         const auto start = Clock::now();
 
@@ -196,7 +218,8 @@ struct DialogFigure {
         };
         auto attach = reinterpret_cast<decltype(&isc_attach_database)>(sym("isc_attach_database"));
         auto startTr = reinterpret_cast<decltype(&isc_start_transaction)>(sym("isc_start_transaction"));
-        auto alloc = reinterpret_cast<decltype(&isc_dsql_allocate_statement)>(sym("isc_dsql_allocate_statement"));
+        auto alloc =
+            reinterpret_cast<decltype(&isc_dsql_allocate_statement)>(sym("isc_dsql_allocate_statement"));
         auto prepare = reinterpret_cast<decltype(&isc_dsql_prepare)>(sym("isc_dsql_prepare"));
         auto execute = reinterpret_cast<decltype(&isc_dsql_execute)>(sym("isc_dsql_execute"));
         auto fetch = reinterpret_cast<decltype(&isc_dsql_fetch)>(sym("isc_dsql_fetch"));
@@ -373,18 +396,19 @@ struct LaunchFigure {
 // with ownSectionLast, the gadgets' sections first (a file they made before
 // the panel ever saved), so that every lookup passes the whole file.
 QByteArray gadgetSettingsFile(const QString& gadgetFolder, bool ownSectionLast, qsizetype size) {
-    const QByteArray own = settingsText({{QStringLiteral("LocRem"), QStringLiteral("R")},
-                                         {QStringLiteral("Comp"), QStringLiteral("0")},
-                                         {QStringLiteral("Servidor"), QStringLiteral("192.168.0.10")},
-                                         {QStringLiteral("Protocolo"), QStringLiteral("0")},
-                                         {QStringLiteral("CaminhoBanco"), QStringLiteral("/srv/erp/DADOS.FDB")},
-                                         {QStringLiteral("Usuario"), QStringLiteral("SYSDBA")},
-                                         {QStringLiteral("Senha"), QStringLiteral("masterkey")},
-                                         {QStringLiteral("DiretorioGadgets"), gadgetFolder},
-                                         {QStringLiteral("ModoPainel"), QStringLiteral("1")},
-                                         {QStringLiteral("Filial"), QStringLiteral("01")}})
-                               .toUtf8() +
-                           "\r\n";
+    const QByteArray own =
+        settingsText({{QStringLiteral("LocRem"), QStringLiteral("R")},
+                      {QStringLiteral("Comp"), QStringLiteral("0")},
+                      {QStringLiteral("Servidor"), QStringLiteral("192.168.0.10")},
+                      {QStringLiteral("Protocolo"), QStringLiteral("0")},
+                      {QStringLiteral("CaminhoBanco"), QStringLiteral("/srv/erp/DADOS.FDB")},
+                      {QStringLiteral("Usuario"), QStringLiteral("SYSDBA")},
+                      {QStringLiteral("Senha"), QStringLiteral("masterkey")},
+                      {QStringLiteral("DiretorioGadgets"), gadgetFolder},
+                      {QStringLiteral("ModoPainel"), QStringLiteral("1")},
+                      {QStringLiteral("Filial"), QStringLiteral("01")}})
+            .toUtf8() +
+        "\r\n";
     QByteArray gadgets;
     int n = 0;
     while (gadgets.size() + own.size() < size) {
@@ -487,7 +511,8 @@ struct IniFigure {
         }
         const auto start = Clock::now();
         const int fd = ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd < 0 || ::write(fd, content.constData(), size_t(content.size())) != content.size() || ::fsync(fd) != 0)
+        if (fd < 0 || ::write(fd, content.constData(), size_t(content.size())) != content.size() ||
+            ::fsync(fd) != 0)
             fail("the floor could not write");
         ::close(fd);
         if (::rename(tempName.constData(), fileName.constData()) != 0)

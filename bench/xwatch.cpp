@@ -62,8 +62,12 @@ int main(int argc, char** argv) {
     int opt;
     while ((opt = getopt(argc, argv, "q:t:")) != -1) {
         switch (opt) {
-        case 'q': quietMs = atoi(optarg); break;
-        case 't': timeoutMs = atoi(optarg); break;
+        case 'q':
+            quietMs = atoi(optarg);
+            break;
+        case 't':
+            timeoutMs = atoi(optarg);
+            break;
         default:
             fprintf(stderr, "usage: %s [-q QUIET_MS] [-t TIMEOUT_MS] -- PROGRAM [ARGS...]\n", argv[0]);
             return 2;

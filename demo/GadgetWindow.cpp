@@ -1,13 +1,13 @@
 #include "GadgetWindow.h"
 
-#include "ui/ErrorReport.h"
-#include "ui/Fonts.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
+#include "ui/ErrorReport.h"
+#include "ui/Fonts.h"
 
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QLabel>
@@ -26,19 +26,20 @@ constexpr int MinimumHeight = 330;
 constexpr int ValueWidth = 165; // long paths are elided to this, whole in the tooltip
 constexpr int TileGap = 12;
 
-const QString StyleSheet = QStringLiteral(
-    "QWidget#gadgetWindow { background: #F4F4F4; }\n"
-    "QWidget#header { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #5E5E5E, stop:1 #3A3A3A); }\n"
-    "QLabel#caption { color: white; font: bold 15px \"Tahoma\"; }\n"
-    "QLabel#program { color: #D2D2D2; font: 11px \"Tahoma\"; }\n"
-    "QWidget#accent { background: #C8322B; }\n"
-    "QLabel#preview { background: white; border: 1px solid #D0D0D0; border-radius: 4px; }\n"
-    "QLabel { font: 12px \"Tahoma\"; color: #444444; }\n"
-    "QLabel[role=\"key\"] { color: #808080; }\n"
-    "QLabel[role=\"value\"] { font: bold 12px \"Tahoma\"; color: #333333; }\n"
-    "QLabel#status { color: #2E7D32; }\n"
-    "QLabel#status[problem=\"true\"] { color: #B22222; }\n"
-    "QLabel#section { font: 11px \"Tahoma\"; color: #909090; }\n");
+const QString StyleSheet =
+    QStringLiteral("QWidget#gadgetWindow { background: #F4F4F4; }\n"
+                   "QWidget#header { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #5E5E5E, "
+                   "stop:1 #3A3A3A); }\n"
+                   "QLabel#caption { color: white; font: bold 15px \"Tahoma\"; }\n"
+                   "QLabel#program { color: #D2D2D2; font: 11px \"Tahoma\"; }\n"
+                   "QWidget#accent { background: #C8322B; }\n"
+                   "QLabel#preview { background: white; border: 1px solid #D0D0D0; border-radius: 4px; }\n"
+                   "QLabel { font: 12px \"Tahoma\"; color: #444444; }\n"
+                   "QLabel[role=\"key\"] { color: #808080; }\n"
+                   "QLabel[role=\"value\"] { font: bold 12px \"Tahoma\"; color: #333333; }\n"
+                   "QLabel#status { color: #2E7D32; }\n"
+                   "QLabel#status[problem=\"true\"] { color: #B22222; }\n"
+                   "QLabel#section { font: 11px \"Tahoma\"; color: #909090; }\n");
 
 QLabel* makeLabel(const QString& text, const char* role) {
     auto* label = new QLabel(text);
@@ -84,17 +85,21 @@ GadgetWindow::GadgetWindow(const Gadget* gadget, const QString& programName, con
         return;
     }
     m_settings = readGadgetSettings(iniPath);
-    setValue(m_database, m_settings.databaseName.isEmpty() ? QStringLiteral("(não informado)") : m_settings.databaseName);
+    setValue(m_database,
+             m_settings.databaseName.isEmpty() ? QStringLiteral("(não informado)") : m_settings.databaseName);
     setValue(m_user, m_settings.user.isEmpty() ? QStringLiteral("(não informado)") : m_settings.user);
     setValue(m_branch, m_settings.branch.isEmpty() ? QStringLiteral("(não informada)") : m_settings.branch);
     placeWindow();
 
     if (!m_settings.fileFound) {
-        setStatus(QStringLiteral("Configurações não encontradas: salve-as em \"Configurações\" no painel."), true);
+        setStatus(QStringLiteral("Configurações não encontradas: salve-as em \"Configurações\" no painel."),
+                  true);
         setSectionNote(
             QStringLiteral("Posição não guardada: %1 ainda não existe.").arg(QFileInfo(iniPath).fileName()));
-    } else if (m_settings.databaseName.isEmpty() || m_settings.user.isEmpty() || m_settings.password.isEmpty()) {
-        setStatus(QStringLiteral("Configurações incompletas: banco de dados, usuário ou senha em branco."), true);
+    } else if (m_settings.databaseName.isEmpty() || m_settings.user.isEmpty() ||
+               m_settings.password.isEmpty()) {
+        setStatus(QStringLiteral("Configurações incompletas: banco de dados, usuário ou senha em branco."),
+                  true);
     } else {
         startBranchLookup();
     }
@@ -102,7 +107,9 @@ GadgetWindow::GadgetWindow(const Gadget* gadget, const QString& programName, con
 
 GadgetWindow::~GadgetWindow() = default;
 
-bool GadgetWindow::lookupRunning() const { return m_lookup && m_lookup->isRunning(); }
+bool GadgetWindow::lookupRunning() const {
+    return m_lookup && m_lookup->isRunning();
+}
 
 void GadgetWindow::buildLook(const QString& programName) {
     auto* header = new QWidget;
@@ -128,7 +135,8 @@ void GadgetWindow::buildLook(const QString& programName) {
     preview->setAlignment(Qt::AlignCenter);
     preview->setFixedHeight(150);
     if (m_gadget) {
-        const QPixmap picture(QStringLiteral(":/images/previews/%1.png").arg(QString::fromLatin1(m_gadget->previewImage)));
+        const QPixmap picture(
+            QStringLiteral(":/images/previews/%1.png").arg(QString::fromLatin1(m_gadget->previewImage)));
         preview->setPixmap(
             picture.scaled(WindowWidth - 40, 140, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     }
@@ -255,7 +263,8 @@ void GadgetWindow::showBranch(const std::optional<QString>& name, const QString&
             setSectionNote(QStringLiteral("Filial não guardada: %1").arg(error.text()));
         }
     } else {
-        setValue(m_branch, m_settings.branch.isEmpty() ? QStringLiteral("(não informada)") : m_settings.branch);
+        setValue(m_branch,
+                 m_settings.branch.isEmpty() ? QStringLiteral("(não informada)") : m_settings.branch);
         setStatus(QStringLiteral("Banco de dados aberto, mas a filial \"%1\" não está na tabela FILIAIS.")
                       .arg(m_settings.branch),
                   true);

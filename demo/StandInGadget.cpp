@@ -30,10 +30,12 @@ const QString ExeSuffix = QStringLiteral(".exe");
 class Turn {
 public:
     Turn(const QString& folder, const QString& what, int timeoutMs) {
-        const QByteArray key = QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        const QByteArray key =
+            QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
         if (!QDir().mkpath(folder))
             return;
-        m_path = QFile::encodeName(folder + QStringLiteral("/.orvanto-gadget-%1.lock").arg(QString::fromLatin1(key)));
+        m_path = QFile::encodeName(folder +
+                                   QStringLiteral("/.orvanto-gadget-%1.lock").arg(QString::fromLatin1(key)));
         QElapsedTimer waited;
         waited.start();
         while (waited.elapsed() < timeoutMs) {
@@ -115,7 +117,8 @@ GadgetSettings readGadgetSettings(const QString& iniPath) {
         return settings;
     IniFile ini(iniPath);
     auto read = [&](const char* key) { return ini.read(SettingsSection, QString::fromLatin1(key)); };
-    settings.databaseName = DatabaseNameFor(read("LocRem"), read("Protocolo"), read("Servidor"), read("CaminhoBanco"));
+    settings.databaseName =
+        DatabaseNameFor(read("LocRem"), read("Protocolo"), read("Servidor"), read("CaminhoBanco"));
     settings.user = read("Usuario");
     settings.password = read("Senha");
     settings.branch = read("Filial");

@@ -1,8 +1,8 @@
-#include "ui/EndSignals.h"
-#include "settings/FbClient.h"
 #include "GadgetWindow.h"
-#include "ui/Resources.h"
+#include "settings/FbClient.h"
 #include "settings/Settings.h"
+#include "ui/EndSignals.h"
+#include "ui/Resources.h"
 #include "ui/Translations.h"
 
 #include <QApplication>

@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 // Stops the run with the finding printed; libFuzzer keeps the input.
-#define FUZZ_CHECK(cond, ...)                                                                               \
+#define FUZZ_CHECK(cond, ...)                                                                                \
     do {                                                                                                     \
         if (!(cond)) {                                                                                       \
             std::fprintf(stderr, "check failed: %s\n", #cond);                                               \
@@ -23,8 +23,12 @@
         }                                                                                                    \
     } while (false)
 
-inline QByteArray bytes(std::string_view s) { return QByteArray(s.data(), qsizetype(s.size())); }
-inline std::string_view view(const QByteArray& b) { return {b.constData(), size_t(b.size())}; }
+inline QByteArray bytes(std::string_view s) {
+    return QByteArray(s.data(), qsizetype(s.size()));
+}
+inline std::string_view view(const QByteArray& b) {
+    return {b.constData(), size_t(b.size())};
+}
 
 // Printable form of a byte string for a finding's report.
 inline std::string shown(std::string_view s) {
@@ -44,8 +48,12 @@ inline std::string shown(std::string_view s) {
     }
     return out + (cut ? "\"..." : "\"");
 }
-inline std::string shown(const QByteArray& b) { return shown(view(b)); }
-inline std::string shown(const QString& s) { return shown(s.toUtf8()); }
+inline std::string shown(const QByteArray& b) {
+    return shown(view(b));
+}
+inline std::string shown(const QString& s) {
+    return shown(s.toUtf8());
+}
 
 // A private folder for the inputs that have to go through a real file; in
 // memory where the machine offers it, as a disk would slow the runs down.

@@ -17,7 +17,9 @@
 
 namespace ref {
 
-inline bool blank(char c) { return c == ' ' || c == '\t'; }
+inline bool blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 inline std::string_view trim(std::string_view s) {
     while (!s.empty() && blank(s.front()))
@@ -44,7 +46,8 @@ inline std::vector<Line> lines(std::string_view content) {
             out.push_back({raw, text, content.substr(content.size())});
             break;
         }
-        const size_t endLength = (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n') ? 2 : 1;
+        const size_t endLength =
+            (content[end] == '\r' && end + 1 < content.size() && content[end + 1] == '\n') ? 2 : 1;
         out.push_back({raw, text, content.substr(end, endLength)});
         content.remove_prefix(end + endLength);
     }
@@ -86,7 +89,9 @@ inline std::optional<std::u32string> decodeUtf8(std::string_view s) {
     return out;
 }
 
-inline char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+inline char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // Equal ignoring letter case: ASCII letters byte by byte; beyond ASCII only
 // between well-formed texts, by case folding each character. Bytes that are
@@ -170,7 +175,8 @@ inline Place locate(const std::vector<Line>& ls, std::string_view section, std::
     return place;
 }
 
-inline std::optional<std::string> lookup(std::string_view content, std::string_view section, std::string_view key) {
+inline std::optional<std::string> lookup(std::string_view content, std::string_view section,
+                                         std::string_view key) {
     const auto ls = lines(content);
     const Place place = locate(ls, section, key);
     if (!place.entry)

@@ -3,8 +3,8 @@
 // value read through IniFile comes back cut at 2047 UTF-16 units.
 
 #include "FuzzSupport.h"
-#include "settings/IniFile.h"
 #include "IniReference.h"
+#include "settings/IniFile.h"
 #include "settings/ShownError.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -15,7 +15,8 @@ namespace {
 
 // What read() must give for section/key of the file: the reference's value
 // decoded and cut, never ending in half a surrogate pair; or the default.
-QString expectedRead(std::string_view content, const QString& section, const QString& key, const QString& fallback) {
+QString expectedRead(std::string_view content, const QString& section, const QString& key,
+                     const QString& fallback) {
     const auto value = ref::lookup(content, view(section.toUtf8()), view(key.toUtf8()));
     if (!value)
         return fallback;
@@ -64,12 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // makes a later save fail.
     if (got && ref::storable(section, key, "")) {
         try {
-            const QByteArray saved = ini::store(bytes(content), bytes(section), bytes(key), *got, QStringLiteral("/f"));
+            const QByteArray saved =
+                ini::store(bytes(content), bytes(section), bytes(key), *got, QStringLiteral("/f"));
             const auto again = ini::lookup(saved, bytes(section), bytes(key));
-            FUZZ_CHECK(again && *again == *got, "%s/%s read back differently after a save", shown(section).c_str(),
-                       shown(key).c_str());
+            FUZZ_CHECK(again && *again == *got, "%s/%s read back differently after a save",
+                       shown(section).c_str(), shown(key).c_str());
         } catch (const ShownError& error) {
-            FUZZ_CHECK(false, "a value read from the file cannot be written back: %s", shown(error.text()).c_str());
+            FUZZ_CHECK(false, "a value read from the file cannot be written back: %s",
+                       shown(error.text()).c_str());
         }
     }
 

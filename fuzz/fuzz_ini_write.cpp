@@ -5,8 +5,8 @@
 // writes, stored in one pass, leave what storing them one by one leaves.
 
 #include "FuzzSupport.h"
-#include "settings/IniFile.h"
 #include "IniReference.h"
+#include "settings/IniFile.h"
 #include "settings/ShownError.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -23,7 +23,9 @@ const char* const OwnKeys[] = {"LocRem          ", "Comp            ", "Servidor
                                "CaminhoBanco    ", "Usuario         ", "Senha           ", "DiretorioGadgets",
                                "ModoPainel      ", "Filial          "};
 
-bool isBlankLine(const ref::Line& line) { return ref::trim(line.text).empty(); }
+bool isBlankLine(const ref::Line& line) {
+    return ref::trim(line.text).empty();
+}
 
 void checkLinesKept(const std::string& content, const QByteArray& out, const std::string& section,
                     const std::string& key, const std::string& entry) {
@@ -36,7 +38,8 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
     if (place.entry) {
         // The entry's line is replaced in place, keeping its line end.
         const size_t at = *place.entry;
-        FUZZ_CHECK(after.size() == before.size(), "%s: %zu lines became %zu", what, before.size(), after.size());
+        FUZZ_CHECK(after.size() == before.size(), "%s: %zu lines became %zu", what, before.size(),
+                   after.size());
         for (size_t i = 0; i < before.size(); ++i) {
             if (i == at)
                 continue;
@@ -50,15 +53,16 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
 
     if (place.header) {
         // One line added inside the section, after its last non-blank line.
-        FUZZ_CHECK(after.size() == before.size() + 1, "%s: %zu lines became %zu", what, before.size(), after.size());
+        FUZZ_CHECK(after.size() == before.size() + 1, "%s: %zu lines became %zu", what, before.size(),
+                   after.size());
         size_t j = 0;
         while (j < before.size() && after[j].whole() == before[j].whole())
             ++j;
         size_t inserted = j;
         if (j < before.size() && before[j].terminator.empty() && after[j].raw == before[j].raw) {
             // The file's last line had no line end: it gets one, the entry follows it with its own.
-            FUZZ_CHECK(j + 1 == before.size() && after[j].terminator == "\r\n", "%s: last line %s became %s", what,
-                       shown(before[j].whole()).c_str(), shown(after[j].whole()).c_str());
+            FUZZ_CHECK(j + 1 == before.size() && after[j].terminator == "\r\n", "%s: last line %s became %s",
+                       what, shown(before[j].whole()).c_str(), shown(after[j].whole()).c_str());
             inserted = j + 1;
             FUZZ_CHECK(after[inserted].raw == entry && after[inserted].terminator == "\r\n",
                        "%s: added line %s", what, shown(after[inserted].whole()).c_str());
@@ -69,8 +73,8 @@ void checkLinesKept(const std::string& content, const QByteArray& out, const std
                 FUZZ_CHECK(after[i + 1].whole() == before[i].whole(), "%s: line %zu %s became %s", what, i,
                            shown(before[i].whole()).c_str(), shown(after[i + 1].whole()).c_str());
         }
-        FUZZ_CHECK(inserted > *place.header && inserted <= place.bodyEnd, "%s: added at line %zu, outside the section",
-                   what, inserted);
+        FUZZ_CHECK(inserted > *place.header && inserted <= place.bodyEnd,
+                   "%s: added at line %zu, outside the section", what, inserted);
         for (size_t i = inserted; i < place.bodyEnd; ++i)
             FUZZ_CHECK(isBlankLine(before[i]), "%s: added before the section's entry at line %zu", what, i);
         return;
@@ -105,7 +109,8 @@ void checkManyWrites(const std::string& content, const std::string& section, con
     std::vector<ini::Write> writes;
     const auto add = [&](const std::string& s, const std::string& k, const std::string& v) {
         if (ref::storable(s, k, v))
-            writes.push_back({bytes(s), bytes(k), bytes(v), QString::fromUtf8(v.data(), qsizetype(v.size()))});
+            writes.push_back(
+                {bytes(s), bytes(k), bytes(v), QString::fromUtf8(v.data(), qsizetype(v.size()))});
     };
     add(section, key, value);
     const auto ls = ref::lines(content);
@@ -135,8 +140,8 @@ void checkManyWrites(const std::string& content, const std::string& section, con
 
     const QByteArray got = ini::store(bytes(content), writes, Path);
     const QByteArray want = oneByOne(bytes(content), writes);
-    FUZZ_CHECK(got == want, "%zu writes in one pass gave %s, one by one %s", writes.size(), shown(got).c_str(),
-               shown(want).c_str());
+    FUZZ_CHECK(got == want, "%zu writes in one pass gave %s, one by one %s", writes.size(),
+               shown(got).c_str(), shown(want).c_str());
 }
 
 } // namespace
@@ -161,8 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         out = ini::store(bytes(content), bytes(section), bytes(key), bytes(value), Path);
     } catch (const ShownError& error) {
-        FUZZ_CHECK(!storable, "refused a storable entry %s/%s=%s: %s", shown(section).c_str(), shown(key).c_str(),
-                   shown(value).c_str(), shown(error.text()).c_str());
+        FUZZ_CHECK(!storable, "refused a storable entry %s/%s=%s: %s", shown(section).c_str(),
+                   shown(key).c_str(), shown(value).c_str(), shown(error.text()).c_str());
         FUZZ_CHECK(error.text().startsWith(QStringLiteral("Unable to write to ") + Path), "error text %s",
                    shown(error.text()).c_str());
         return 0;

@@ -5,10 +5,10 @@
 // how to fix it when it cannot, and a user who may not use the embedded
 // engine which group to join.
 
-#include "settings/Alias.h"
-#include "settings/Database.h"
 #include "StandInGadget.h"
 #include "TestSupport.h"
+#include "settings/Alias.h"
+#include "settings/Database.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -2,21 +2,21 @@
 // settings file, the branch it finds in a real database, and its own
 // section, which neither it nor the panel's saves may disturb.
 
-#include "settings/AtomicWrite.h"
 #include "ErpDatabase.h"
 #include "GadgetWindow.h"
-#include "settings/IniFile.h"
-#include "settings/Settings.h"
-#include "settings/ShownError.h"
 #include "SilentListener.h"
 #include "StandInGadget.h"
 #include "TestSupport.h"
+#include "settings/AtomicWrite.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
 #include "settings/Variaveis.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QCryptographicHash>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -34,8 +34,8 @@ namespace {
 const QString Password = u"s3nha-que-nunca-aparece"_s;
 
 // Writes section Configuracoes as the panel's save does.
-void saveSettings(const QString& locRem, const QString& servidor, const QString& protocolo, const QString& caminho,
-                  const QString& filial) {
+void saveSettings(const QString& locRem, const QString& servidor, const QString& protocolo,
+                  const QString& caminho, const QString& filial) {
     LocRem = locRem;
     Comp = u"0"_s;
     Servidor = servidor;
@@ -65,7 +65,9 @@ QString everythingShown(const QWidget& window) {
     return texts.join(u'\n');
 }
 
-QLabel* statusOf(const QWidget& window) { return window.findChild<QLabel*>(u"status"_s); }
+QLabel* statusOf(const QWidget& window) {
+    return window.findChild<QLabel*>(u"status"_s);
+}
 
 } // namespace
 
@@ -96,7 +98,8 @@ private slots:
     void gadgetForProgram_data() {
         QTest::addColumn<QString>("argv0");
         QTest::addColumn<QString>("caption"); // empty: no gadget
-        QTest::newRow("full path, first row") << u"/home/u/Morvelt/Gadgets VUX/Tarvelo.exe"_s << u"Produtos Mais Vendidos"_s;
+        QTest::newRow("full path, first row")
+            << u"/home/u/Morvelt/Gadgets VUX/Tarvelo.exe"_s << u"Produtos Mais Vendidos"_s;
         QTest::newRow("last row") << u"Varnelo.exe"_s << u"Índice de Inadimplência"_s;
         QTest::newRow("letter case") << u"./CALVORIA.EXE"_s << u"Produtos em Ponto Crítico"_s;
         QTest::newRow("without .exe") << u"Mirendo"_s << u"Saldo Disponível/Circulante"_s;
@@ -129,11 +132,14 @@ private slots:
         QTest::addColumn<QString>("protocolo");
         QTest::addColumn<QString>("caminho");
         QTest::addColumn<QString>("databaseName");
-        QTest::newRow("local") << u"L"_s << QString() << QString() << u"/dados/erp.fdb"_s << u"/dados/erp.fdb"_s;
-        QTest::newRow("tcp") << u"R"_s << u"10.0.0.5"_s << u"0"_s << u"/dados/erp.fdb"_s << u"10.0.0.5:/dados/erp.fdb"_s;
-        QTest::newRow("server by name") << u"L"_s << u"srv"_s << u"-1"_s << u"srv:/dados/erp.fdb"_s
-                                        << u"srv:/dados/erp.fdb"_s;
-        QTest::newRow("remote, no protocol") << u"R"_s << u"10.0.0.5"_s << u"-1"_s << u"/dados/erp.fdb"_s << QString();
+        QTest::newRow("local") << u"L"_s << QString() << QString() << u"/dados/erp.fdb"_s
+                               << u"/dados/erp.fdb"_s;
+        QTest::newRow("tcp") << u"R"_s << u"10.0.0.5"_s << u"0"_s << u"/dados/erp.fdb"_s
+                             << u"10.0.0.5:/dados/erp.fdb"_s;
+        QTest::newRow("server by name")
+            << u"L"_s << u"srv"_s << u"-1"_s << u"srv:/dados/erp.fdb"_s << u"srv:/dados/erp.fdb"_s;
+        QTest::newRow("remote, no protocol")
+            << u"R"_s << u"10.0.0.5"_s << u"-1"_s << u"/dados/erp.fdb"_s << QString();
     }
     void readsWhatThePanelSaved() {
         QFETCH(QString, locRem);
@@ -182,11 +188,13 @@ private slots:
     // first in a shared folder: a turn held there makes a lookup wait.
     void databaseTurnLivesInTheUsersFolder() {
         QVERIFY(QDir().mkpath(settingsFolder()));
-        const QByteArray key = QCryptographicHash::hash(m_erp.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
+        const QByteArray key =
+            QCryptographicHash::hash(m_erp.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
         FileLock held;
-        QCOMPARE(held.acquire(settingsFolder() + u"/.orvanto-gadget-"_s + QString::fromLatin1(key) + u".lock"_s,
-                              std::chrono::milliseconds(0)),
-                 FileLock::Result::Locked);
+        QCOMPARE(
+            held.acquire(settingsFolder() + u"/.orvanto-gadget-"_s + QString::fromLatin1(key) + u".lock"_s,
+                         std::chrono::milliseconds(0)),
+            FileLock::Result::Locked);
         std::atomic<bool> finished{false};
         std::thread lookup([&] {
             try {
@@ -231,8 +239,8 @@ private slots:
         GadgetWindow window(&GadgetCatalogue[0], u"Tarvelo.exe"_s, settingsFilePath());
         window.show();
         QCOMPARE(window.windowTitle(), u"Produtos Mais Vendidos"_s);
-        QTRY_VERIFY_WITH_TIMEOUT(!window.lookupRunning() && statusOf(window)->text() == u"Banco de dados aberto."_s,
-                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !window.lookupRunning() && statusOf(window)->text() == u"Banco de dados aberto."_s, 20000);
         const QString shown = everythingShown(window);
         QVERIFY2(shown.contains(u"02 - Filial Campinas"_s), qPrintable(shown));
         QVERIFY(shown.contains(u"SYSDBA"_s));
@@ -248,8 +256,8 @@ private slots:
         saveSettings(u"L"_s, QString(), QString(), missing, u"02"_s);
         GadgetWindow window(&GadgetCatalogue[1], u"Mirendo.exe"_s, settingsFilePath());
         window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(!window.lookupRunning() &&
-                                     statusOf(window)->text().startsWith(u"Não foi possível abrir o banco de dados"_s),
+        QTRY_VERIFY_WITH_TIMEOUT(!window.lookupRunning() && statusOf(window)->text().startsWith(
+                                                                u"Não foi possível abrir o banco de dados"_s),
                                  20000);
         QVERIFY(statusOf(window)->text().contains(u"nowhere.fdb"_s));
         QVERIFY(!everythingShown(window).contains(Password));
@@ -368,7 +376,8 @@ private slots:
     void signalsEndTheGadget_data() {
         QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("waiting");
-        for (const auto& [name, number] : {std::pair{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}}) {
+        for (const auto& [name, number] :
+             {std::pair{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}}) {
             QTest::addRow("%s after the lookup", name) << number << false;
             QTest::addRow("%s during the lookup", name) << number << true;
         }

@@ -1,15 +1,15 @@
 #include "app/Startup.h"
 
 #include "app/BusyWait.h"
-#include "settings/Database.h"
-#include "ui/ErrorReport.h"
-#include "ui/FirstFrame.h"
-#include "ui/Geometry.h"
-#include "ui/Platform.h"
-#include "settings/ShownError.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
+#include "settings/Database.h"
+#include "settings/ShownError.h"
+#include "ui/ErrorReport.h"
+#include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
+#include "ui/Geometry.h"
+#include "ui/Platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,8 +1,8 @@
+#include "app/Startup.h"
+#include "settings/FbClient.h"
 #include "ui/Application.h"
 #include "ui/EndSignals.h"
-#include "settings/FbClient.h"
 #include "ui/Resources.h"
-#include "app/Startup.h"
 
 int main(int argc, char** argv) {
     OrvantoApplication app(argc, argv);

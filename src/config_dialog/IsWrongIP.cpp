@@ -1,7 +1,9 @@
 #include "config_dialog/IsWrongIP.h"
 
 namespace {
-bool isAsciiDigit(QChar c) { return c.unicode() >= u'0' && c.unicode() <= u'9'; }
+bool isAsciiDigit(QChar c) {
+    return c.unicode() >= u'0' && c.unicode() <= u'9';
+}
 
 // The value of one to three ASCII digits (the structure test has made sure).
 int groupValue(const QString& ip, qsizetype from, qsizetype to) {

@@ -6,15 +6,15 @@
 #include "settings/Conexao.h"
 #include "settings/Database.h"
 #include "settings/DatabaseLocation.h"
+#include "settings/IniFile.h"
+#include "settings/Settings.h"
+#include "settings/Variaveis.h"
 #include "ui/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
-#include "settings/IniFile.h"
 #include "ui/Look.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Platform.h"
-#include "settings/Settings.h"
-#include "settings/Variaveis.h"
 #include "ui/WindowDrag.h"
 
 #include <QDir>
@@ -28,7 +28,8 @@
 TfrmConfig* frmConfig = nullptr;
 
 namespace {
-const QString BranchQuery = QStringLiteral("SELECT CODEMPRESA, NOMEEMPRESA FROM FILIAIS WHERE FILIALATIVA <> 'N'");
+const QString BranchQuery =
+    QStringLiteral("SELECT CODEMPRESA, NOMEEMPRESA FROM FILIAIS WHERE FILIALATIVA <> 'N'");
 const QString DefaultUser = QStringLiteral("SYSDBA");
 const QString DefaultPassword = QStringLiteral("quillvane");
 
@@ -72,13 +73,19 @@ void fillBranches(TQuery& query, QComboBox* list) {
 
 quint16 virtualKey(const QKeyEvent* event) {
     switch (event->key()) {
-    case Qt::Key_Left: return vkLeft;
-    case Qt::Key_Up: return vkUp;
-    case Qt::Key_Right: return vkRight;
-    case Qt::Key_Down: return vkDown;
+    case Qt::Key_Left:
+        return vkLeft;
+    case Qt::Key_Up:
+        return vkUp;
+    case Qt::Key_Right:
+        return vkRight;
+    case Qt::Key_Down:
+        return vkDown;
     case Qt::Key_Return:
-    case Qt::Key_Enter: return vkReturn;
-    default: return 0;
+    case Qt::Key_Enter:
+        return vkReturn;
+    default:
+        return 0;
     }
 }
 
@@ -89,7 +96,9 @@ QChar keyChar(const QKeyEvent* event) {
     return text.isEmpty() ? QChar() : text.at(0);
 }
 
-bool isEnter(QChar KeyChar) { return KeyChar == u'\r'; }
+bool isEnter(QChar KeyChar) {
+    return KeyChar == u'\r';
+}
 } // namespace
 
 // A temporary connection with its transaction, as the dialog's two probes
@@ -201,7 +210,8 @@ void TfrmConfig::applyFonts() {
 
 void TfrmConfig::connectHandlers() {
     connect(ui->btnSalvar, &QPushButton::clicked, this, [this] { runGuarded([&] { btnSalvarClick(); }); });
-    connect(ui->btnCancelar, &QPushButton::clicked, this, [this] { runGuarded([&] { btnCancelarClick(); }); });
+    connect(ui->btnCancelar, &QPushButton::clicked, this,
+            [this] { runGuarded([&] { btnCancelarClick(); }); });
     connect(ui->rdbRemota, &QRadioButton::toggled, this, [this] { runGuarded([&] { rdbRemotaChange(); }); });
     connect(ui->spbPastaGadgets, &QToolButton::clicked, this,
             [this] { runGuarded([&] { spbPastaGadgetsClick(); }); });
@@ -209,10 +219,10 @@ void TfrmConfig::connectHandlers() {
             [this] { runGuarded([&] { spbCaminhoBancoClick(); }); });
 
     // Key strokes and focus changes of the fields, lists and buttons.
-    for (QWidget* w : std::initializer_list<QWidget*>{ui->edtCaminhoBanco, ui->edtUsuario, ui->edtSenha,
-                                                      ui->edtConfSenha, ui->edtPasta, ui->edtServidor,
-                                                      ui->ppbFiliais, ui->ppbProtocolo, ui->rdbLocal,
-                                                      ui->rdbRemota, ui->btnSalvar, ui->btnCancelar})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui->edtCaminhoBanco, ui->edtUsuario, ui->edtSenha, ui->edtConfSenha,
+                                         ui->edtPasta, ui->edtServidor, ui->ppbFiliais, ui->ppbProtocolo,
+                                         ui->rdbLocal, ui->rdbRemota, ui->btnSalvar, ui->btnCancelar})
         w->installEventFilter(this);
 
     tmrMover.setObjectName(QStringLiteral("tmrMover"));
@@ -391,7 +401,8 @@ void TfrmConfig::btnSalvarClick() {
         return;
     }
 
-    const StoredLocation location = packLocation({remota, servidor, ui->ppbProtocolo->currentIndex(), caminho});
+    const StoredLocation location =
+        packLocation({remota, servidor, ui->ppbProtocolo->currentIndex(), caminho});
     LocRem = location.locRem;
     Servidor = location.servidor;
     Protocolo = location.protocolo;
@@ -412,7 +423,9 @@ void TfrmConfig::btnSalvarClick() {
     accept();
 }
 
-void TfrmConfig::btnCancelarClick() { reject(); }
+void TfrmConfig::btnCancelarClick() {
+    reject();
+}
 
 void TfrmConfig::done(int result) {
     m_branchConnection.reset();
@@ -452,7 +465,8 @@ void TfrmConfig::ppbFiliaisEnter() {
         const QString S = Trimmed(ui->edtServidor->text());
         if (P.isEmpty() || U.isEmpty() || W.isEmpty())
             return;
-        const auto name = probeDatabaseName({ui->rdbRemota->isChecked(), S, ui->ppbProtocolo->currentIndex(), P});
+        const auto name =
+            probeDatabaseName({ui->rdbRemota->isChecked(), S, ui->ppbProtocolo->currentIndex(), P});
         if (name)
             conexao->open(*name, U, W);
     };
@@ -562,7 +576,8 @@ QString TfrmConfig::SelecionarPasta(QWidget* wnd, const QString& Title) {
 }
 
 void TfrmConfig::spbPastaGadgetsClick() {
-    const QString Pasta = SelecionarPasta(this, QStringLiteral("Informe em qual pasta se encontram as Gadgets"));
+    const QString Pasta =
+        SelecionarPasta(this, QStringLiteral("Informe em qual pasta se encontram as Gadgets"));
     if (Pasta.isEmpty())
         return;
     ui->edtPasta->setText(Pasta);
@@ -585,9 +600,13 @@ void TfrmConfig::pnlFundoMouseDown(QObject*, Qt::MouseButton, Qt::MouseButtons S
     dragMouseDown(frmConfig ? frmConfig : this, &tmrMover, Shift);
 }
 
-void TfrmConfig::pnlFundoMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) { dragMouseUp(&tmrMover); }
+void TfrmConfig::pnlFundoMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) {
+    dragMouseUp(&tmrMover);
+}
 
-void TfrmConfig::tmrMoverTimer() { dragTimerTick(frmConfig ? frmConfig : this); }
+void TfrmConfig::tmrMoverTimer() {
+    dragTimerTick(frmConfig ? frmConfig : this);
+}
 
 // --------------------------------------------------------- event wiring
 
@@ -655,8 +674,8 @@ bool TfrmConfig::keyDown(QObject* watched, QKeyEvent* event) {
     // The lists and buttons step and move by the handlers alone; Qt's own
     // arrow handling there would take a second step.
     const bool arrow = Key == vkLeft || Key == vkUp || Key == vkRight || Key == vkDown;
-    const bool ownArrows = watched == ui->ppbProtocolo || watched == ui->ppbFiliais || watched == ui->btnSalvar ||
-                           watched == ui->btnCancelar;
+    const bool ownArrows = watched == ui->ppbProtocolo || watched == ui->ppbFiliais ||
+                           watched == ui->btnSalvar || watched == ui->btnCancelar;
     return arrow && ownArrows;
 }
 

@@ -1,11 +1,11 @@
 #include "panel/Launcher.h"
 
 #include "panel/GadgetCatalogue.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Platform.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
 #include "settings/Variaveis.h"
+#include "ui/MessageBoxes.h"
+#include "ui/Platform.h"
 
 #include <QFileInfo>
 
@@ -24,7 +24,8 @@ void IniciarGadgets(const std::array<bool, 13>& checked, QWidget* owner) {
     try {
         for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row) {
             if (checked[row])
-                platform().startProgram(DiretorioGadgets + QLatin1String(GadgetCatalogue[row].executable), owner);
+                platform().startProgram(DiretorioGadgets + QLatin1String(GadgetCatalogue[row].executable),
+                                        owner);
         }
     } catch (const std::exception& error) {
         ShowMessage(QStringLiteral("Ocorreu um erro ao Inicializar as Gadgets!\r\n") + errorText(error));

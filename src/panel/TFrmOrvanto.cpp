@@ -2,16 +2,16 @@
 
 #include "ui_TFrmOrvanto.h"
 
+#include "config_dialog/TfrmConfig.h"
+#include "panel/GadgetCatalogue.h"
+#include "panel/Launcher.h"
+#include "panel/TfrmPrints.h"
+#include "settings/Settings.h"
 #include "ui/ErrorReport.h"
 #include "ui/Fonts.h"
-#include "panel/GadgetCatalogue.h"
 #include "ui/Geometry.h"
-#include "panel/Launcher.h"
 #include "ui/Look.h"
 #include "ui/Platform.h"
-#include "settings/Settings.h"
-#include "config_dialog/TfrmConfig.h"
-#include "panel/TfrmPrints.h"
 #include "ui/WindowDrag.h"
 
 #include <QApplication>
@@ -150,15 +150,21 @@ void TFrmOrvanto::VerificaMargens() {
         frmConfig->move(frmConfig->x(), screen.height() - frmConfig->height());
 }
 
-void TFrmOrvanto::spbFecharClick() { QCoreApplication::quit(); }
+void TFrmOrvanto::spbFecharClick() {
+    QCoreApplication::quit();
+}
 
 void TFrmOrvanto::imgPainelMouseDown(QObject*, Qt::MouseButton, Qt::MouseButtons shift) {
     dragMouseDown(FrmOrvanto ? FrmOrvanto : this, &tmrMover, shift);
 }
 
-void TFrmOrvanto::imgPainelMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) { dragMouseUp(&tmrMover); }
+void TFrmOrvanto::imgPainelMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) {
+    dragMouseUp(&tmrMover);
+}
 
-void TFrmOrvanto::tmrMoverTimer() { dragTimerTick(FrmOrvanto ? FrmOrvanto : this); }
+void TFrmOrvanto::tmrMoverTimer() {
+    dragTimerTick(FrmOrvanto ? FrmOrvanto : this);
+}
 
 bool TFrmOrvanto::eventFilter(QObject* watched, QEvent* event) {
     auto* box = qobject_cast<QCheckBox*>(watched);

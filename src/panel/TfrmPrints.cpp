@@ -10,10 +10,18 @@ struct PreviewSlot {
     int x, y;
 };
 constexpr PreviewSlot Slots[] = {
-    {"imgAbcProdutos", 1, 1},        {"imgTendVendas", 1, 143},     {"imgVendaHoras", 1, 287},
-    {"imgMirendo", 1, 424},          {"imgAbcGrupo", 227, 1},       {"imgContaCaixa", 227, 143},
-    {"imgIndiceInadimplencia", 227, 287}, {"imgRentabilidade", 227, 424}, {"imgAbcVendedor", 450, 1},
-    {"imgContasPagar", 450, 143},    {"imgContasReceber", 450, 287}, {"imgFluxoCaixa", 450, 424},
+    {"imgAbcProdutos", 1, 1},
+    {"imgTendVendas", 1, 143},
+    {"imgVendaHoras", 1, 287},
+    {"imgMirendo", 1, 424},
+    {"imgAbcGrupo", 227, 1},
+    {"imgContaCaixa", 227, 143},
+    {"imgIndiceInadimplencia", 227, 287},
+    {"imgRentabilidade", 227, 424},
+    {"imgAbcVendedor", 450, 1},
+    {"imgContasPagar", 450, 143},
+    {"imgContasReceber", 450, 287},
+    {"imgFluxoCaixa", 450, 424},
     {"imgPontoCritico", 672, 1},
 };
 } // namespace

@@ -1,7 +1,7 @@
 #include "settings/AtomicWrite.h"
 
-#include <QFile>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -44,7 +44,9 @@ void syncFolder(const QByteArray& folder) {
 constexpr char TempEnding[] = ".saving";
 constexpr int TempEndingLength = sizeof TempEnding - 1;
 
-bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
+bool sameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 int createLockedTemp(const QByteArray& pattern, QByteArray& tempName) {
     // A sweep may take the new file for a leftover in the moment between its
@@ -56,8 +58,10 @@ int createLockedTemp(const QByteArray& pattern, QByteArray& tempName) {
             return -1;
         if (::flock(fd, LOCK_EX) != 0)
             return fd; // no locks on this file system: no sweep can take it either
-        struct stat byName {}, byHandle {};
-        if (::stat(tempName.constData(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 && sameFile(byName, byHandle))
+        struct stat byName {
+        }, byHandle{};
+        if (::stat(tempName.constData(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 &&
+            sameFile(byName, byHandle))
             return fd;
         ::close(fd);
     }
@@ -77,7 +81,8 @@ void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
         const int fd = ::openat(dirFd, entry->d_name, O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        struct stat byHandle {}, byName {};
+        struct stat byHandle {
+        }, byName{};
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &byHandle) == 0 && S_ISREG(byHandle.st_mode) &&
             ::fstatat(dirFd, entry->d_name, &byName, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(byName, byHandle))
             ::unlinkat(dirFd, entry->d_name, 0);
@@ -111,8 +116,8 @@ QString resolvedTarget(const QString& path) {
             return current;
         target.truncate(n);
         const QString next = QFile::decodeName(target);
-        current = QDir::cleanPath(QDir::isAbsolutePath(next) ? next
-                                                              : QFileInfo(current).absolutePath() + u'/' + next);
+        current = QDir::cleanPath(
+            QDir::isAbsolutePath(next) ? next : QFileInfo(current).absolutePath() + u'/' + next);
     }
     return current;
 }

@@ -135,7 +135,9 @@ QString timeoutText(std::chrono::milliseconds bound) {
 
 } // namespace
 
-void setBlockingCallRunner(BlockingCallRunner runner) { blockingCallRunner() = std::move(runner); }
+void setBlockingCallRunner(BlockingCallRunner runner) {
+    blockingCallRunner() = std::move(runner);
+}
 
 namespace {
 std::function<void(BlockingCall)>& beforeBlockingCall() {
@@ -144,7 +146,9 @@ std::function<void(BlockingCall)>& beforeBlockingCall() {
 }
 } // namespace
 
-void setBeforeBlockingCall(std::function<void(BlockingCall)> hook) { beforeBlockingCall() = std::move(hook); }
+void setBeforeBlockingCall(std::function<void(BlockingCall)> hook) {
+    beforeBlockingCall() = std::move(hook);
+}
 
 void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::chrono::milliseconds bound,
                      const std::function<void()>& cancel, const std::function<void()>& abandon) {

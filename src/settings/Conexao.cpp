@@ -1,9 +1,9 @@
 #include "settings/Conexao.h"
 
-#include "ui/MessageBoxes.h"
 #include "settings/DatabaseLocation.h"
 #include "settings/Settings.h"
 #include "settings/Variaveis.h"
+#include "ui/MessageBoxes.h"
 
 #include <thread>
 
@@ -38,9 +38,10 @@ void ConectaBancoDados(bool IniciandoPC) {
         try {
             BancoGadgets->Open();
         } catch (const std::exception& error) {
-            ShowMessage(QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
-                                       "dados!\r\n") +
-                        errorText(error));
+            ShowMessage(
+                QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
+                               "dados!\r\n") +
+                errorText(error));
         }
     } else {
         for (int attempt = 1; !BancoGadgets->Connected() && attempt <= ConnectMaxAttempts; ++attempt) {

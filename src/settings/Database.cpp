@@ -7,11 +7,11 @@
 
 #include <algorithm>
 #include <condition_variable>
-#include <mutex>
-#include <thread>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <mutex>
+#include <thread>
 
 // Handles are zeroed before an error is reported from a release path, and
 // every clean-up call gets a status vector of its own, so the error that
@@ -157,7 +157,8 @@ void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
         throw ShownError(text);
     }
     if (static_cast<unsigned char>(answer[0]) == isc_info_db_sql_dialect) {
-        const int length = static_cast<unsigned char>(answer[1]) | (static_cast<unsigned char>(answer[2]) << 8);
+        const int length =
+            static_cast<unsigned char>(answer[1]) | (static_cast<unsigned char>(answer[2]) << 8);
         if (length >= 1 && length <= 4) {
             unsigned value = 0;
             for (int i = 0; i < length; ++i)
@@ -174,7 +175,8 @@ void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
 void TDatabase::Close() {
     if (!Connected())
         return;
-    runBlockingCall(BlockingCall::Close, [this] { closeNow(); }, StatementTimeout, {}, [this] { forgetAttachment(); });
+    runBlockingCall(
+        BlockingCall::Close, [this] { closeNow(); }, StatementTimeout, {}, [this] { forgetAttachment(); });
 }
 
 void TDatabase::forgetAttachment() {
@@ -240,11 +242,13 @@ bool TTransaction::InTransaction() const {
 void TTransaction::Commit() {
     if (!d->handle)
         return;
-    runBlockingCall(BlockingCall::Commit, [this] { d->end(this); }, StatementTimeout, {}, [this] {
-        if (d->startedOn)
-            d->startedOn->forgetAttachment();
-        d->forget();
-    });
+    runBlockingCall(
+        BlockingCall::Commit, [this] { d->end(this); }, StatementTimeout, {},
+        [this] {
+            if (d->startedOn)
+                d->startedOn->forgetAttachment();
+            d->forget();
+        });
 }
 
 // ------------------------------------------------------------------- TQuery
@@ -302,8 +306,7 @@ private:
 // the types that are not read.
 std::pair<const char*, quint32> storedBytes(const XSQLVAR& var) {
     switch (var.sqltype & ~1) {
-    case SQL_VARYING:
-    {
+    case SQL_VARYING: {
         unsigned short length = 0;
         std::memcpy(&length, var.sqldata, sizeof length);
         return {var.sqldata + 2, length};
@@ -366,7 +369,8 @@ void TQuery::Open() {
         if (database && liveDatabases().contains(database))
             database->forgetAttachment();
     };
-    runBlockingCall(BlockingCall::Query, [this] { openNow(); }, StatementTimeout, cancel, forget);
+    runBlockingCall(
+        BlockingCall::Query, [this] { openNow(); }, StatementTimeout, cancel, forget);
 }
 
 void TQuery::openNow() {
@@ -534,7 +538,8 @@ bool TQuery::Locate(const QString& column, const QString& value) {
 QStringList ConnectionParams(const QString& usuario, const QString& senha) {
     // The lone CR splits the text into lines as a string list's text does:
     // at CR LF, CR or LF, with no empty line after a final break.
-    const QString text = QStringLiteral("user_name=") + usuario + QLatin1Char('\r') + QStringLiteral("password=") + senha;
+    const QString text =
+        QStringLiteral("user_name=") + usuario + QLatin1Char('\r') + QStringLiteral("password=") + senha;
     QStringList lines;
     QString line;
     for (qsizetype i = 0; i < text.size(); ++i) {

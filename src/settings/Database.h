@@ -6,8 +6,8 @@
 // text is the client's messages joined by CR LF, without a final ".".
 
 #include "settings/BlockingCall.h"
-#include "settings/ValueText.h"
 #include "settings/ShownError.h"
+#include "settings/ValueText.h"
 
 #include <QString>
 #include <QStringList>
@@ -88,7 +88,7 @@ public:
     TDatabase* Database = nullptr;
     QString SQL;
 
-    void Open();  // throws ShownError with the client's text
+    void Open(); // throws ShownError with the client's text
     void Close();
     void First();
     void Next();

@@ -17,9 +17,9 @@ QString DatabaseNameFor(const QString& locRem, const QString& protocolo, const Q
 // The location as the dialog's fields hold it.
 struct LocationFields {
     bool remote = false;
-    QString server;     // trimmed
-    int protocol = -1;  // index in the protocol list; -1 for none picked
-    QString path;       // trimmed
+    QString server;    // trimmed
+    int protocol = -1; // index in the protocol list; -1 for none picked
+    QString path;      // trimmed
 };
 
 // The location as the settings file stores it.

@@ -11,8 +11,8 @@
 #include <future>
 #include <map>
 #include <memory>
-#include <thread>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace fb {
@@ -64,8 +64,8 @@ bool resolveAll(void* library, Api& api) {
 void appendItem(QByteArray& block, char item, const QByteArray& value, const char* what) {
     if (value.size() > 255)
         throw ShownError(QStringLiteral("The %1 is too long for the database client: %2 bytes, at most 255")
-                                .arg(QLatin1String(what))
-                                .arg(value.size()));
+                             .arg(QLatin1String(what))
+                             .arg(value.size()));
     block.append(item);
     block.append(static_cast<char>(static_cast<unsigned char>(value.size())));
     block.append(value);
@@ -160,7 +160,9 @@ bool shutDownClientsWithin(std::chrono::milliseconds bound) {
     return ended.wait_for(bound) == std::future_status::ready;
 }
 
-void setSignalForwarder(void (*forward)(int)) { signalForwarder = forward; }
+void setSignalForwarder(void (*forward)(int)) {
+    signalForwarder = forward;
+}
 
 const Api& load() {
     // One entry per library name ever loaded; never unloaded. Entries stay

@@ -12,8 +12,8 @@
 #include <ibase.h>
 
 #include <atomic>
-#include <exception>
 #include <chrono>
+#include <exception>
 #include <mutex>
 #include <optional>
 
@@ -60,17 +60,19 @@ template <class R, class... A> struct Entry<R (*)(A...)> {
 };
 
 struct Api {
-    using AttachFn = ISC_STATUS (*)(ISC_STATUS*, short, const ISC_SCHAR*, isc_db_handle*, short, const ISC_SCHAR*);
+    using AttachFn = ISC_STATUS (*)(ISC_STATUS*, short, const ISC_SCHAR*, isc_db_handle*, short,
+                                    const ISC_SCHAR*);
     using DetachFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*);
-    using DatabaseInfoFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, short, const ISC_SCHAR*, short, ISC_SCHAR*);
+    using DatabaseInfoFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, short, const ISC_SCHAR*, short,
+                                          ISC_SCHAR*);
     using StartMultipleFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, short, void*);
     using EndTransactionFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*);
     using AllocStatementFn = ISC_STATUS (*)(ISC_STATUS*, isc_db_handle*, isc_stmt_handle*);
-    using PrepareFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const ISC_SCHAR*,
-                                     unsigned short, XSQLDA*);
+    using PrepareFn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short,
+                                     const ISC_SCHAR*, unsigned short, XSQLDA*);
     using DescribeFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short, XSQLDA*);
-    using Execute2Fn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short, const XSQLDA*,
-                                      const XSQLDA*);
+    using Execute2Fn = ISC_STATUS (*)(ISC_STATUS*, isc_tr_handle*, isc_stmt_handle*, unsigned short,
+                                      const XSQLDA*, const XSQLDA*);
     using FetchFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short, const XSQLDA*);
     using FreeStatementFn = ISC_STATUS (*)(ISC_STATUS*, isc_stmt_handle*, unsigned short);
     using InterpretFn = ISC_LONG (*)(ISC_SCHAR*, unsigned int, const ISC_STATUS**);

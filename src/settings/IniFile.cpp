@@ -14,7 +14,9 @@
 namespace {
 
 // A CR is no blank: it ends a line.
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 struct Span {
     qsizetype begin = 0;
@@ -29,7 +31,9 @@ Span trimmed(const char* data, Span s) {
     return s;
 }
 
-char asciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 // Case-insensitive equality of a span of the file and a name. Bytes are
 // compared with ASCII letters folded; names beyond ASCII then go through
@@ -95,7 +99,9 @@ Line lineAt(const QByteArray& content, qsizetype pos) {
     return line;
 }
 
-bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
+bool isLineEnd(char c) {
+    return c == '\n' || c == '\r';
+}
 
 // The name of a section header line, or nothing when the line is no
 // header: its text starts with "[" and holds a "]"; the name runs to the
@@ -120,7 +126,9 @@ struct SectionRange {
 constexpr char Utf8Bom[] = "\xEF\xBB\xBF";
 constexpr qsizetype Utf8BomSize = 3;
 
-bool startsWithBom(const QByteArray& content) { return content.startsWith(QByteArrayView(Utf8Bom, Utf8BomSize)); }
+bool startsWithBom(const QByteArray& content) {
+    return content.startsWith(QByteArrayView(Utf8Bom, Utf8BomSize));
+}
 
 // Where the line of the "[" at pos starts when that "[" is the line's first
 // non-blank character (a header), or -1. A byte order mark before the first
@@ -363,7 +371,8 @@ void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype
             std::memmove(data + s.begin + shift[i], data + s.begin, size_t(s.end - s.begin));
     }
     for (size_t i = 0; i < edits.size(); ++i)
-        std::memcpy(data + edits[i].begin + shift[i], edits[i].text.constData(), size_t(edits[i].text.size()));
+        std::memcpy(data + edits[i].begin + shift[i], edits[i].text.constData(),
+                    size_t(edits[i].text.size()));
     if (grows < 0)
         content.truncate(oldSize + grows);
 }
@@ -413,7 +422,8 @@ QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes) 
     if (!newSections.isEmpty()) {
         // A new section goes at the end, on a line of its own; after a byte
         // order mark alone, on the first line.
-        if (!content.isEmpty() && !isLineEnd(content.back()) && content != QByteArrayView(Utf8Bom, Utf8BomSize))
+        if (!content.isEmpty() && !isLineEnd(content.back()) &&
+            content != QByteArrayView(Utf8Bom, Utf8BomSize))
             content += "\r\n";
         content += newSections;
     }
@@ -424,7 +434,8 @@ QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes) 
 
 namespace ini {
 
-std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section, const QByteArray& key) {
+std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section,
+                                 const QByteArray& key) {
     const auto range = findSection(content, bareName(section));
     if (!range)
         return std::nullopt;
@@ -440,9 +451,12 @@ void checkStorable(const QByteArray& section, const QByteArray& key, const QByte
     // that would read back as something else.
     const QByteArray bareKey = bareName(key);
     if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
-        refuse(pathForErrors, QStringLiteral("the section name \"%1\" cannot be stored").arg(QString::fromLocal8Bit(section)));
+        refuse(
+            pathForErrors,
+            QStringLiteral("the section name \"%1\" cannot be stored").arg(QString::fromLocal8Bit(section)));
     if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
-        refuse(pathForErrors, QStringLiteral("the key \"%1\" cannot be stored").arg(QString::fromLocal8Bit(key)));
+        refuse(pathForErrors,
+               QStringLiteral("the key \"%1\" cannot be stored").arg(QString::fromLocal8Bit(key)));
     if (holdsLineBreakOrNull(value))
         refuse(pathForErrors,
                QStringLiteral("the value of %1 holds a line break").arg(QString::fromLocal8Bit(bareKey)));

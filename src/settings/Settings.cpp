@@ -13,9 +13,13 @@
 #include <clocale>
 #include <langinfo.h>
 
-QString settingsFolder() { return QDir::homePath() + QStringLiteral("/TempVUX"); }
+QString settingsFolder() {
+    return QDir::homePath() + QStringLiteral("/TempVUX");
+}
 
-QString settingsFilePath() { return settingsFolder() + QStringLiteral("/ConfigGadGet.Ini"); }
+QString settingsFilePath() {
+    return settingsFolder() + QStringLiteral("/ConfigGadGet.Ini");
+}
 
 void CarregaConfig() {
     IniFile ini(settingsFilePath());
@@ -68,7 +72,8 @@ QString Trimmed(const QString& text) {
 
 void useUtf8CharacterType() {
     const QByteArray codeset = ::nl_langinfo(CODESET);
-    if (codeset.compare("UTF-8", Qt::CaseInsensitive) == 0 || codeset.compare("utf8", Qt::CaseInsensitive) == 0)
+    if (codeset.compare("UTF-8", Qt::CaseInsensitive) == 0 ||
+        codeset.compare("utf8", Qt::CaseInsensitive) == 0)
         return;
     ::setlocale(LC_CTYPE, "C.UTF-8");
 }

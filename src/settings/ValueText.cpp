@@ -15,7 +15,14 @@ int bytesPerCharacter(int charset) {
     case 4:  // UTF8
     case 69: // GB18030
         return 4;
-    case 5: case 6: case 44: case 56: case 57: case 64: case 67: case 68:
+    case 5:
+    case 6:
+    case 44:
+    case 56:
+    case 57:
+    case 64:
+    case 67:
+    case 68:
         return 2;
     default:
         return 1;

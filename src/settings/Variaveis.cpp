@@ -24,7 +24,9 @@ const std::array<SettingsKey, 10> SettingsKeys{{
     {"Filial", &Filial, true},
 }};
 
-QString paddedKey(const char* name) { return QString::fromLatin1(name).leftJustified(16, u' '); }
+QString paddedKey(const char* name) {
+    return QString::fromLatin1(name).leftJustified(16, u' ');
+}
 
 QPoint PosIniObjeto;
 QPoint MouseDownInic;

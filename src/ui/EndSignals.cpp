@@ -31,7 +31,9 @@ void requestEnd(int signal) {
     errno = savedErrno;
 }
 
-bool endRequested() { return ending.load(); }
+bool endRequested() {
+    return ending.load();
+}
 
 void endOnSignals(QCoreApplication& app) {
     if (wakeRead < 0) {

@@ -39,4 +39,6 @@ private:
 
 } // namespace
 
-void afterFirstFrame(QWidget* window, std::function<void()> step) { new AfterFirstFrame(window, std::move(step)); }
+void afterFirstFrame(QWidget* window, std::function<void()> step) {
+    new AfterFirstFrame(window, std::move(step));
+}

@@ -15,7 +15,8 @@ int roundHalfEven(double value) {
 QSize fitSize(QSize picture, QSize box) {
     if (picture.isEmpty() || box.isEmpty())
         return picture;
-    const double ratio = std::max(double(picture.width()) / box.width(), double(picture.height()) / box.height());
+    const double ratio =
+        std::max(double(picture.width()) / box.width(), double(picture.height()) / box.height());
     if (ratio < 1.0)
         return picture;
     return {roundHalfEven(picture.width() / ratio), roundHalfEven(picture.height() / ratio)};

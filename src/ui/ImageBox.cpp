@@ -13,11 +13,15 @@
 
 namespace {
 
-bool compiledIn(const QString& source) { return source.startsWith(u':') || source.startsWith(u"qrc:"); }
+bool compiledIn(const QString& source) {
+    return source.startsWith(u':') || source.startsWith(u"qrc:");
+}
 
 // The picture density a screen wants: the 2x picture wherever a device pixel
 // is smaller than a pixel (reduced, it is sharper than the 1x enlarged).
-int densityFor(qreal devicePixelRatio) { return devicePixelRatio > 1 ? 2 : 1; }
+int densityFor(qreal devicePixelRatio) {
+    return devicePixelRatio > 1 ? 2 : 1;
+}
 
 // "images/gear.png" -> "images/gear@2x.png", the name Qt's readers know.
 QString denserName(const QString& source) {

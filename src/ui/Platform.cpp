@@ -15,8 +15,14 @@ Platform& platform() {
     return *standard;
 }
 
-void setPlatform(Platform* replacement) { current = replacement; }
+void setPlatform(Platform* replacement) {
+    current = replacement;
+}
 
-Platform* standardPlatform() { return standard; }
+Platform* standardPlatform() {
+    return standard;
+}
 
-void setStandardPlatform(Platform* desktop) { standard = desktop; }
+void setStandardPlatform(Platform* desktop) {
+    standard = desktop;
+}

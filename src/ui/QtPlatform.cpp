@@ -15,8 +15,8 @@
 #include <cerrno>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <thread>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -46,8 +46,8 @@ void QtPlatform::messageBox(MessageKind kind, const QString& caption, const QStr
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     const QMessageBox::Icon icon = kind == MessageKind::Warning ? QMessageBox::Warning
-                                 : kind == MessageKind::Error ? QMessageBox::Critical
-                                                              : QMessageBox::NoIcon;
+                                   : kind == MessageKind::Error ? QMessageBox::Critical
+                                                                : QMessageBox::NoIcon;
     CentredMessageBox box(icon, caption, shown, QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
@@ -76,8 +76,9 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
     posix_spawnattr_destroy(&attr);
     if (rc != 0) {
         // As a desktop shell would: say which file could not be opened and why.
-        platform().messageBox(MessageKind::Plain, QCoreApplication::applicationName(),
-                              QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(path, rc)));
+        platform().messageBox(
+            MessageKind::Plain, QCoreApplication::applicationName(),
+            QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(path, rc)));
         return;
     }
     // Reap the gadget when it ends, so it never lingers as a zombie.
@@ -99,7 +100,9 @@ std::optional<QString> QtPlatform::openFile(QWidget* owner) {
     return file;
 }
 
-QPoint QtPlatform::cursorPos() { return QCursor::pos(); }
+QPoint QtPlatform::cursorPos() {
+    return QCursor::pos();
+}
 
 QSize QtPlatform::screenSize() {
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -2,4 +2,6 @@
 
 #include <QtGlobal>
 
-void initOrvantoResources() { Q_INIT_RESOURCE(orvanto); }
+void initOrvantoResources() {
+    Q_INIT_RESOURCE(orvanto);
+}

@@ -51,14 +51,17 @@ QString missingReason(const QByteArray& file) {
     QByteArray interpreter = interpreterOf(head(file));
     if (interpreter.endsWith('\r')) {
         interpreter.chop(1);
-        return QStringLiteral("O arquivo tem quebras de linha do Windows: o sistema procura o interpretador \"%1\" "
-                              "com um CR no fim do nome e não o encontra.")
+        return QStringLiteral(
+                   "O arquivo tem quebras de linha do Windows: o sistema procura o interpretador \"%1\" "
+                   "com um CR no fim do nome e não o encontra.")
             .arg(QFile::decodeName(interpreter));
     }
     if (!interpreter.isEmpty())
-        return QStringLiteral("O interpretador \"%1\" indicado na primeira linha do arquivo não foi encontrado.")
+        return QStringLiteral(
+                   "O interpretador \"%1\" indicado na primeira linha do arquivo não foi encontrado.")
             .arg(QFile::decodeName(interpreter));
-    return QStringLiteral("O carregador de programas de que o arquivo precisa não está instalado no sistema.");
+    return QStringLiteral(
+        "O carregador de programas de que o arquivo precisa não está instalado no sistema.");
 }
 
 QString deniedReason(const QByteArray& file) {
@@ -73,10 +76,12 @@ QString deniedReason(const QByteArray& file) {
         return QStringLiteral("O arquivo não tem permissão de execução.");
     struct statvfs volume {};
     if (::statvfs(file.constData(), &volume) == 0 && (volume.f_flag & ST_NOEXEC))
-        return QStringLiteral("O arquivo está num disco ou partição em que o sistema não permite executar programas.");
+        return QStringLiteral(
+            "O arquivo está num disco ou partição em que o sistema não permite executar programas.");
     const QByteArray interpreter = interpreterOf(head(file));
     if (!interpreter.isEmpty())
-        return QStringLiteral("O interpretador \"%1\" indicado na primeira linha do arquivo não pode ser executado.")
+        return QStringLiteral(
+                   "O interpretador \"%1\" indicado na primeira linha do arquivo não pode ser executado.")
             .arg(QFile::decodeName(interpreter));
     return QStringLiteral("O sistema não permitiu executar o arquivo.");
 }
@@ -102,7 +107,8 @@ QString startFailureReason(const QString& path, int error) {
     case EPERM:
         return QStringLiteral("O sistema não permitiu executar o arquivo.");
     case ELOOP:
-        return QStringLiteral("O arquivo é um link simbólico que forma um ciclo e não leva a nenhum arquivo.");
+        return QStringLiteral(
+            "O arquivo é um link simbólico que forma um ciclo e não leva a nenhum arquivo.");
     case ENOEXEC:
         return notProgramReason(file);
     case ENAMETOOLONG:

@@ -15,7 +15,8 @@ public:
     // list of translators only after this one has.
     explicit FileKindTexts(QObject* parent) : QTranslator(parent), m_catalogue(new QTranslator(this)) {}
     QTranslator& catalogue() { return *m_catalogue; }
-    QString translate(const char* context, const char* source, const char* disambiguation, int n) const override {
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override {
         if (qstrcmp(context, "QAbstractFileIconProvider") != 0)
             return {};
         return m_catalogue->translate("QFileDialog", source, disambiguation, n);
@@ -32,7 +33,8 @@ bool loadToolkitTranslations(QCoreApplication& app) {
     auto* texts = new FileKindTexts(&app);
     // By file name, not by locale: the locale lookup would also accept a
     // plain "pt" (European) catalogue ahead of the Brazilian one.
-    if (!texts->catalogue().load(QStringLiteral("qtbase_pt_BR"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+    if (!texts->catalogue().load(QStringLiteral("qtbase_pt_BR"),
+                                 QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
         !QCoreApplication::installTranslator(&texts->catalogue())) {
         delete texts;
         return false;

@@ -1,7 +1,7 @@
 #include "ui/WindowDrag.h"
 
-#include "ui/Platform.h"
 #include "settings/Variaveis.h"
+#include "ui/Platform.h"
 
 #include <QMouseEvent>
 #include <QTimer>
@@ -32,7 +32,9 @@ void dragTimerTick(QWidget* window) {
 DragHandles::DragHandles(QObject* parent, Handler down, Handler up)
     : QObject(parent), m_down(std::move(down)), m_up(std::move(up)) {}
 
-void DragHandles::add(QWidget* handle) { handle->installEventFilter(this); }
+void DragHandles::add(QWidget* handle) {
+    handle->installEventFilter(this);
+}
 
 bool DragHandles::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {

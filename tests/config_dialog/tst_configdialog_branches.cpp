@@ -64,14 +64,19 @@ void TestConfigDialogBranches::initTestCase() {
         return;
     server = std::make_unique<FirebirdServer>();
     remoteDb = server->dataFolder() + QStringLiteral("/erp.fdb");
-    createErpDatabase(remoteDb, {{"07", "REMOTA", QStringLiteral("S")}, {"08", "OUTRA", QStringLiteral("S")}});
+    createErpDatabase(remoteDb,
+                      {{"07", "REMOTA", QStringLiteral("S")}, {"08", "OUTRA", QStringLiteral("S")}});
 }
 
 std::unique_ptr<TfrmConfig> TestConfigDialogBranches::currentDialog() {
     db = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
     setLocalValues(db);
-    writeSettings({{"LocRem", "L"}, {"Comp", "0"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"},
-                   {"Senha", "masterkey"}, {"Filial", "01"}});
+    writeSettings({{"LocRem", "L"},
+                   {"Comp", "0"},
+                   {"CaminhoBanco", db},
+                   {"Usuario", "SYSDBA"},
+                   {"Senha", "masterkey"},
+                   {"Filial", "01"}});
     auto d = openDialog();
     if (list(d.get(), "ppbFiliais")->currentText() != u"01 - MATRIZ" || d->mudouBanco())
         qWarning("the list was not read at opening");
@@ -121,8 +126,8 @@ void TestConfigDialogBranches::enteringACurrentListReadsNothing() {
 
 void TestConfigDialogBranches::changedPathRefillsWithNothingSelected() {
     auto d = currentDialog();
-    const QString other = fx->database(QStringLiteral("outro.fdb"),
-                                       {{"01", "MATRIZ", QStringLiteral("S")}, {"03", "NOVA", QStringLiteral("S")}});
+    const QString other = fx->database(QStringLiteral("outro.fdb"), {{"01", "MATRIZ", QStringLiteral("S")},
+                                                                     {"03", "NOVA", QStringLiteral("S")}});
     typePath(d.get(), other);
     QVERIFY(d->mudouBanco());
     // Leaving the path changes nothing in the list yet.
@@ -272,13 +277,21 @@ void TestConfigDialogBranches::pathSplitsIntoServerAndPath_data() {
     QTest::addColumn<QString>("servidor"); // null: no split
     QTest::addColumn<QString>("focus");
 
-    QTest::newRow("server and path") << "srv:C:\\dados\\erp.fdb" << false << "C:\\dados\\erp.fdb" << "srv"
+    QTest::newRow("server and path") << "srv:C:\\dados\\erp.fdb" << false << "C:\\dados\\erp.fdb"
+                                     << "srv"
                                      << "edtUsuario";
-    QTest::newRow("address and path") << "10.0.0.1:/dados/erp.fdb" << false << "/dados/erp.fdb" << "10.0.0.1"
+    QTest::newRow("address and path") << "10.0.0.1:/dados/erp.fdb" << false << "/dados/erp.fdb"
+                                      << "10.0.0.1"
                                       << "edtUsuario";
-    QTest::newRow("blanks around") << "  srv:/x.fdb " << false << "/x.fdb" << "srv" << "edtUsuario";
-    QTest::newRow("only the first colon") << "srv:a:b" << false << "a:b" << "srv" << "edtUsuario";
-    QTest::newRow("already remote") << "srv:/x.fdb" << true << "/x.fdb" << "srv" << "edtUsuario";
+    QTest::newRow("blanks around") << "  srv:/x.fdb " << false << "/x.fdb"
+                                   << "srv"
+                                   << "edtUsuario";
+    QTest::newRow("only the first colon") << "srv:a:b" << false << "a:b"
+                                          << "srv"
+                                          << "edtUsuario";
+    QTest::newRow("already remote") << "srv:/x.fdb" << true << "/x.fdb"
+                                    << "srv"
+                                    << "edtUsuario";
     QTest::newRow("drive letter") << "C:\\dados\\erp.fdb" << false << "C:\\dados\\erp.fdb" << QString()
                                   << "edtConfSenha";
     QTest::newRow("one-letter server") << "a:b" << false << "a:b" << QString() << "edtConfSenha";

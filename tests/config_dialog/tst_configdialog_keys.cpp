@@ -42,7 +42,10 @@ private:
 std::unique_ptr<TfrmConfig> TestConfigDialogKeys::dialogWithBranches(const QList<Branch>& rows) {
     const QString db = fx->database(QStringLiteral("erp.fdb"), rows);
     setLocalValues(db);
-    writeSettings({{"LocRem", "L"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"}, {"Senha", "masterkey"},
+    writeSettings({{"LocRem", "L"},
+                   {"CaminhoBanco", db},
+                   {"Usuario", "SYSDBA"},
+                   {"Senha", "masterkey"},
                    {"DiretorioGadgets", "/opt/gadgets/"}});
     return openDialog();
 }
@@ -57,14 +60,18 @@ void TestConfigDialogKeys::enterWalksTheChain_data() {
     QTest::newRow("path to user") << "edtCaminhoBanco" << 0 << int(Qt::Key_Return) << "edtUsuario" << 0;
     QTest::newRow("keypad Enter") << "edtCaminhoBanco" << 0 << int(Qt::Key_Enter) << "edtUsuario" << 0;
     QTest::newRow("user to password") << "edtUsuario" << 0 << int(Qt::Key_Return) << "edtSenha" << 0;
-    QTest::newRow("password to confirmation") << "edtSenha" << 0 << int(Qt::Key_Return) << "edtConfSenha" << 0;
-    QTest::newRow("confirmation to folder, page 1") << "edtConfSenha" << 0 << int(Qt::Key_Return) << "edtPasta" << 1;
+    QTest::newRow("password to confirmation")
+        << "edtSenha" << 0 << int(Qt::Key_Return) << "edtConfSenha" << 0;
+    QTest::newRow("confirmation to folder, page 1")
+        << "edtConfSenha" << 0 << int(Qt::Key_Return) << "edtPasta" << 1;
     QTest::newRow("folder to branch list") << "edtPasta" << 1 << int(Qt::Key_Return) << "ppbFiliais" << 1;
     QTest::newRow("server to protocol") << "edtServidor" << 1 << int(Qt::Key_Return) << "ppbProtocolo" << 1;
-    QTest::newRow("Local to path, page 0") << "rdbLocal" << 1 << int(Qt::Key_Return) << "edtCaminhoBanco" << 0;
-    QTest::newRow("no Enter handling on Remota") << "rdbRemota" << 0 << int(Qt::Key_Return) << "rdbRemota" << 0;
-    QTest::newRow("no Enter handling in the list") << "ppbProtocolo" << 0 << int(Qt::Key_Return) << "ppbProtocolo"
-                                                   << 0;
+    QTest::newRow("Local to path, page 0")
+        << "rdbLocal" << 1 << int(Qt::Key_Return) << "edtCaminhoBanco" << 0;
+    QTest::newRow("no Enter handling on Remota")
+        << "rdbRemota" << 0 << int(Qt::Key_Return) << "rdbRemota" << 0;
+    QTest::newRow("no Enter handling in the list")
+        << "ppbProtocolo" << 0 << int(Qt::Key_Return) << "ppbProtocolo" << 0;
     QTest::newRow("other keys do nothing") << "edtUsuario" << 0 << int(Qt::Key_Down) << "edtUsuario" << 0;
 }
 
@@ -119,7 +126,8 @@ void TestConfigDialogKeys::enterOnAFocusedButtonPressesIt() {
     control<QPushButton>(d.get(), "btnSalvar")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::Key_Return);
     // No branch chosen: the save's last check answers.
-    QCOMPARE(fx->platform.texts(), QStringList{QStringLiteral("Selecione a Filial em que será validada a senha!")});
+    QCOMPARE(fx->platform.texts(),
+             QStringList{QStringLiteral("Selecione a Filial em que será validada a senha!")});
 
     control<QPushButton>(d.get(), "btnCancelar")->setFocus(Qt::TabFocusReason);
     QTest::keyClick(control<QPushButton>(d.get(), "btnCancelar"), Qt::Key_Return);
@@ -148,7 +156,8 @@ void TestConfigDialogKeys::arrowsStepTheProtocolList() {
 }
 
 void TestConfigDialogKeys::arrowsStepTheBranchList() {
-    auto d = dialogWithBranches({{"01", "A", QStringLiteral("S")}, {"02", "B", QStringLiteral("S")},
+    auto d = dialogWithBranches({{"01", "A", QStringLiteral("S")},
+                                 {"02", "B", QStringLiteral("S")},
                                  {"03", "C", QStringLiteral("S")}});
     QComboBox* branches = list(d.get(), "ppbFiliais");
     tabs(d.get())->setCurrentIndex(1);
@@ -231,7 +240,8 @@ void TestConfigDialogKeys::folderPicker() {
     tabs(d.get())->setCurrentIndex(1);
     edit(d.get(), "edtUsuario")->setFocus(Qt::OtherFocusReason); // hidden page: the focus goes elsewhere
     QTest::mouseClick(control<QToolButton>(d.get(), "spbPastaGadgets"), Qt::LeftButton);
-    QCOMPARE(fx->platform.folderTitles, QStringList{QStringLiteral("Informe em qual pasta se encontram as Gadgets")});
+    QCOMPARE(fx->platform.folderTitles,
+             QStringList{QStringLiteral("Informe em qual pasta se encontram as Gadgets")});
     QLineEdit* folder = edit(d.get(), "edtPasta");
     QCOMPARE(folder->text(), QStringLiteral("/srv/Gadgets"));
     QCOMPARE(folder->selectedText(), QStringLiteral("/srv/Gadgets"));
@@ -283,8 +293,12 @@ void TestConfigDialogKeys::filePickerOnlyForLocal() {
 }
 
 void TestConfigDialogKeys::cancelWritesNothing() {
-    const QByteArray file = settingsText({{"LocRem", "L"}, {"Comp", "0"}, {"CaminhoBanco", "/dados/erp.fdb"},
-                                          {"Usuario", "ana"}, {"Senha", "s1"}, {"DiretorioGadgets", "/opt/g/"}},
+    const QByteArray file = settingsText({{"LocRem", "L"},
+                                          {"Comp", "0"},
+                                          {"CaminhoBanco", "/dados/erp.fdb"},
+                                          {"Usuario", "ana"},
+                                          {"Senha", "s1"},
+                                          {"DiretorioGadgets", "/opt/g/"}},
                                          "[Gadget]\r\nA=1\r\n");
     writeFile(settingsFilePath(), file);
     {

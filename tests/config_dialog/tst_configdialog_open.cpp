@@ -3,8 +3,8 @@
 
 #include "DialogFixture.h"
 
-#include "settings/Database.h"
 #include "FirebirdServer.h"
+#include "settings/Database.h"
 #include "settings/ShownError.h"
 
 #include <QFileInfo>
@@ -89,18 +89,33 @@ void TestConfigDialogOpen::storedLocation_data() {
 
     const QString path = QStringLiteral("/dados/erp.fdb");
     const QString composed = QStringLiteral("srv:/dados/erp.fdb");
-    QTest::newRow("remote by address") << "R" << "0" << path << "1" << true << path << "srv" << 1;
-    QTest::newRow("R with Comp 1") << "R" << "1" << composed << "2" << true << path << "srv" << 2;
-    QTest::newRow("host name stored as L/1") << "L" << "1" << composed << "-1" << true << path << "srv" << -1;
-    QTest::newRow("local") << "L" << "0" << path << "0" << false << path << "" << -1;
-    QTest::newRow("other LocRem with Comp 1") << "X" << "1" << composed << "0" << false << path << "" << -1;
-    QTest::newRow("other LocRem") << "X" << "0" << path << "0" << false << path << "" << -1;
-    QTest::newRow("empty LocRem") << "" << "0" << path << "0" << false << path << "" << -1;
-    QTest::newRow("small r is not remote") << "r" << "0" << path << "0" << false << path << "" << -1;
-    QTest::newRow("protocol not a number") << "R" << "0" << path << "abc" << true << path << "srv" << -1;
-    QTest::newRow("protocol out of the list") << "R" << "0" << path << "7" << true << path << "srv" << -1;
-    QTest::newRow("Comp 1 and no colon") << "L" << "1" << path << "-1" << true << path << "srv" << -1;
-    QTest::newRow("Comp 1, colon first") << "L" << "1" << ":x" << "-1" << true << "x" << "srv" << -1;
+    QTest::newRow("remote by address") << "R"
+                                       << "0" << path << "1" << true << path << "srv" << 1;
+    QTest::newRow("R with Comp 1") << "R"
+                                   << "1" << composed << "2" << true << path << "srv" << 2;
+    QTest::newRow("host name stored as L/1") << "L"
+                                             << "1" << composed << "-1" << true << path << "srv" << -1;
+    QTest::newRow("local") << "L"
+                           << "0" << path << "0" << false << path << "" << -1;
+    QTest::newRow("other LocRem with Comp 1") << "X"
+                                              << "1" << composed << "0" << false << path << "" << -1;
+    QTest::newRow("other LocRem") << "X"
+                                  << "0" << path << "0" << false << path << "" << -1;
+    QTest::newRow("empty LocRem") << ""
+                                  << "0" << path << "0" << false << path << "" << -1;
+    QTest::newRow("small r is not remote") << "r"
+                                           << "0" << path << "0" << false << path << "" << -1;
+    QTest::newRow("protocol not a number") << "R"
+                                           << "0" << path << "abc" << true << path << "srv" << -1;
+    QTest::newRow("protocol out of the list") << "R"
+                                              << "0" << path << "7" << true << path << "srv" << -1;
+    QTest::newRow("Comp 1 and no colon") << "L"
+                                         << "1" << path << "-1" << true << path << "srv" << -1;
+    QTest::newRow("Comp 1, colon first") << "L"
+                                         << "1"
+                                         << ":x"
+                                         << "-1" << true << "x"
+                                         << "srv" << -1;
 }
 
 void TestConfigDialogOpen::storedLocation() {
@@ -164,16 +179,20 @@ void TestConfigDialogOpen::missingKeysGetDefaults() {
 }
 
 void TestConfigDialogOpen::branchesComeFromTheDatabaseInMemory() {
-    const QString inMemory = fx->database(QStringLiteral("memory.fdb"),
-                                          {{"03", "TERCEIRA", QStringLiteral("S")},
-                                           {"01", "MATRIZ", QStringLiteral("")},
-                                           {"05", "FECHADA", QStringLiteral("N")},
-                                           {"06", "SEM SITUACAO", std::nullopt},
-                                           {"02", "SEGUNDA", QStringLiteral("X")}});
+    const QString inMemory =
+        fx->database(QStringLiteral("memory.fdb"), {{"03", "TERCEIRA", QStringLiteral("S")},
+                                                    {"01", "MATRIZ", QStringLiteral("")},
+                                                    {"05", "FECHADA", QStringLiteral("N")},
+                                                    {"06", "SEM SITUACAO", std::nullopt},
+                                                    {"02", "SEGUNDA", QStringLiteral("X")}});
     const QString inFile = fx->database(QStringLiteral("file.fdb"), {{"09", "OUTRA", QStringLiteral("S")}});
     setLocalValues(inMemory);
-    writeSettings({{"LocRem", "L"}, {"Comp", "0"}, {"CaminhoBanco", inFile}, {"Usuario", "SYSDBA"},
-                   {"Senha", "x"}, {"Filial", "01"}});
+    writeSettings({{"LocRem", "L"},
+                   {"Comp", "0"},
+                   {"CaminhoBanco", inFile},
+                   {"Usuario", "SYSDBA"},
+                   {"Senha", "x"},
+                   {"Filial", "01"}});
 
     auto d = openDialog();
     // Active rows in the order they arrive; "N" and NULL are not listed.
@@ -189,11 +208,16 @@ void TestConfigDialogOpen::branchesComeFromTheDatabaseInMemory() {
 void TestConfigDialogOpen::storedBranchIsSelectedAgain_data() {
     QTest::addColumn<QString>("filial");
     QTest::addColumn<QString>("selected");
-    QTest::newRow("active branch") << "02" << "02 - FILIAL CENTRO";
-    QTest::newRow("inactive branch") << "05" << "";
-    QTest::newRow("unknown branch") << "77" << "";
-    QTest::newRow("code with another case") << "a1" << "";
-    QTest::newRow("no branch stored") << "" << "";
+    QTest::newRow("active branch") << "02"
+                                   << "02 - FILIAL CENTRO";
+    QTest::newRow("inactive branch") << "05"
+                                     << "";
+    QTest::newRow("unknown branch") << "77"
+                                    << "";
+    QTest::newRow("code with another case") << "a1"
+                                            << "";
+    QTest::newRow("no branch stored") << ""
+                                      << "";
 }
 
 void TestConfigDialogOpen::storedBranchIsSelectedAgain() {
@@ -204,7 +228,8 @@ void TestConfigDialogOpen::storedBranchIsSelectedAgain() {
     rows.append({"A1", "LETRAS", QStringLiteral("S")});
     const QString db = fx->database(QStringLiteral("erp.fdb"), rows);
     setLocalValues(db);
-    writeSettings({{"LocRem", "L"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"}, {"Senha", "x"}, {"Filial", filial}});
+    writeSettings(
+        {{"LocRem", "L"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"}, {"Senha", "x"}, {"Filial", filial}});
     auto d = openDialog();
     QCOMPARE(list(d.get(), "ppbFiliais")->count(), 3);
     QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), selected);
@@ -214,7 +239,8 @@ void TestConfigDialogOpen::storedBranchIsSelectedAgain() {
 
 void TestConfigDialogOpen::fileValuesWithEmptyValuesInMemoryTryNoConnection() {
     const QString db = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
-    writeSettings({{"LocRem", "L"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"}, {"Senha", "x"}, {"Filial", "01"}});
+    writeSettings(
+        {{"LocRem", "L"}, {"CaminhoBanco", db}, {"Usuario", "SYSDBA"}, {"Senha", "x"}, {"Filial", "01"}});
     auto d = openDialog();
     QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), db);
     QCOMPARE(list(d.get(), "ppbFiliais")->count(), 0);
@@ -352,8 +378,8 @@ void TestConfigDialogOpen::openingWritesNothing() {
     { auto d = openDialog(); }
     QVERIFY(!QFileInfo::exists(settingsFolder()));
 
-    const QByteArray before = settingsText({{"LocRem", "R"}, {"Comp", "0"}, {"Servidor", "10.0.0.1"}},
-                                           "[Gadget]\r\nX=1\r\n");
+    const QByteArray before =
+        settingsText({{"LocRem", "R"}, {"Comp", "0"}, {"Servidor", "10.0.0.1"}}, "[Gadget]\r\nX=1\r\n");
     writeFile(settingsFilePath(), before);
     { auto d = openDialog(); }
     QCOMPARE(readFile(settingsFilePath()), before);

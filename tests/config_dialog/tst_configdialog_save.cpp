@@ -83,29 +83,45 @@ void TestConfigDialogSave::eachCheckStopsTheSave_data() {
     QTest::addColumn<int>("page");
 
     const QString ok = QStringLiteral("ok"); // stands for a valid value
-    QTest::newRow("1 folder of blanks") << " \t " << ok << ok << ok << ok << QString() << -1 << true << 0
-                                        << "Informe a pasta das Gadgets!" << "edtPasta" << 1;
-    QTest::newRow("1 before every other") << "" << "" << "" << "" << "" << " " << -1 << false << 0
-                                          << "Informe a pasta das Gadgets!" << "edtPasta" << 1;
+    QTest::newRow("1 folder of blanks")
+        << " \t " << ok << ok << ok << ok << QString() << -1 << true << 0 << "Informe a pasta das Gadgets!"
+        << "edtPasta" << 1;
+    QTest::newRow("1 before every other") << ""
+                                          << ""
+                                          << ""
+                                          << ""
+                                          << ""
+                                          << " " << -1 << false << 0 << "Informe a pasta das Gadgets!"
+                                          << "edtPasta" << 1;
     QTest::newRow("2 path") << ok << "  " << ok << ok << ok << QString() << -1 << true << 1
-                            << "Informe o caminho do banco de dados!" << "edtCaminhoBanco" << 0;
+                            << "Informe o caminho do banco de dados!"
+                            << "edtCaminhoBanco" << 0;
     QTest::newRow("3 user") << ok << ok << "\t" << ok << ok << QString() << -1 << true << 1
-                            << "Informe o usuário do banco de dados!" << "edtUsuario" << 0;
+                            << "Informe o usuário do banco de dados!"
+                            << "edtUsuario" << 0;
     QTest::newRow("4 password") << ok << ok << ok << " " << ok << QString() << -1 << true << 1
-                                << "Informe a senha do banco de dados!" << "edtSenha" << 0;
+                                << "Informe a senha do banco de dados!"
+                                << "edtSenha" << 0;
     QTest::newRow("5 confirmation") << ok << ok << ok << ok << "" << QString() << -1 << true << 1
-                                    << "Confirme a senha do banco de dados!" << "edtConfSenha" << 0;
-    QTest::newRow("6 letter case differs") << ok << ok << ok << "Segredo" << "segredo" << QString() << -1 << true << 1
-                                           << "Senha do banco de dados não confirmada!" << "edtSenha" << 0;
-    QTest::newRow("7 server of blanks") << ok << ok << ok << ok << ok << "   " << 0 << true << 0
-                                        << "Informe o Servidor!" << "edtServidor" << 0;
-    QTest::newRow("8 address without protocol") << ok << ok << ok << ok << ok << "192.168.0.10" << -1 << true << 1
-                                                 << "Informe o Protocolo da conexão!" << "ppbProtocolo" << 1;
+                                    << "Confirme a senha do banco de dados!"
+                                    << "edtConfSenha" << 0;
+    QTest::newRow("6 letter case differs")
+        << ok << ok << ok << "Segredo"
+        << "segredo" << QString() << -1 << true << 1 << "Senha do banco de dados não confirmada!"
+        << "edtSenha" << 0;
+    QTest::newRow("7 server of blanks")
+        << ok << ok << ok << ok << ok << "   " << 0 << true << 0 << "Informe o Servidor!"
+        << "edtServidor" << 0;
+    QTest::newRow("8 address without protocol") << ok << ok << ok << ok << ok << "192.168.0.10" << -1 << true
+                                                << 1 << "Informe o Protocolo da conexão!"
+                                                << "ppbProtocolo" << 1;
     QTest::newRow("9 no branch") << ok << ok << ok << ok << ok << QString() << -1 << false << 0
-                                 << "Selecione a Filial em que será validada a senha!" << "ppbFiliais" << 1;
+                                 << "Selecione a Filial em que será validada a senha!"
+                                 << "ppbFiliais" << 1;
     QTest::newRow("9 after a host name without protocol")
         << ok << ok << ok << ok << ok << "servidor01" << -1 << false << 0
-        << "Selecione a Filial em que será validada a senha!" << "ppbFiliais" << 1;
+        << "Selecione a Filial em que será validada a senha!"
+        << "ppbFiliais" << 1;
 }
 
 void TestConfigDialogSave::eachCheckStopsTheSave() {
@@ -228,14 +244,36 @@ void TestConfigDialogSave::storedLocation_data() {
     QTest::addColumn<QString>("storedProtocol");
     QTest::addColumn<QString>("storedPath"); // <db> stands for the path field
 
-    QTest::newRow("local") << QString() << -1 << "L" << "0" << "" << "" << "<db>";
-    QTest::newRow("address, NamedPipe") << "127.0.0.1" << 1 << "R" << "0" << "127.0.0.1" << "1" << "<db>";
-    QTest::newRow("address, trimmed") << " 127.0.0.1 " << 0 << "R" << "0" << "127.0.0.1" << "0" << "<db>";
-    QTest::newRow("host name, no protocol") << "localhost" << -1 << "L" << "1" << "localhost" << "-1"
+    QTest::newRow("local") << QString() << -1 << "L"
+                           << "0"
+                           << ""
+                           << ""
+                           << "<db>";
+    QTest::newRow("address, NamedPipe") << "127.0.0.1" << 1 << "R"
+                                        << "0"
+                                        << "127.0.0.1"
+                                        << "1"
+                                        << "<db>";
+    QTest::newRow("address, trimmed") << " 127.0.0.1 " << 0 << "R"
+                                      << "0"
+                                      << "127.0.0.1"
+                                      << "0"
+                                      << "<db>";
+    QTest::newRow("host name, no protocol") << "localhost" << -1 << "L"
+                                            << "1"
+                                            << "localhost"
+                                            << "-1"
                                             << "localhost:<db>";
-    QTest::newRow("host name, SPX") << "localhost" << 2 << "L" << "1" << "localhost" << "2" << "localhost:<db>";
-    QTest::newRow("address with a leading zero is a name") << "127.0.0.01" << -1 << "L" << "1" << "127.0.0.01"
-                                                            << "-1" << "127.0.0.01:<db>";
+    QTest::newRow("host name, SPX") << "localhost" << 2 << "L"
+                                    << "1"
+                                    << "localhost"
+                                    << "2"
+                                    << "localhost:<db>";
+    QTest::newRow("address with a leading zero is a name") << "127.0.0.01" << -1 << "L"
+                                                           << "1"
+                                                           << "127.0.0.01"
+                                                           << "-1"
+                                                           << "127.0.0.01:<db>";
 }
 
 void TestConfigDialogSave::storedLocation() {
@@ -309,9 +347,12 @@ void TestConfigDialogSave::remoteServerByNameIsReachedThroughTheSavedPath() {
 void TestConfigDialogSave::filialIsTheFirstTwoCharacters_data() {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("filial");
-    QTest::newRow("two characters") << "01" << "01";
-    QTest::newRow("one character") << "1" << "1 ";
-    QTest::newRow("three characters") << "001" << "00";
+    QTest::newRow("two characters") << "01"
+                                    << "01";
+    QTest::newRow("one character") << "1"
+                                   << "1 ";
+    QTest::newRow("three characters") << "001"
+                                      << "00";
 }
 
 void TestConfigDialogSave::filialIsTheFirstTwoCharacters() {
@@ -328,10 +369,14 @@ void TestConfigDialogSave::filialIsTheFirstTwoCharacters() {
 void TestConfigDialogSave::gadgetsFolderGetsItsSeparator_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("without separator") << "/srv/Gadgets" << "/srv/Gadgets/";
-    QTest::newRow("with separator") << "/srv/Gadgets/" << "/srv/Gadgets/";
-    QTest::newRow("blanks after it") << "/srv/Gadgets  " << "/srv/Gadgets  /";
-    QTest::newRow("separator, then blanks") << "/srv/Gadgets/ " << "/srv/Gadgets/ ";
+    QTest::newRow("without separator") << "/srv/Gadgets"
+                                       << "/srv/Gadgets/";
+    QTest::newRow("with separator") << "/srv/Gadgets/"
+                                    << "/srv/Gadgets/";
+    QTest::newRow("blanks after it") << "/srv/Gadgets  "
+                                     << "/srv/Gadgets  /";
+    QTest::newRow("separator, then blanks") << "/srv/Gadgets/ "
+                                            << "/srv/Gadgets/ ";
 }
 
 void TestConfigDialogSave::gadgetsFolderGetsItsSeparator() {
@@ -367,7 +412,8 @@ void TestConfigDialogSave::unwritableFileKeepsTheDialogOpen() {
     writeFile(settingsFolder(), "not a folder");
     QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
 
-    QCOMPARE(fx->platform.texts(), QStringList{QStringLiteral("Unable to write to %1.").arg(settingsFilePath())});
+    QCOMPARE(fx->platform.texts(),
+             QStringList{QStringLiteral("Unable to write to %1.").arg(settingsFilePath())});
     QVERIFY(d->isVisible());
     QCOMPARE(d->result(), int(QDialog::Rejected));
     QCOMPARE(readFile(settingsFolder()), QByteArray("not a folder"));

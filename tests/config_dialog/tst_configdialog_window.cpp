@@ -44,8 +44,8 @@ void TestConfigDialogWindow::controlsAreWhereTheWindowDescriptionPutsThem_data()
     QTest::addColumn<bool>("autoSize");
 
     auto row = [](const char* name, const char* parent, QRect geometry, const QString& text) {
-        static const QStringList autoSized = {"lblTitulo",  "lblTitulo2",   "lblCaminhoBanco", "lblUsuario",
-                                              "lblSenha",   "lblConfSenha", "lblDirGadgets"};
+        static const QStringList autoSized = {"lblTitulo", "lblTitulo2",   "lblCaminhoBanco", "lblUsuario",
+                                              "lblSenha",  "lblConfSenha", "lblDirGadgets"};
         QTest::newRow(name) << QString::fromLatin1(name) << QString::fromLatin1(parent) << geometry << text
                             << autoSized.contains(QLatin1String(name));
     };

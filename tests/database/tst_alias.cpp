@@ -1,7 +1,7 @@
 // The alias lookup over alias files written by the test.
 
-#include "settings/Alias.h"
 #include "CoreTestSupport.h"
+#include "settings/Alias.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -29,44 +29,50 @@ private slots:
 
         QTest::newRow("plain entry") << QByteArray("VALDORE = /srv/erp/valdore.fdb\n") << u"VALDORE"_s
                                      << u"/srv/erp/valdore.fdb"_s;
-        QTest::newRow("no blanks, CR LF lines") << QByteArray("other=/x.fdb\r\nVALDORE=/srv/erp.fdb\r\n") << u"VALDORE"_s
-                                                << u"/srv/erp.fdb"_s;
-        QTest::newRow("name case ignored") << QByteArray("Valdore = /srv/erp.fdb\n") << u"VALDORE"_s << u"/srv/erp.fdb"_s;
-        QTest::newRow("asked in small letters") << QByteArray("VALDORE = /srv/erp.fdb\n") << u"valdore"_s
-                                                << u"/srv/erp.fdb"_s;
-        QTest::newRow("first of two alike") << QByteArray("VALDORE = /a.fdb\nvaldore = /b.fdb\n") << u"VALDORE"_s
-                                            << u"/a.fdb"_s;
+        QTest::newRow("no blanks, CR LF lines")
+            << QByteArray("other=/x.fdb\r\nVALDORE=/srv/erp.fdb\r\n") << u"VALDORE"_s << u"/srv/erp.fdb"_s;
+        QTest::newRow("name case ignored")
+            << QByteArray("Valdore = /srv/erp.fdb\n") << u"VALDORE"_s << u"/srv/erp.fdb"_s;
+        QTest::newRow("asked in small letters")
+            << QByteArray("VALDORE = /srv/erp.fdb\n") << u"valdore"_s << u"/srv/erp.fdb"_s;
+        QTest::newRow("first of two alike")
+            << QByteArray("VALDORE = /a.fdb\nvaldore = /b.fdb\n") << u"VALDORE"_s << u"/a.fdb"_s;
         QTest::newRow("remote path") << QByteArray("VALDORE = srv:C:\\dados\\erp.fdb\n") << u"VALDORE"_s
                                      << u"srv:C:\\dados\\erp.fdb"_s;
         QTest::newRow("comments and blanks")
-            << QByteArray("# VALDORE = /commented.fdb\n\n   \n\tVALDORE\t=\t/srv/erp.fdb   # the ERP\n") << u"VALDORE"_s
-            << u"/srv/erp.fdb"_s;
+            << QByteArray("# VALDORE = /commented.fdb\n\n   \n\tVALDORE\t=\t/srv/erp.fdb   # the ERP\n")
+            << u"VALDORE"_s << u"/srv/erp.fdb"_s;
         QTest::newRow("quoted path with blanks and #")
             << QByteArray("VALDORE = \"/srv/my data/erp#1.fdb\"  # quoted\n") << u"VALDORE"_s
             << u"/srv/my data/erp#1.fdb"_s;
-        QTest::newRow("macro left as it stands")
-            << QByteArray("VALDORE = $(dir_sampleDb)/erp.fdb\n") << u"VALDORE"_s << u"$(dir_sampleDb)/erp.fdb"_s;
+        QTest::newRow("macro left as it stands") << QByteArray("VALDORE = $(dir_sampleDb)/erp.fdb\n")
+                                                 << u"VALDORE"_s << u"$(dir_sampleDb)/erp.fdb"_s;
         QTest::newRow("block on the lines after")
-            << QByteArray("security.db = $(dir_secDb)/security3.fdb\n{\n\tRemoteAccess = false\n\tVALDORE = /inside.fdb\n}\n"
+            << QByteArray("security.db = $(dir_secDb)/security3.fdb\n{\n\tRemoteAccess = false\n\tVALDORE = "
+                          "/inside.fdb\n}\n"
                           "VALDORE = /srv/erp.fdb\n{\n  LockMemSize = 32M\n}\n")
             << u"VALDORE"_s << u"/srv/erp.fdb"_s;
         QTest::newRow("block opened on the entry's line")
-            << QByteArray("big = /big.fdb {\n  VALDORE = /inside.fdb\n}\nVALDORE = /srv/erp.fdb { LockMemSize = 32M }\n")
+            << QByteArray("big = /big.fdb {\n  VALDORE = /inside.fdb\n}\nVALDORE = /srv/erp.fdb { "
+                          "LockMemSize = 32M }\n")
             << u"VALDORE"_s << u"/srv/erp.fdb"_s;
         QTest::newRow("block with braces in a comment")
-            << QByteArray("big = /big.fdb\n{ # }\n  VALDORE = /inside.fdb\n}\nVALDORE = /srv/erp.fdb\n") << u"VALDORE"_s
-            << u"/srv/erp.fdb"_s;
-        QTest::newRow("Latin-1 file") << QByteArray("VALDORE = /dados/s\xe3o.fdb\n") << u"VALDORE"_s << u"/dados/são.fdb"_s;
-        QTest::newRow("UTF-8 file") << QByteArray("VALDORE = /dados/s\xc3\xa3o.fdb\n") << u"VALDORE"_s << u"/dados/são.fdb"_s;
+            << QByteArray("big = /big.fdb\n{ # }\n  VALDORE = /inside.fdb\n}\nVALDORE = /srv/erp.fdb\n")
+            << u"VALDORE"_s << u"/srv/erp.fdb"_s;
+        QTest::newRow("Latin-1 file")
+            << QByteArray("VALDORE = /dados/s\xe3o.fdb\n") << u"VALDORE"_s << u"/dados/são.fdb"_s;
+        QTest::newRow("UTF-8 file") << QByteArray("VALDORE = /dados/s\xc3\xa3o.fdb\n") << u"VALDORE"_s
+                                    << u"/dados/são.fdb"_s;
 
         const QByteArray longPath = "/" + QByteArray(299, 'p');
         QTest::newRow("path cut at 255") << QByteArray("VALDORE = " + longPath + "\n") << u"VALDORE"_s
                                          << QString::fromLatin1(longPath.left(255));
         QTest::newRow("empty path") << QByteArray("VALDORE =\n") << u"VALDORE"_s << QString();
         QTest::newRow("alias missing") << QByteArray("OTHER = /x.fdb\n") << u"VALDORE"_s << QString();
-        QTest::newRow("only a prefix of the name") << QByteArray("VALDORE2 = /x.fdb\n") << u"VALDORE"_s << QString();
-        QTest::newRow("only inside a block") << QByteArray("big = /big.fdb\n{\n  VALDORE = /inside.fdb\n}\n")
-                                             << u"VALDORE"_s << QString();
+        QTest::newRow("only a prefix of the name")
+            << QByteArray("VALDORE2 = /x.fdb\n") << u"VALDORE"_s << QString();
+        QTest::newRow("only inside a block")
+            << QByteArray("big = /big.fdb\n{\n  VALDORE = /inside.fdb\n}\n") << u"VALDORE"_s << QString();
         QTest::newRow("empty file") << QByteArray() << u"VALDORE"_s << QString();
         QTest::newRow("empty alias") << QByteArray("= /x.fdb\n") << QString() << QString();
     }
@@ -88,51 +94,60 @@ private slots:
         const auto chain = [](int length) {
             QStringList files;
             for (int i = 0; i < length; ++i)
-                files << (i == 0 ? u"databases.conf"_s : u"d%1.conf"_s.arg(i)) << u"include d%1.conf\n"_s.arg(i + 1);
+                files << (i == 0 ? u"databases.conf"_s : u"d%1.conf"_s.arg(i))
+                      << u"include d%1.conf\n"_s.arg(i + 1);
             return files << u"d%1.conf"_s.arg(length) << u"VALDORE = /deep.fdb\n"_s;
         };
         QTest::newRow("alias in an included file")
-            << QStringList{u"databases.conf"_s, u"# ours\ninclude extra.conf\n"_s, u"extra.conf"_s, u"VALDORE = /inc.fdb\n"_s}
+            << QStringList{u"databases.conf"_s, u"# ours\ninclude extra.conf\n"_s, u"extra.conf"_s,
+                           u"VALDORE = /inc.fdb\n"_s}
             << u"/inc.fdb"_s;
         QTest::newRow("relative to the including file")
-            << QStringList{u"databases.conf"_s, u"include sub/a.conf\n"_s, u"sub/a.conf"_s, u"include b.conf\n"_s,
-                           u"sub/b.conf"_s, u"VALDORE = /b.fdb\n"_s, u"b.conf"_s, u"VALDORE = /wrong.fdb\n"_s}
+            << QStringList{u"databases.conf"_s, u"include sub/a.conf\n"_s,
+                           u"sub/a.conf"_s,     u"include b.conf\n"_s,
+                           u"sub/b.conf"_s,     u"VALDORE = /b.fdb\n"_s,
+                           u"b.conf"_s,         u"VALDORE = /wrong.fdb\n"_s}
             << u"/b.fdb"_s;
-        QTest::newRow("absolute path")
-            << QStringList{u"databases.conf"_s, u"include $DIR/abs.conf\n"_s, u"abs.conf"_s, u"VALDORE = /abs.fdb\n"_s}
-            << u"/abs.fdb"_s;
+        QTest::newRow("absolute path") << QStringList{u"databases.conf"_s, u"include $DIR/abs.conf\n"_s,
+                                                      u"abs.conf"_s, u"VALDORE = /abs.fdb\n"_s}
+                                       << u"/abs.fdb"_s;
         QTest::newRow("quoted name with a blank")
             << QStringList{u"databases.conf"_s, u"INCLUDE \"my aliases.conf\"\n"_s, u"my aliases.conf"_s,
                            u"VALDORE = /q.fdb\n"_s}
             << u"/q.fdb"_s;
         QTest::newRow("the alias file's folder macro")
-            << QStringList{u"databases.conf"_s, u"include $(dir_conf)/m.conf\n"_s, u"m.conf"_s, u"VALDORE = /m.fdb\n"_s}
+            << QStringList{u"databases.conf"_s, u"include $(dir_conf)/m.conf\n"_s, u"m.conf"_s,
+                           u"VALDORE = /m.fdb\n"_s}
             << u"/m.fdb"_s;
-        QTest::newRow("wildcards")
-            << QStringList{u"databases.conf"_s, u"include conf.d/*.con?\n"_s, u"conf.d/10-a.conf"_s, u"other = /x.fdb\n"_s,
-                           u"conf.d/20-b.conf"_s, u"VALDORE = /w.fdb\n"_s, u"conf.d/30-c.conf"_s, u"VALDORE = /late.fdb\n"_s}
-            << u"/w.fdb"_s;
+        QTest::newRow("wildcards") << QStringList{u"databases.conf"_s,   u"include conf.d/*.con?\n"_s,
+                                                  u"conf.d/10-a.conf"_s, u"other = /x.fdb\n"_s,
+                                                  u"conf.d/20-b.conf"_s, u"VALDORE = /w.fdb\n"_s,
+                                                  u"conf.d/30-c.conf"_s, u"VALDORE = /late.fdb\n"_s}
+                                   << u"/w.fdb"_s;
         QTest::newRow("entry before the include wins")
-            << QStringList{u"databases.conf"_s, u"VALDORE = /first.fdb\ninclude extra.conf\n"_s, u"extra.conf"_s,
-                           u"VALDORE = /second.fdb\n"_s}
+            << QStringList{u"databases.conf"_s, u"VALDORE = /first.fdb\ninclude extra.conf\n"_s,
+                           u"extra.conf"_s, u"VALDORE = /second.fdb\n"_s}
             << u"/first.fdb"_s;
         QTest::newRow("include before the entry wins")
-            << QStringList{u"databases.conf"_s, u"include extra.conf\nVALDORE = /second.fdb\n"_s, u"extra.conf"_s,
-                           u"VALDORE = /first.fdb\n"_s}
+            << QStringList{u"databases.conf"_s, u"include extra.conf\nVALDORE = /second.fdb\n"_s,
+                           u"extra.conf"_s, u"VALDORE = /first.fdb\n"_s}
             << u"/first.fdb"_s;
         QTest::newRow("missing included file is passed over")
-            << QStringList{u"databases.conf"_s, u"include nothere.conf\nVALDORE = /after.fdb\n"_s} << u"/after.fdb"_s;
+            << QStringList{u"databases.conf"_s, u"include nothere.conf\nVALDORE = /after.fdb\n"_s}
+            << u"/after.fdb"_s;
         QTest::newRow("a file that includes itself")
-            << QStringList{u"databases.conf"_s, u"include databases.conf\nVALDORE = /self.fdb\n"_s} << u"/self.fdb"_s;
+            << QStringList{u"databases.conf"_s, u"include databases.conf\nVALDORE = /self.fdb\n"_s}
+            << u"/self.fdb"_s;
         QTest::newRow("two files that include each other")
-            << QStringList{u"databases.conf"_s, u"include a.conf\nVALDORE = /loop.fdb\n"_s, u"a.conf"_s,
-                           u"include b.conf\n"_s, u"b.conf"_s, u"include a.conf\ninclude databases.conf\n"_s}
+            << QStringList{u"databases.conf"_s, u"include a.conf\nVALDORE = /loop.fdb\n"_s,
+                           u"a.conf"_s,         u"include b.conf\n"_s,
+                           u"b.conf"_s,         u"include a.conf\ninclude databases.conf\n"_s}
             << u"/loop.fdb"_s;
         QTest::newRow("a chain as deep as the bound") << chain(8) << u"/deep.fdb"_s;
         QTest::newRow("a chain deeper than the bound") << chain(9) << QString();
         QTest::newRow("include inside a block is no directive")
-            << QStringList{u"databases.conf"_s, u"big = /big.fdb\n{\n  include extra.conf\n}\n"_s, u"extra.conf"_s,
-                           u"VALDORE = /no.fdb\n"_s}
+            << QStringList{u"databases.conf"_s, u"big = /big.fdb\n{\n  include extra.conf\n}\n"_s,
+                           u"extra.conf"_s, u"VALDORE = /no.fdb\n"_s}
             << QString();
     }
     void includes() {
@@ -151,9 +166,10 @@ private slots:
 
     void parametersStartWithServerName() {
         AliasFilePath = m_dir.filePath(u"databases.conf"_s);
-        writeFile(AliasFilePath, "VALDORE = /srv/erp.fdb\n{\n  LockMemSize = 32M\n  RemoteAccess = false\n}\n");
-        QCOMPARE(AliasParams(u"VALDORE"_s), (QStringList{u"SERVER NAME=/srv/erp.fdb"_s, u"LOCKMEMSIZE=32M"_s,
-                                                        u"REMOTEACCESS=false"_s}));
+        writeFile(AliasFilePath,
+                  "VALDORE = /srv/erp.fdb\n{\n  LockMemSize = 32M\n  RemoteAccess = false\n}\n");
+        QCOMPARE(AliasParams(u"VALDORE"_s),
+                 (QStringList{u"SERVER NAME=/srv/erp.fdb"_s, u"LOCKMEMSIZE=32M"_s, u"REMOTEACCESS=false"_s}));
     }
 
     void unreadableFileGivesEmpty_data() {

@@ -2,14 +2,14 @@
 // left open. Local paths use the embedded engine; the remote forms a
 // private server started here.
 
-#include "settings/Conexao.h"
+#include "CoreTestSupport.h"
 #include "ErpDatabase.h"
-#include "settings/FbClient.h"
 #include "FirebirdServer.h"
 #include "RecordingPlatform.h"
-#include "settings/Settings.h"
 #include "SilentListener.h"
-#include "CoreTestSupport.h"
+#include "settings/Conexao.h"
+#include "settings/FbClient.h"
+#include "settings/Settings.h"
 #include "settings/Variaveis.h"
 
 #include <QElapsedTimer>
@@ -20,7 +20,8 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-const QString Heading = u"Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de dados!\r\n"_s;
+const QString Heading =
+    u"Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de dados!\r\n"_s;
 
 struct Location {
     QString locRem;
@@ -195,7 +196,8 @@ private slots:
     void tcpFormConnectsToTheServer() {
         ORVANTO_REQUIRE_FIREBIRD_SERVER();
         startServer();
-        saveSettings({u"R"_s, m_server->hostPort(), u"0"_s, m_remoteErp, m_server->user(), m_server->password()});
+        saveSettings(
+            {u"R"_s, m_server->hostPort(), u"0"_s, m_remoteErp, m_server->user(), m_server->password()});
         ConectaBancoDados(false);
         QCOMPARE(m_platform->texts(), QStringList());
         verifyNothingLeft();
@@ -231,8 +233,9 @@ private slots:
         QCOMPARE(lines.value(0), u"Rezovuz - Edozed ev Urevivar"_s);
         QCOMPARE(lines.value(1), QString());
         QCOMPARE(lines.value(2), u"Não foi possível conectar ao banco de dados!"_s);
-        QCOMPARE(lines.mid(3).join(u"\r\n"_s),
-                 u"Your user name and password are not defined. Ask your database administrator to set up a Firebird login"_s);
+        QCOMPARE(
+            lines.mid(3).join(u"\r\n"_s),
+            u"Your user name and password are not defined. Ask your database administrator to set up a Firebird login"_s);
         verifyNothingLeft();
     }
 
@@ -249,13 +252,16 @@ private slots:
         QFETCH(QString, form);
         ORVANTO_REQUIRE_FIREBIRD_SERVER();
         startServer();
-        saveSettings({u"R"_s, m_server->hostPort(), protocolo, m_remoteErp, m_server->user(), m_server->password()});
+        saveSettings(
+            {u"R"_s, m_server->hostPort(), protocolo, m_remoteErp, m_server->user(), m_server->password()});
         ConectaBancoDados(false);
         QCOMPARE(m_platform->messages.size(), 1);
         const QString name = form.arg(m_server->hostPort(), m_remoteErp);
-        QCOMPARE(m_platform->messages.first().text,
-                 Heading + u"I/O error during \"open\" operation for file \"%1\"\r\nError while trying to open file\r\n"
-                           u"No such file or directory"_s.arg(name));
+        QCOMPARE(
+            m_platform->messages.first().text,
+            Heading +
+                u"I/O error during \"open\" operation for file \"%1\"\r\nError while trying to open file\r\n"
+                u"No such file or directory"_s.arg(name));
         verifyNothingLeft();
     }
 };

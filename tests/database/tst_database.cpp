@@ -1,16 +1,16 @@
 // The client layer against real databases through the embedded engine.
 
-#include "settings/Database.h"
+#include "CoreTestSupport.h"
 #include "ErpDatabase.h"
-#include "settings/FbClient.h"
 #include "FirebirdServer.h"
 #include "StallingProxy.h"
-#include "CoreTestSupport.h"
+#include "settings/Database.h"
+#include "settings/FbClient.h"
 
 #include <QProcess>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <cstdio>
@@ -27,7 +27,8 @@ struct Session {
     TTransaction transaction;
     TQuery query{&database};
 
-    explicit Session(const QString& name, const QString& user = u"SYSDBA"_s, const QString& password = u"x"_s) {
+    explicit Session(const QString& name, const QString& user = u"SYSDBA"_s,
+                     const QString& password = u"x"_s) {
         database.DatabaseName = name;
         database.Params = ConnectionParams(user, password);
         database.DefaultTransaction = &transaction;
@@ -105,7 +106,8 @@ private slots:
         QVERIFY(s.transaction.InTransaction());
         QCOMPARE(s.query.RecordCount(), 3);
         QCOMPARE(s.column(u"CODEMPRESA"_s), (QStringList{u"01"_s, u"a4"_s, u"05"_s}));
-        QCOMPARE(s.column(u"nomeempresa"_s), (QStringList{u"Matriz São Paulo"_s, u"Loja O'Brien"_s, u"Filial 5"_s}));
+        QCOMPARE(s.column(u"nomeempresa"_s),
+                 (QStringList{u"Matriz São Paulo"_s, u"Loja O'Brien"_s, u"Filial 5"_s}));
         // The branch item as the branch list builds it.
         s.query.First();
         QCOMPARE(s.query.FieldByName(u"CODEMPRESA"_s) + u" - "_s + s.query.FieldByName(u"NOMEEMPRESA"_s),
@@ -183,7 +185,8 @@ private slots:
         QTest::newRow("varchar") << u"CAST('São' AS VARCHAR(10))"_s << u"São"_s;
         QTest::newRow("char keeps padding") << u"CAST('ab' AS CHAR(4))"_s << u"ab  "_s;
         QTest::newRow("char, multi-byte") << u"CAST('ção' AS CHAR(5) CHARACTER SET UTF8)"_s << u"ção  "_s;
-        QTest::newRow("char(1) column") << u"(SELECT FILIALATIVA FROM FILIAIS WHERE CODEMPRESA = '01')"_s << u"S"_s;
+        QTest::newRow("char(1) column")
+            << u"(SELECT FILIALATIVA FROM FILIAIS WHERE CODEMPRESA = '01')"_s << u"S"_s;
         QTest::newRow("char, one byte set") << u"CAST('ab' AS CHAR(3) CHARACTER SET ISO8859_1)"_s << u"ab "_s;
         QTest::newRow("smallint") << u"CAST(-7 AS SMALLINT)"_s << u"-7"_s;
         QTest::newRow("integer") << u"CAST(2147483647 AS INTEGER)"_s << u"2147483647"_s;
@@ -191,7 +194,8 @@ private slots:
         QTest::newRow("numeric(4,2)") << u"CAST(12.5 AS NUMERIC(4,2))"_s << u"12.5"_s;
         QTest::newRow("numeric(9,2)") << u"CAST(-0.05 AS NUMERIC(9,2))"_s << u"-0.05"_s;
         QTest::newRow("numeric(18,4) whole") << u"CAST(3 AS NUMERIC(18,4))"_s << u"3"_s;
-        QTest::newRow("numeric(18,4)") << u"CAST(123456789012.0625 AS NUMERIC(18,4))"_s << u"123456789012.0625"_s;
+        QTest::newRow("numeric(18,4)")
+            << u"CAST(123456789012.0625 AS NUMERIC(18,4))"_s << u"123456789012.0625"_s;
         QTest::newRow("double") << u"CAST(1.5 AS DOUBLE PRECISION)"_s << u"1.5"_s;
         QTest::newRow("float") << u"CAST(0.25 AS FLOAT)"_s << u"0.25"_s;
         QTest::newRow("date") << u"DATE '2024-02-29'"_s << u"2024-02-29"_s;
@@ -317,8 +321,9 @@ private slots:
         Session s(path);
         s.database.Open(); // the connection itself is fine
         s.query.SQL = BranchQuery;
-        QCOMPARE(errorOf([&] { s.query.Open(); }),
-                 u"Dynamic SQL Error\r\nSQL error code = -204\r\nTable unknown\r\nFILIAIS\r\nAt line 1, column 37"_s);
+        QCOMPARE(
+            errorOf([&] { s.query.Open(); }),
+            u"Dynamic SQL Error\r\nSQL error code = -204\r\nTable unknown\r\nFILIAIS\r\nAt line 1, column 37"_s);
         QVERIFY(s.database.Connected());
         QCOMPARE(s.query.RecordCount(), 0);
     }
@@ -351,7 +356,11 @@ private slots:
         QCOMPARE(errorOf([&] { s.database.Open(); }), error);
         QVERIFY(!s.database.Connected());
         // The query reports the same, opening the connection itself.
-        QCOMPARE(errorOf([&] { s.query.SQL = BranchQuery; s.query.Open(); }), error);
+        QCOMPARE(errorOf([&] {
+                     s.query.SQL = BranchQuery;
+                     s.query.Open();
+                 }),
+                 error);
         QVERIFY(!s.transaction.InTransaction());
     }
 
@@ -370,13 +379,16 @@ private slots:
         server.stop();
         // The commit's error is the one reported, not the detach's after it.
         const QString error = errorOf([&] { s.database.Close(); });
-        QVERIFY2(QRegularExpression(u"^Error (reading data from|writing data to) the connection"_s).match(error).hasMatch(),
+        QVERIFY2(QRegularExpression(u"^Error (reading data from|writing data to) the connection"_s)
+                     .match(error)
+                     .hasMatch(),
                  qPrintable(error));
         QVERIFY(!s.database.Connected());
         QVERIFY(!s.transaction.InTransaction());
         // Only the last "." of the text goes.
-        QCOMPARE(errorOf([&] { s.query.Open(); }),
-                 u"Unable to complete network request to host \"127.0.0.1\".\r\nFailed to establish a connection"_s);
+        QCOMPARE(
+            errorOf([&] { s.query.Open(); }),
+            u"Unable to complete network request to host \"127.0.0.1\".\r\nFailed to establish a connection"_s);
     }
 
     // Accents in the path, the user and the password work under any locale
@@ -494,7 +506,8 @@ private slots:
         QCOMPARE(child.exitCode(), 0);
         const QStringList verdicts = QString::fromUtf8(child.readAllStandardOutput()).split(u'\n');
         QCOMPARE(verdicts.size(), 3);
-        QVERIFY2(verdicts[0].contains(u"consistency check"_s), qPrintable(verdicts[0])); // the engine's own text
+        QVERIFY2(verdicts[0].contains(u"consistency check"_s),
+                 qPrintable(verdicts[0])); // the engine's own text
         QCOMPARE(verdicts[1], u"<no error>"_s);
     }
 

@@ -1,9 +1,9 @@
 // The pure parts of the client layer: the attachment's parameter block, the
 // database name rule and the connection parameters. No client library.
 
+#include "CoreTestSupport.h"
 #include "settings/Database.h"
 #include "settings/FbClient.h"
-#include "CoreTestSupport.h"
 
 #include <QTest>
 
@@ -28,7 +28,8 @@ private:
 
 private slots:
     void parameterBlockIsVersionUserPassword() {
-        const QByteArray block = fb::parameterBlock(QStringList{u"user_name=SYSDBA"_s, u"password=masterkey"_s});
+        const QByteArray block =
+            fb::parameterBlock(QStringList{u"user_name=SYSDBA"_s, u"password=masterkey"_s});
         QCOMPARE(block, head() + bytes({28, 6}) + "SYSDBA" + bytes({29, 9}) + "masterkey" + tail());
     }
 
@@ -76,13 +77,16 @@ private slots:
         const QString max = QString(255, u'u');
         const QString tooLong = QString(256, u'p');
         QTest::newRow("255 bytes fit") << max << max << QString();
-        QTest::newRow("user 256") << tooLong << u"x"_s
-                                  << u"The user name is too long for the database client: 256 bytes, at most 255"_s;
-        QTest::newRow("password 256") << u"x"_s << tooLong
-                                      << u"The password is too long for the database client: 256 bytes, at most 255"_s;
+        QTest::newRow("user 256")
+            << tooLong << u"x"_s
+            << u"The user name is too long for the database client: 256 bytes, at most 255"_s;
+        QTest::newRow("password 256")
+            << u"x"_s << tooLong
+            << u"The password is too long for the database client: 256 bytes, at most 255"_s;
         // 128 two-byte characters: 256 bytes although only 128 characters.
-        QTest::newRow("password 128 x ã") << u"x"_s << QString(128, u'ã')
-                                          << u"The password is too long for the database client: 256 bytes, at most 255"_s;
+        QTest::newRow("password 128 x ã")
+            << u"x"_s << QString(128, u'ã')
+            << u"The password is too long for the database client: 256 bytes, at most 255"_s;
     }
     void parameterBlockItemLengths() {
         QFETCH(QString, user);
@@ -105,8 +109,10 @@ private slots:
         QTest::addColumn<QStringList>("lines");
         QTest::newRow("plain") << u"SYSDBA"_s << u"masterkey"_s
                                << QStringList{u"user_name=SYSDBA"_s, u"password=masterkey"_s};
-        QTest::newRow("blanks kept") << u" a b "_s << u" p "_s << QStringList{u"user_name= a b "_s, u"password= p "_s};
-        QTest::newRow("empty password") << u"u"_s << QString() << QStringList{u"user_name=u"_s, u"password="_s};
+        QTest::newRow("blanks kept") << u" a b "_s << u" p "_s
+                                     << QStringList{u"user_name= a b "_s, u"password= p "_s};
+        QTest::newRow("empty password")
+            << u"u"_s << QString() << QStringList{u"user_name=u"_s, u"password="_s};
     }
     void connectionParamsAreTwoLines() {
         QFETCH(QString, user);
@@ -117,8 +123,8 @@ private slots:
 
     void decodeTextFallsBackToLatin1() {
         QCOMPARE(fb::decodeText("S\xc3\xa3o", 4), u"São"_s);
-        QCOMPARE(fb::decodeText("S\xe3o", 3), u"São"_s);          // not UTF-8: Latin-1
-        QCOMPARE(fb::decodeText("\xc3\xa3\xe3", 3), u"Ã£ã"_s);    // broken sequence: all Latin-1
+        QCOMPARE(fb::decodeText("S\xe3o", 3), u"São"_s);                 // not UTF-8: Latin-1
+        QCOMPARE(fb::decodeText("\xc3\xa3\xe3", 3), u"Ã£ã"_s);           // broken sequence: all Latin-1
         QCOMPARE(fb::decodeText("\xed\xa0\x80", 3), u"í\u00a0\u0080"_s); // encoded surrogate is no UTF-8
     }
 };

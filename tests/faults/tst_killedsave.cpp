@@ -3,9 +3,9 @@
 // sections byte for byte), and the temporary files of killed saves do not
 // pile up: the next save that completes sweeps them away.
 
+#include "CoreTestSupport.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "CoreTestSupport.h"
 #include "settings/Variaveis.h"
 
 #include <QDir>
@@ -47,19 +47,26 @@ QByteArray configuracoes(const QByteArray& tag) {
            "Comp            =0\r\n"
            "Servidor        =\r\n"
            "Protocolo       =\r\n"
-           "CaminhoBanco    =/dados/erp" + tag + ".fdb\r\n"
+           "CaminhoBanco    =/dados/erp" +
+           tag +
+           ".fdb\r\n"
            "Usuario         =SYSDBA\r\n"
-           "Senha           =segredo" + tag + "\r\n"
+           "Senha           =segredo" +
+           tag +
+           "\r\n"
            "DiretorioGadgets=/opt/gadgets/\r\n"
            "ModoPainel      =1\r\n"
            "Filial          =01\r\n";
 }
 
-QByteArray wholeFile(const QByteArray& tag) { return GadgetsBefore + configuracoes(tag) + gadgetsAfter(); }
+QByteArray wholeFile(const QByteArray& tag) {
+    return GadgetsBefore + configuracoes(tag) + gadgetsAfter();
+}
 
 // What a save can leave in the folder besides the file: its temporary files.
 QStringList leftovers() {
-    QStringList names = QDir(settingsFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names = QDir(settingsFolder())
+                            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     names.removeOne(QStringLiteral("ConfigGadGet.Ini"));
     names.removeOne(QStringLiteral(".ConfigGadGet.Ini.lock")); // the writers' lock file stays by design
     return names;
@@ -80,7 +87,7 @@ private slots:
         QVERIFY(QFileInfo::exists(writer));
         writeFile(settingsFilePath(), wholeFile("start"));
         auto* random = QRandomGenerator::global();
-        QSet<QString> seen;     // temporary files met so far
+        QSet<QString> seen;        // temporary files met so far
         int killedInsideWrite = 0; // kills that caught a save between its temporary file and its rename
         int completedSaves = 0;    // rounds whose writer completed at least one save
 
@@ -101,8 +108,8 @@ private slots:
             QVERIFY2(senha && senha->startsWith("segredo"), now.left(400).constData());
             const QByteArray tag = senha->mid(7);
             QVERIFY2(now == wholeFile(tag), qPrintable(QStringLiteral("round %1: the file is not whole:\n%2")
-                                                            .arg(round)
-                                                            .arg(QString::fromUtf8(now.left(600)))));
+                                                           .arg(round)
+                                                           .arg(QString::fromUtf8(now.left(600)))));
 
             // Leftovers: a kill adds at most one; once this writer completed a
             // second save, the sweep after its first one has removed all but
@@ -152,9 +159,9 @@ private slots:
         const QString folder = settingsFolder() + u'/';
         const QString stale = folder + QStringLiteral(".ConfigGadGet.Ini.Ab12Cd.saving");
         const QString held = folder + QStringLiteral(".ConfigGadGet.Ini.Zz99Yy.saving");
-        const QStringList alike = {QStringLiteral(".ConfigGadGet.Ini.backup"), QStringLiteral(".ConfigGadGet.Ini.Ab12Cd"),
-                                   QStringLiteral(".ConfigGadGet.Ini.Ab12Cd.saving~"),
-                                   QStringLiteral(".Outro.Ini.Ab12Cd.saving")};
+        const QStringList alike = {
+            QStringLiteral(".ConfigGadGet.Ini.backup"), QStringLiteral(".ConfigGadGet.Ini.Ab12Cd"),
+            QStringLiteral(".ConfigGadGet.Ini.Ab12Cd.saving~"), QStringLiteral(".Outro.Ini.Ab12Cd.saving")};
         writeFile(stale, "half a file");
         writeFile(held, "a save in progress");
         for (const QString& name : alike)

@@ -16,7 +16,8 @@ QByteArray gadgetSections(int from, int to) {
     for (int i = from; i < to; ++i) {
         const QByteArray n = QByteArray::number(i);
         text += "[Gadget" + n + "]\r\n";
-        text += "PosX=" + QByteArray::number(i % 1920) + "\r\nPosY = " + QByteArray::number(i % 1080) + " \r\n";
+        text +=
+            "PosX=" + QByteArray::number(i % 1920) + "\r\nPosY = " + QByteArray::number(i % 1080) + " \r\n";
         text += i % 2 ? "Senha=da gadget " + n + "\r\n" : "; nota da gadget " + n + "\n";
         text += "Atualizacao=" + QByteArray::number(60 + i % 600) + "\r\nTema=escuro\r\nFonte=Tahoma,8\r\n";
         text += "Cor=#FF204060\r\n";
@@ -42,17 +43,18 @@ private slots:
     }
 
     void loadAndSaveKeepEverySection() {
-        writeFile(settingsFilePath(), before + settingsText({{"LocRem", "R"},
-                                                             {"Comp", "1"},
-                                                             {"Servidor", "10.0.0.1"},
-                                                             {"Protocolo", "0"},
-                                                             {"CaminhoBanco", "/dados/erp.fdb"},
-                                                             {"Usuario", "SYSDBA"},
-                                                             {"Senha", "antiga"},
-                                                             {"DiretorioGadgets", "/opt/gadgets/"},
-                                                             {"ModoPainel", "2"},
-                                                             {"Filial", "03"}}) +
-                                              after);
+        writeFile(settingsFilePath(), before +
+                                          settingsText({{"LocRem", "R"},
+                                                        {"Comp", "1"},
+                                                        {"Servidor", "10.0.0.1"},
+                                                        {"Protocolo", "0"},
+                                                        {"CaminhoBanco", "/dados/erp.fdb"},
+                                                        {"Usuario", "SYSDBA"},
+                                                        {"Senha", "antiga"},
+                                                        {"DiretorioGadgets", "/opt/gadgets/"},
+                                                        {"ModoPainel", "2"},
+                                                        {"Filial", "03"}}) +
+                                          after);
         CarregaConfig();
         QCOMPARE(Senha, QStringLiteral("antiga")); // ours, not the gadgets' "Senha" entries
         QCOMPARE(Servidor, QStringLiteral("10.0.0.1"));
@@ -62,16 +64,17 @@ private slots:
         Senha = QStringLiteral("nova");
         Comp = QStringLiteral("0");
         SalvaIni();
-        const QByteArray expected = before + settingsText({{"LocRem", "R"},
-                                                           {"Comp", "0"},
-                                                           {"Servidor", "10.0.0.1"},
-                                                           {"Protocolo", "0"},
-                                                           {"CaminhoBanco", "/dados/erp.fdb"},
-                                                           {"Usuario", "SYSDBA"},
-                                                           {"Senha", "nova"},
-                                                           {"DiretorioGadgets", "/opt/gadgets/"},
-                                                           {"ModoPainel", "2"},
-                                                           {"Filial", "03"}}) +
+        const QByteArray expected = before +
+                                    settingsText({{"LocRem", "R"},
+                                                  {"Comp", "0"},
+                                                  {"Servidor", "10.0.0.1"},
+                                                  {"Protocolo", "0"},
+                                                  {"CaminhoBanco", "/dados/erp.fdb"},
+                                                  {"Usuario", "SYSDBA"},
+                                                  {"Senha", "nova"},
+                                                  {"DiretorioGadgets", "/opt/gadgets/"},
+                                                  {"ModoPainel", "2"},
+                                                  {"Filial", "03"}}) +
                                     after;
         // Compared whole rather than with QCOMPARE, whose report of 10 MB would drown the log.
         const QByteArray saved = readFile(settingsFilePath());
@@ -98,14 +101,15 @@ private slots:
 
     void dialogOpensWithTheFieldsFromTheFile() {
         const QString db = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
-        writeFile(settingsFilePath(), before + settingsText({{"LocRem", "L"},
-                                                             {"Comp", "0"},
-                                                             {"CaminhoBanco", db},
-                                                             {"Usuario", "SYSDBA"},
-                                                             {"Senha", "masterkey"},
-                                                             {"DiretorioGadgets", "/opt/gadgets/"},
-                                                             {"Filial", "02"}}) +
-                                              after);
+        writeFile(settingsFilePath(), before +
+                                          settingsText({{"LocRem", "L"},
+                                                        {"Comp", "0"},
+                                                        {"CaminhoBanco", db},
+                                                        {"Usuario", "SYSDBA"},
+                                                        {"Senha", "masterkey"},
+                                                        {"DiretorioGadgets", "/opt/gadgets/"},
+                                                        {"Filial", "02"}}) +
+                                          after);
         CarregaConfig();
         auto d = openDialog();
         QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), db);

@@ -24,7 +24,8 @@ private slots:
         fx = std::make_unique<DialogFixture>();
         server = std::make_unique<FirebirdServer>();
         remoteDb = server->dataFolder() + QStringLiteral("/erp.fdb");
-        createErpDatabase(remoteDb, {{"07", "REMOTA", QStringLiteral("S")}, {"08", "OUTRA", QStringLiteral("S")}});
+        createErpDatabase(remoteDb,
+                          {{"07", "REMOTA", QStringLiteral("S")}, {"08", "OUTRA", QStringLiteral("S")}});
         // As the panel's start leaves them: a remote database over TCP.
         port = server->port();
         writeSettings({{"LocRem", "R"},
@@ -47,7 +48,8 @@ private slots:
 
     void saveAfterTheServerStoppedStoresAndReportsTheConnection() {
         auto d = openDialog();
-        QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("07 - REMOTA")); // read through the server
+        QCOMPARE(list(d.get(), "ppbFiliais")->currentText(),
+                 QStringLiteral("07 - REMOTA")); // read through the server
         QVERIFY(radio(d.get(), "rdbRemota")->isChecked());
 
         server.reset();
@@ -95,7 +97,8 @@ private slots:
 
         // With no branch to pick, the save stops at its check and writes nothing.
         QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
-        QCOMPARE(fx->platform.texts(), QStringList{QStringLiteral("Selecione a Filial em que será validada a senha!")});
+        QCOMPARE(fx->platform.texts(),
+                 QStringList{QStringLiteral("Selecione a Filial em que será validada a senha!")});
         QVERIFY(d->isVisible());
         QCOMPARE(readFile(settingsFilePath()), before);
         d->btnCancelarClick();

@@ -6,12 +6,12 @@
 // The obstacles are real mounts (a small tmpfs, read-only bind mounts): the
 // tests run as root, where permission bits alone would not stop a write.
 
-#include "ui/ErrorReport.h"
+#include "CoreTestSupport.h"
 #include "RecordingPlatform.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "CoreTestSupport.h"
 #include "settings/Variaveis.h"
+#include "ui/ErrorReport.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -79,7 +79,8 @@ void setNewValues() {
 
 // Writes a file until the disk refuses more.
 void fillDisk(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     QVERIFY(fd >= 0);
     const QByteArray block(4096, 'x');
     ssize_t n = 0;
@@ -94,7 +95,8 @@ void fillDisk(const QString& path) {
 // What the folder holds besides the writers' lock file, which stays by design.
 QStringList folderEntries() {
     QStringList entries =
-        QDir(settingsFolder()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QDir(settingsFolder())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     entries.removeAll(QStringLiteral(".ConfigGadGet.Ini.lock"));
     return entries;
 }
@@ -133,16 +135,21 @@ private slots:
         if (obstacle == u"full" || obstacle == u"almost full" || obstacle == u"read-only tmpfs") {
             QVERIFY(QDir().mkpath(folder));
             if (!mounts->mount(folder, "tmpfs", "tmpfs", 0, "size=64k,mode=0700"))
-                QSKIP(qPrintable(QStringLiteral("cannot mount a small tmpfs here (%1): no full or read-only disk to "
-                                                "test on").arg(mounts->error())));
+                QSKIP(qPrintable(
+                    QStringLiteral("cannot mount a small tmpfs here (%1): no full or read-only disk to "
+                                   "test on")
+                        .arg(mounts->error())));
             writeFile(settingsFilePath(), before);
             if (obstacle == u"read-only tmpfs") {
-                QVERIFY2(mounts->mount(folder, "tmpfs", "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k,mode=0700"),
-                         qPrintable(mounts->error()));
+                QVERIFY2(
+                    mounts->mount(folder, "tmpfs", "tmpfs", MS_REMOUNT | MS_RDONLY, "size=64k,mode=0700"),
+                    qPrintable(mounts->error()));
             } else {
                 fillDisk(filler);
                 if (obstacle == u"almost full") // one page free: the new file gets started, not finished
-                    QCOMPARE(::truncate(QFile::encodeName(filler).constData(), QFileInfo(filler).size() - 4096), 0);
+                    QCOMPARE(
+                        ::truncate(QFile::encodeName(filler).constData(), QFileInfo(filler).size() - 4096),
+                        0);
             }
         } else {
             const QString target = obstacle == u"read-only home" ? home->path() : folder;
@@ -151,7 +158,8 @@ private slots:
             if (!mounts->mount(target, QFile::encodeName(target).constData(), nullptr, MS_BIND))
                 QSKIP(qPrintable(QStringLiteral("cannot bind-mount here (%1): no read-only folder to test on")
                                      .arg(mounts->error())));
-            QVERIFY2(mounts->mount(target, nullptr, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY), qPrintable(mounts->error()));
+            QVERIFY2(mounts->mount(target, nullptr, nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY),
+                     qPrintable(mounts->error()));
         }
         entriesBefore = folderEntries();
 
@@ -178,7 +186,8 @@ private slots:
 
         // Without the obstacle the same save goes through, gadget sections kept.
         if (obstacle == u"read-only tmpfs")
-            QVERIFY2(mounts->mount(folder, "tmpfs", "tmpfs", MS_REMOUNT, "size=64k,mode=0700"), qPrintable(mounts->error()));
+            QVERIFY2(mounts->mount(folder, "tmpfs", "tmpfs", MS_REMOUNT, "size=64k,mode=0700"),
+                     qPrintable(mounts->error()));
         else if (obstacle.startsWith(u"read-only"))
             mounts.reset(); // the folder beneath the bind mount is the same folder
         else

@@ -32,7 +32,9 @@ QImage load(const char* path) {
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-int alphaAt(const QImage& image, int x, int y) { return qAlpha(image.pixel(x, y)); }
+int alphaAt(const QImage& image, int x, int y) {
+    return qAlpha(image.pixel(x, y));
+}
 
 bool isGrey(QRgb c, int tolerance) {
     return std::abs(qRed(c) - qGreen(c)) <= tolerance && std::abs(qGreen(c) - qBlue(c)) <= tolerance;
@@ -100,8 +102,8 @@ void TestArtwork::picturesAreRgbaAtTheirSizes_data() {
         const QString path = QStringLiteral(":/images/%1").arg(QLatin1String(p.path));
         QTest::newRow(p.path) << path << p.w << p.h;
         // Its picture for screens of twice the density, at twice the size.
-        QTest::addRow("%s@2x", p.path) << QString(path).replace(QLatin1String(".png"), QLatin1String("@2x.png"))
-                                       << p.w * 2 << p.h * 2;
+        QTest::addRow("%s@2x", p.path)
+            << QString(path).replace(QLatin1String(".png"), QLatin1String("@2x.png")) << p.w * 2 << p.h * 2;
     }
 }
 
@@ -135,7 +137,8 @@ void TestArtwork::cardBorderRowsAndColumnAreTransparent() {
 
 void TestArtwork::cardSidesAreStraightFromRow42To540() {
     const auto leftProfile = [&](int y) {
-        return QList<int>{alphaAt(m_card, 0, y), alphaAt(m_card, 1, y), alphaAt(m_card, 2, y), alphaAt(m_card, 3, y)};
+        return QList<int>{alphaAt(m_card, 0, y), alphaAt(m_card, 1, y), alphaAt(m_card, 2, y),
+                          alphaAt(m_card, 3, y)};
     };
     const auto rightProfile = [&](int y) {
         return QList<int>{alphaAt(m_card, 639, y), alphaAt(m_card, 638, y), alphaAt(m_card, 637, y),
@@ -179,9 +182,9 @@ void TestArtwork::cardTranslucencyOnlyAlongTheRoundedOutline() {
                 if (const int a = alphaAt(m_card, x, y); a > 0 && a < 255)
                     levels.insert(a);
         QVERIFY2(levels.size() >= 8, qPrintable(QStringLiteral("corner at (%1, %2): %3 alpha levels")
-                                                     .arg(origin.x())
-                                                     .arg(origin.y())
-                                                     .arg(levels.size())));
+                                                    .arg(origin.x())
+                                                    .arg(origin.y())
+                                                    .arg(levels.size())));
     }
 }
 
@@ -197,7 +200,8 @@ void TestArtwork::titlesAndSettingsButtonLieOnPlainWhite() {
     for (const QRect area : {QRect(QPoint(51, 164), QPoint(360, 226)), QRect(478, 167, 109, 22)})
         for (int y = area.top(); y <= area.bottom(); ++y)
             for (int x = area.left(); x <= area.right(); ++x)
-                QVERIFY2(m_card.pixel(x, y) == 0xffffffffu, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+                QVERIFY2(m_card.pixel(x, y) == 0xffffffffu,
+                         qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
 }
 
 void TestArtwork::insetPanelShadesFromLightToDarkerGrey() {
@@ -252,8 +256,8 @@ void TestArtwork::gearIsGreyWithSoftEdges() {
     }
     QVERIFY2(soft >= 16, qPrintable(QString::number(soft)));
     QVERIFY2(solid >= 40, qPrintable(QString::number(solid)));
-    QCOMPARE(qAlpha(gear.pixel(0, 0)), 0);     // corners of the square stay clear
-    QCOMPARE(qAlpha(gear.pixel(7, 7)), 0);     // the axle hole
+    QCOMPARE(qAlpha(gear.pixel(0, 0)), 0); // corners of the square stay clear
+    QCOMPARE(qAlpha(gear.pixel(7, 7)), 0); // the axle hole
 }
 
 void TestArtwork::iconIsARoundedMark_data() {
@@ -304,7 +308,8 @@ void TestArtwork::previewsAreOpaqueWindows() {
             const bool nearCornerY = y < corner || y >= preview.height() - corner;
             if (nearCornerX && nearCornerY)
                 continue;
-            QVERIFY2(qAlpha(preview.pixel(x, y)) == 255, qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
+            QVERIFY2(qAlpha(preview.pixel(x, y)) == 255,
+                     qPrintable(QStringLiteral("(%1, %2)").arg(x).arg(y)));
         }
     }
     // A dark title bar above a light body.
@@ -315,8 +320,9 @@ void TestArtwork::previewsAreOpaqueWindows() {
 void TestArtwork::densePicturesAreTheSameDrawing_data() {
     QTest::addColumn<QString>("path");
     // (Not the 16-pixel icon: its letters are hinted to each grid, so they differ by design.)
-    for (const char* path : {"fundo", "logo", "gear", "icon/orvanto-32", "icon/orvanto-256", "previews/imgAbcProdutos",
-                             "previews/imgRentabilidade", "previews/imgIndiceInadimplencia"})
+    for (const char* path :
+         {"fundo", "logo", "gear", "icon/orvanto-32", "icon/orvanto-256", "previews/imgAbcProdutos",
+          "previews/imgRentabilidade", "previews/imgIndiceInadimplencia"})
         QTest::newRow(path) << QStringLiteral(":/images/%1").arg(QLatin1String(path));
 }
 
@@ -353,7 +359,8 @@ void TestArtwork::densePicturesAreTheSameDrawing() {
     }
     const double mean = double(total) / (plain.width() * plain.height());
     QVERIFY2(mean < 6, qPrintable(QStringLiteral("mean difference %1").arg(mean)));
-    QVERIFY2(far < plain.width() * plain.height() / 100, qPrintable(QStringLiteral("%1 pixels far off").arg(far)));
+    QVERIFY2(far < plain.width() * plain.height() / 100,
+             qPrintable(QStringLiteral("%1 pixels far off").arg(far)));
 }
 
 ORVANTO_TEST_MAIN(TestArtwork)

@@ -4,17 +4,17 @@
 // picture enlarged; and the panel's shape, in device-independent pixels, is
 // the one the 2x picture's alpha gives.
 
-#include "panel/GadgetCatalogue.h"
-#include "settings/Alias.h"
-#include "ui/ImageBox.h"
-#include "ui/WindowShape.h"
 #include "LookSupport.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
 #include "config_dialog/TfrmConfig.h"
+#include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
+#include "settings/Alias.h"
 #include "settings/Variaveis.h"
+#include "ui/ImageBox.h"
+#include "ui/WindowShape.h"
 
 #include <QCheckBox>
 #include <QPainter>
@@ -73,9 +73,12 @@ void checkDrawnFromDensePicture(QWidget* window, ImageBox* box, const QString& s
     const int fromDense = differingPixels(shown, drawnWith(window, box, dense), area);
     const int fromPlain = differingPixels(shown, drawnWith(window, box, plain), area);
     const int all = area.width() * area.height() * 4;
-    QVERIFY2(fromDense == 0, qPrintable(QStringLiteral("%1 of %2 pixels differ from the 2x picture").arg(fromDense).arg(all)));
-    QVERIFY2(fromPlain > all / 50,
-             qPrintable(QStringLiteral("only %1 of %2 pixels tell the 1x picture apart").arg(fromPlain).arg(all)));
+    QVERIFY2(
+        fromDense == 0,
+        qPrintable(QStringLiteral("%1 of %2 pixels differ from the 2x picture").arg(fromDense).arg(all)));
+    QVERIFY2(
+        fromPlain > all / 50,
+        qPrintable(QStringLiteral("only %1 of %2 pixels tell the 1x picture apart").arg(fromPlain).arg(all)));
 }
 
 } // namespace
@@ -84,9 +87,7 @@ class HiDpiTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() {
-        QCOMPARE(qApp->devicePixelRatio(), 2.0);
-    }
+    void initTestCase() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
     void init() {
         clearSettingsValues();
         home = std::make_unique<ScratchHome>();
@@ -164,8 +165,8 @@ void HiDpiTest::dialogLogoIsDrawnFromItsDensePicture() {
 }
 
 void HiDpiTest::panelShapeIsTheDensePicturesAlpha() {
-    const QImage dense = child<ImageBox>(panel.get(), "imgPainel")->picture().toImage().convertToFormat(
-        QImage::Format_ARGB32);
+    const QImage dense =
+        child<ImageBox>(panel.get(), "imgPainel")->picture().toImage().convertToFormat(QImage::Format_ARGB32);
     QCOMPARE(dense.size(), QSize(1280, 1166));
     const QRegion shape = opaqueRegion(dense);
     // In device-independent pixels, the same outline as the 1x picture's: the

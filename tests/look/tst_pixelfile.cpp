@@ -2,9 +2,9 @@
 // back pixel for pixel, a damaged file reads as no picture, and the windows'
 // first-frame artwork is shown from its pixels, identical to its PNG.
 
+#include "TestSupport.h"
 #include "ui/ImageBox.h"
 #include "ui/PixelFile.h"
-#include "TestSupport.h"
 
 #include <QImage>
 #include <QResource>
@@ -18,7 +18,8 @@ QImage sample(int width, int height, bool alpha) {
     QImage image(width, height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, qRgba(x * 7 % 256, y * 13 % 256, (x + y) % 256, alpha ? (x * y) % 256 : 255));
+            image.setPixel(x, y,
+                           qRgba(x * 7 % 256, y * 13 % 256, (x + y) % 256, alpha ? (x * y) % 256 : 255));
     return image;
 }
 

@@ -4,12 +4,12 @@
 // Run also with QT_SCALE_FACTOR=2 (tst_windowshape_2x): the shape then comes
 // from the 2x artwork and must still match it device pixel for device pixel.
 
+#include "RecordingPlatform.h"
+#include "TestSupport.h"
+#include "panel/TFrmOrvanto.h"
 #include "ui/ImageBox.h"
 #include "ui/Look.h"
 #include "ui/WindowShape.h"
-#include "RecordingPlatform.h"
-#include "panel/TFrmOrvanto.h"
-#include "TestSupport.h"
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -40,8 +40,8 @@ public:
         if (m_pid == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1400x24", "-nolisten", "tcp",
-                   "-wr", static_cast<char*>(nullptr));
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1400x24", "-nolisten",
+                   "tcp", "-wr", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);
@@ -118,8 +118,8 @@ void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
     QVERIFY(!windowSystemBlendsAlpha());
     TFrmOrvanto panel;
     // The picture for the screen's density (the 2x one at scale 2), in device pixels.
-    const QImage artwork = child<ImageBox>(&panel, "imgPainel")->picture().toImage().convertToFormat(
-        QImage::Format_ARGB32);
+    const QImage artwork =
+        child<ImageBox>(&panel, "imgPainel")->picture().toImage().convertToFormat(QImage::Format_ARGB32);
     const int ratio = qRound(panel.devicePixelRatio());
     QCOMPARE(artwork.size(), QSize(640, 583) * ratio);
     QCOMPARE(panel.mask(), opaqueRegion(artwork));
@@ -143,15 +143,17 @@ void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
     // artwork is wholly transparent the desktop shows, where it is wholly
     // opaque the artwork does.
     const int side = 42 * ratio;
-    for (const QPoint origin : {QPoint(0, 0), QPoint(artwork.width() - side, 0), QPoint(0, artwork.height() - side),
-                                QPoint(artwork.width() - side, artwork.height() - side)}) {
+    for (const QPoint origin :
+         {QPoint(0, 0), QPoint(artwork.width() - side, 0), QPoint(0, artwork.height() - side),
+          QPoint(artwork.width() - side, artwork.height() - side)}) {
         for (int y = origin.y(); y < origin.y() + side; ++y) {
             for (int x = origin.x(); x < origin.x() + side; ++x) {
                 const QRgb drawn = artwork.pixel(x, y);
                 const QColor shown(screen.pixel(x, y));
                 const QString where = QStringLiteral("device pixel (%1, %2)").arg(x).arg(y);
                 if (qAlpha(drawn) == 0)
-                    QVERIFY2(shown == QColor(Qt::white), qPrintable(where + QStringLiteral(": not the desktop")));
+                    QVERIFY2(shown == QColor(Qt::white),
+                             qPrintable(where + QStringLiteral(": not the desktop")));
                 else if (qAlpha(drawn) == 255)
                     QVERIFY2(shown == QColor(drawn), qPrintable(where + QStringLiteral(": not the artwork")));
             }

@@ -37,7 +37,10 @@ Run run(const QString& program, const QStringList& arguments, const QProcessEnvi
             QString::fromUtf8(process.readAll())};
 }
 
-bool isElf(const QString& path) { return readFile(path).startsWith("\x7f" "ELF"); }
+bool isElf(const QString& path) {
+    return readFile(path).startsWith("\x7f"
+                                     "ELF");
+}
 
 } // namespace
 
@@ -60,8 +63,9 @@ private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
         const QString out = m_dir.filePath(u"out"_s);
-        const Run cpack = run(QStringLiteral(ORVANTO_CPACK),
-                              {u"-G"_s, u"DEB"_s, u"--config"_s, QStringLiteral(ORVANTO_CPACK_CONFIG), u"-B"_s, out});
+        const Run cpack =
+            run(QStringLiteral(ORVANTO_CPACK),
+                {u"-G"_s, u"DEB"_s, u"--config"_s, QStringLiteral(ORVANTO_CPACK_CONFIG), u"-B"_s, out});
         QVERIFY2(cpack.status == 0, qPrintable(cpack.output));
         const QStringList debs = QDir(out).entryList({u"*.deb"_s}, QDir::Files);
         QCOMPARE(debs.size(), 1);
@@ -96,7 +100,8 @@ private slots:
         QFETCH(QString, package);
         const QStringList depends = field(u"Depends"_s).split(u',', Qt::SkipEmptyParts);
         const QRegularExpression name(u"^\\s*%1\\b"_s.arg(QRegularExpression::escape(package)));
-        QVERIFY2(std::any_of(depends.begin(), depends.end(), [&](const QString& d) { return name.match(d).hasMatch(); }),
+        QVERIFY2(std::any_of(depends.begin(), depends.end(),
+                             [&](const QString& d) { return name.match(d).hasMatch(); }),
                  qPrintable(depends.join(u',')));
     }
 
@@ -137,7 +142,8 @@ private slots:
     }
 
     void nothingOutsideUsr() {
-        const QStringList top = QDir(m_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+        const QStringList top =
+            QDir(m_root).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
         QCOMPARE(top, QStringList{u"usr"_s});
     }
 
@@ -154,7 +160,8 @@ private slots:
     void metainfoIsValid() {
         const QString metainfo = installed(u"usr/share/metainfo/br.com.morvelt.orvanto.metainfo.xml"_s);
         QVERIFY(QFileInfo(metainfo).isFile());
-        const Run validate = run(u"appstreamcli"_s, {u"validate"_s, u"--no-net"_s, u"--pedantic"_s, metainfo});
+        const Run validate =
+            run(u"appstreamcli"_s, {u"validate"_s, u"--no-net"_s, u"--pedantic"_s, metainfo});
         QVERIFY2(validate.status == 0, qPrintable(validate.output));
         const QString text = QString::fromUtf8(readFile(metainfo));
         QVERIFY(text.contains(u"<launchable type=\"desktop-id\">orvanto.desktop</launchable>"_s));
@@ -179,7 +186,8 @@ private slots:
     }
 
     void desktopEntryStartsTheInstalledProgram() {
-        const QString entry = QString::fromUtf8(readFile(installed(u"usr/share/applications/orvanto.desktop"_s)));
+        const QString entry =
+            QString::fromUtf8(readFile(installed(u"usr/share/applications/orvanto.desktop"_s)));
         QVERIFY(entry.contains(u"\nExec=orvanto\n"_s));
         QVERIFY(entry.contains(u"\nIcon=orvanto\n"_s));
         QVERIFY(QFileInfo(installed(u"usr/bin/orvanto"_s)).isExecutable());
@@ -200,7 +208,8 @@ private slots:
         const Run prepare = run(installed(u"usr/share/orvanto/prepare-demo"_s), {}, env);
         QVERIFY2(prepare.status == 0, qPrintable(prepare.output));
 
-        const QString gadget = QFileInfo(installed(u"usr/libexec/orvanto/orvanto-gadget"_s)).canonicalFilePath();
+        const QString gadget =
+            QFileInfo(installed(u"usr/libexec/orvanto/orvanto-gadget"_s)).canonicalFilePath();
         const QDir folder(home.filePath(u"Morvelt/Gadgets VUX"_s));
         for (const Gadget& entry : GadgetCatalogue) {
             const QFileInfo link(folder.filePath(QString::fromUtf8(entry.executable)));

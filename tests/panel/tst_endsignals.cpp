@@ -4,13 +4,13 @@
 // case runs a child copy of this program with the panel's own start-up
 // pieces: the signal handling, the database client and the painting wait.
 
-#include "app/BusyWait.h"
-#include "settings/Database.h"
-#include "ui/EndSignals.h"
 #include "ErpDatabase.h"
-#include "settings/FbClient.h"
 #include "SilentListener.h"
 #include "TestSupport.h"
+#include "app/BusyWait.h"
+#include "settings/Database.h"
+#include "settings/FbClient.h"
+#include "ui/EndSignals.h"
 
 #include <QProcess>
 #include <QScopeGuard>
@@ -82,7 +82,8 @@ private slots:
         QTest::addColumn<QByteArray>("mode");
         QTest::addColumn<int>("signal");
         for (const char* mode : {"idle", "loaded", "waiting"}) {
-            for (const auto& [name, number] : {std::pair{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}})
+            for (const auto& [name, number] :
+                 {std::pair{"SIGTERM", SIGTERM}, {"SIGINT", SIGINT}, {"SIGHUP", SIGHUP}})
                 QTest::addRow("%s, %s", mode, name) << QByteArray(mode) << number;
         }
     }
@@ -94,7 +95,8 @@ private slots:
         QProcess child;
         child.setProcessChannelMode(QProcess::SeparateChannels);
         child.setReadChannel(QProcess::StandardOutput);
-        child.start(QCoreApplication::applicationFilePath(), {u"--child"_s, QString::fromLatin1(mode), database});
+        child.start(QCoreApplication::applicationFilePath(),
+                    {u"--child"_s, QString::fromLatin1(mode), database});
         QVERIFY(child.waitForStarted());
         auto stop = qScopeGuard([&] {
             child.kill();

@@ -1,7 +1,7 @@
 // Qt's own texts speak the program's language: the choosers and the edit
 // fields' context menu are Portuguese, although the tests run in the C locale.
-#include "ui/QtPlatform.h"
 #include "TestSupport.h"
+#include "ui/QtPlatform.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -28,7 +28,9 @@ QString shown(QString text) {
     return text.trimmed();
 }
 
-QTreeView* detailView(QFileDialog* dialog) { return dialog->findChild<QTreeView*>(u"treeView"_s); }
+QTreeView* detailView(QFileDialog* dialog) {
+    return dialog->findChild<QTreeView*>(u"treeView"_s);
+}
 
 // Whether the chooser lists the folder it opened in (it reads it in the background).
 bool listed(QFileDialog* dialog) {
@@ -69,7 +71,8 @@ QStringList readChooser(const std::function<void()>& open) {
     poll.setInterval(20);
     QObject::connect(&poll, &QTimer::timeout, [&] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (auto* dialog = qobject_cast<QFileDialog*>(modal); dialog && dialog->isVisible() && listed(dialog)) {
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal);
+            dialog && dialog->isVisible() && listed(dialog)) {
             texts = textsOf(dialog);
             dialog->reject();
             poll.stop();
@@ -97,16 +100,24 @@ private slots:
         QTest::addColumn<QStringList>("portuguese");
         QTest::addColumn<QStringList>("english");
         QTest::newRow("folder chooser")
-            << true << QStringList{u"Procurar em:"_s, u"Pasta:"_s, u"Escolher"_s, u"Cancelar"_s, u"Voltar"_s,
-                                   u"Criar nova pasta"_s, u"Pastas"_s, u"Nome"_s, u"Pasta"_s}
-            << QStringList{u"Look in:"_s, u"Directory:"_s, u"Choose"_s, u"Cancel"_s, u"Back"_s,
-                           u"Create New Folder"_s, u"Directories"_s, u"Name"_s, u"Folder"_s};
-        QTest::newRow("file chooser")
-            << false << QStringList{u"Abrir"_s, u"Procurar em:"_s, u"Nome do arquivo:"_s, u"Arquivos do tipo:"_s,
-                                    u"Todos os arquivos (*)"_s, u"Cancelar"_s, u"Tamanho"_s, u"Data de modificação"_s,
-                                    u"Pasta"_s}
-            << QStringList{u"Open"_s, u"Look in:"_s, u"File name:"_s, u"Files of type:"_s, u"All Files (*)"_s,
-                           u"Cancel"_s, u"Size"_s, u"Date Modified"_s, u"Folder"_s};
+            << true
+            << QStringList{u"Procurar em:"_s,     u"Pasta:"_s, u"Escolher"_s, u"Cancelar"_s, u"Voltar"_s,
+                           u"Criar nova pasta"_s, u"Pastas"_s, u"Nome"_s,     u"Pasta"_s}
+            << QStringList{u"Look in:"_s,          u"Directory:"_s,  u"Choose"_s, u"Cancel"_s, u"Back"_s,
+                           u"Create New Folder"_s, u"Directories"_s, u"Name"_s,   u"Folder"_s};
+        QTest::newRow("file chooser") << false
+                                      << QStringList{u"Abrir"_s,
+                                                     u"Procurar em:"_s,
+                                                     u"Nome do arquivo:"_s,
+                                                     u"Arquivos do tipo:"_s,
+                                                     u"Todos os arquivos (*)"_s,
+                                                     u"Cancelar"_s,
+                                                     u"Tamanho"_s,
+                                                     u"Data de modificação"_s,
+                                                     u"Pasta"_s}
+                                      << QStringList{u"Open"_s,           u"Look in:"_s,      u"File name:"_s,
+                                                     u"Files of type:"_s, u"All Files (*)"_s, u"Cancel"_s,
+                                                     u"Size"_s,           u"Date Modified"_s, u"Folder"_s};
     }
     void choosersArePortuguese() {
         QFETCH(bool, folders);
@@ -125,8 +136,10 @@ private slots:
         QtPlatform real;
         bool cancelled = false;
         const QStringList texts = readChooser([&] {
-            cancelled = folders ? real.selectFolder(&owner, u"Informe em qual pasta se encontram as Gadgets"_s).isEmpty()
-                                : !real.openFile(&owner).has_value();
+            cancelled =
+                folders
+                    ? real.selectFolder(&owner, u"Informe em qual pasta se encontram as Gadgets"_s).isEmpty()
+                    : !real.openFile(&owner).has_value();
         });
         QVERIFY2(!texts.isEmpty(), "no chooser was shown");
         QVERIFY(cancelled);

@@ -1,6 +1,6 @@
 // The real message box: caption, icon, one "OK" button, centred on the screen.
-#include "ui/MessageBoxes.h"
 #include "TestSupport.h"
+#include "ui/MessageBoxes.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>
@@ -33,8 +33,12 @@ private slots:
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (!box)
                 return;
-            seen = {box->windowTitle(), box->text(), box->buttons().value(0)->text(), int(box->icon()),
-                    int(box->buttons().size()), box->frameGeometry().center()};
+            seen = {box->windowTitle(),
+                    box->text(),
+                    box->buttons().value(0)->text(),
+                    int(box->icon()),
+                    int(box->buttons().size()),
+                    box->frameGeometry().center()};
             closed = true;
             box->buttons().first()->click();
         });
@@ -50,7 +54,8 @@ private slots:
         QCOMPARE(seen.buttons, 1);
         QCOMPARE(seen.button, QStringLiteral("OK"));
         const QPoint centre = QGuiApplication::primaryScreen()->geometry().center();
-        QVERIFY2((seen.centre - centre).manhattanLength() <= 2, qPrintable(QString("%1,%2").arg(seen.centre.x()).arg(seen.centre.y())));
+        QVERIFY2((seen.centre - centre).manhattanLength() <= 2,
+                 qPrintable(QString("%1,%2").arg(seen.centre.x()).arg(seen.centre.y())));
     }
 };
 

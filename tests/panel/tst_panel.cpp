@@ -1,17 +1,17 @@
-#include "ui/ErrorReport.h"
-#include "panel/GadgetCatalogue.h"
-#include "ui/ImageBox.h"
-#include "ui/MessageBoxes.h"
 #include "PanelFixture.h"
 #include "RecordingPlatform.h"
+#include "TestSupport.h"
+#include "app/Startup.h"
+#include "config_dialog/TfrmConfig.h"
+#include "panel/GadgetCatalogue.h"
+#include "panel/TFrmOrvanto.h"
+#include "panel/TfrmPrints.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "app/Startup.h"
-#include "panel/TFrmOrvanto.h"
-#include "TestSupport.h"
-#include "config_dialog/TfrmConfig.h"
-#include "panel/TfrmPrints.h"
 #include "settings/Variaveis.h"
+#include "ui/ErrorReport.h"
+#include "ui/ImageBox.h"
+#include "ui/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -19,10 +19,10 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollArea>
 #include <QTimer>
 #include <QToolButton>
-#include <QScopeGuard>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -99,7 +99,9 @@ private slots:
         QStringList expected;
         for (const Gadget& g : GadgetCatalogue)
             expected << QString::fromLatin1(g.checkBox);
-        expected << "spbFechar" << "btnIniciarGadgets" << "ckbTodos" << QStringLiteral("spbConfigurações");
+        expected << "spbFechar"
+                 << "btnIniciarGadgets"
+                 << "ckbTodos" << QStringLiteral("spbConfigurações");
         QCOMPARE(order, expected);
     }
 
@@ -198,9 +200,11 @@ private slots:
         QTest::newRow("panel at 0,0") << QPoint(0, 0) << QSize(1920, 1080) << QPoint(184, 59);
         QTest::newRow("panel at 1,0: half to even") << QPoint(1, 0) << QSize(1920, 1080) << QPoint(184, 59);
         QTest::newRow("panel at 2,0") << QPoint(2, 0) << QSize(1920, 1080) << QPoint(186, 59);
-        QTest::newRow("pushed back inside a small screen") << QPoint(900, 400) << QSize(1024, 768) << QPoint(750, 378);
+        QTest::newRow("pushed back inside a small screen")
+            << QPoint(900, 400) << QSize(1024, 768) << QPoint(750, 378);
         QTest::newRow("panel above the screen") << QPoint(0, -100) << QSize(1920, 1080) << QPoint(184, 0);
-        QTest::newRow("screen narrower than the dialog") << QPoint(0, 0) << QSize(200, 1080) << QPoint(-74, 59);
+        QTest::newRow("screen narrower than the dialog")
+            << QPoint(0, 0) << QSize(200, 1080) << QPoint(-74, 59);
     }
     void dialogPlacement() {
         QFETCH(QPoint, panelPos);
@@ -231,7 +235,8 @@ private slots:
         panel->gadgetBox(0)->setChecked(true);
         QTest::mouseClick(child<QPushButton>(panel, "btnIniciarGadgets"), Qt::LeftButton);
         QCOMPARE(DiretorioGadgets, gadgets.path() + "/");
-        QCOMPARE(fake->started, QStringList({gadgets.path() + "/Tarvelo.exe", gadgets.path() + "/Varnelo.exe"}));
+        QCOMPARE(fake->started,
+                 QStringList({gadgets.path() + "/Tarvelo.exe", gadgets.path() + "/Varnelo.exe"}));
         QVERIFY(fake->messages.isEmpty());
         panel->btnIniciarGadgetsClick(); // a second click starts them again
         QCOMPARE(fake->started.size(), 4);
@@ -256,7 +261,8 @@ private slots:
         for (const char* name : {"Tarvelo.exe", "Varnelo.exe", "Mirendo.exe"}) {
             writeFile(gadgets.path() + "/" + name,
                       QByteArray("#!/bin/sh\necho \"$#\" > '") + marks.toUtf8() + "/" + name + "'\n");
-            QFile::setPermissions(gadgets.path() + "/" + name, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(gadgets.path() + "/" + name,
+                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         fake->reallyStart = true;
         DiretorioGadgets = gadgets.path();
@@ -274,9 +280,9 @@ private slots:
     void startedGadgetInheritsOnlyTheStandardDescriptors() {
         QTemporaryDir gadgets;
         const QString list = gadgets.path() + "/fds";
-        writeFile(gadgets.path() + "/Tarvelo.exe",
-                  "#!/bin/sh\nls /proc/$$/fd > '" + list.toUtf8() + ".part' && mv '" + list.toUtf8() + ".part' '" +
-                      list.toUtf8() + "'\n");
+        writeFile(gadgets.path() + "/Tarvelo.exe", "#!/bin/sh\nls /proc/$$/fd > '" + list.toUtf8() +
+                                                       ".part' && mv '" + list.toUtf8() + ".part' '" +
+                                                       list.toUtf8() + "'\n");
         QFile::setPermissions(gadgets.path() + "/Tarvelo.exe", QFile::ReadOwner | QFile::ExeOwner);
         const int leaked = ::open("/dev/null", O_RDONLY); // no O_CLOEXEC, on purpose
         QVERIFY(leaked > 2);
@@ -312,10 +318,12 @@ private slots:
         panel->btnIniciarGadgetsClick();
         const QString dir = gadgets.path() + "/";
         QCOMPARE(fake->texts(),
-                 QStringList({"Não foi possível abrir \"" + dir + "Tarvelo.exe\".\r\nO arquivo não foi encontrado.",
-                              "Não foi possível abrir \"" + dir + "Mirendo.exe\".\r\nO arquivo não tem permissão de execução.",
-                              "Não foi possível abrir \"" + dir +
-                                  "Calvoria.exe\".\r\nO arquivo não é um programa que possa ser executado."}));
+                 QStringList(
+                     {"Não foi possível abrir \"" + dir + "Tarvelo.exe\".\r\nO arquivo não foi encontrado.",
+                      "Não foi possível abrir \"" + dir +
+                          "Mirendo.exe\".\r\nO arquivo não tem permissão de execução.",
+                      "Não foi possível abrir \"" + dir +
+                          "Calvoria.exe\".\r\nO arquivo não é um programa que possa ser executado."}));
         QTRY_VERIFY(QFile::exists(marks + "/Varnelo"));
     }
 
@@ -324,23 +332,30 @@ private slots:
     void unstartableGadgetReasons_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "missing" << "O arquivo não foi encontrado.";
-        QTest::newRow("a folder") << "folder" << "O caminho é uma pasta, não um programa.";
-        QTest::newRow("not executable") << "not executable" << "O arquivo não tem permissão de execução.";
-        QTest::newRow("link loop") << "link loop"
-                                   << "O arquivo é um link simbólico que forma um ciclo e não leva a nenhum arquivo.";
-        QTest::newRow("dangling link") << "dangling link"
-                                       << "O arquivo é um link simbólico que aponta para um arquivo que não existe.";
-        QTest::newRow("not a program") << "not a program" << "O arquivo não é um programa que possa ser executado.";
+        QTest::newRow("missing") << "missing"
+                                 << "O arquivo não foi encontrado.";
+        QTest::newRow("a folder") << "folder"
+                                  << "O caminho é uma pasta, não um programa.";
+        QTest::newRow("not executable") << "not executable"
+                                        << "O arquivo não tem permissão de execução.";
+        QTest::newRow("link loop")
+            << "link loop"
+            << "O arquivo é um link simbólico que forma um ciclo e não leva a nenhum arquivo.";
+        QTest::newRow("dangling link")
+            << "dangling link"
+            << "O arquivo é um link simbólico que aponta para um arquivo que não existe.";
+        QTest::newRow("not a program") << "not a program"
+                                       << "O arquivo não é um programa que possa ser executado.";
         QTest::newRow("another machine's program")
-            << "foreign program" << "O arquivo é um programa de outro tipo de computador, ou está danificado.";
+            << "foreign program"
+            << "O arquivo é um programa de outro tipo de computador, ou está danificado.";
         QTest::newRow("interpreter missing")
             << "interpreter missing"
             << "O interpretador \"/nao/existe/sh\" indicado na primeira linha do arquivo não foi encontrado.";
-        QTest::newRow("Windows line breaks")
-            << "windows line breaks"
-            << "O arquivo tem quebras de linha do Windows: o sistema procura o interpretador \"/bin/sh\" com um CR "
-               "no fim do nome e não o encontra.";
+        QTest::newRow("Windows line breaks") << "windows line breaks"
+                                             << "O arquivo tem quebras de linha do Windows: o sistema "
+                                                "procura o interpretador \"/bin/sh\" com um CR "
+                                                "no fim do nome e não o encontra.";
     }
     void unstartableGadgetReasons() {
         QFETCH(QString, kind);
@@ -364,7 +379,8 @@ private slots:
         } else if (kind == "foreign program") {
             // A real program, marked as built for a machine that does not exist.
             QByteArray program = readFile(u"/bin/true"_s);
-            QVERIFY(program.startsWith("\x7f" "ELF"));
+            QVERIFY(program.startsWith("\x7f"
+                                       "ELF"));
             program[18] = char(0x34);
             program[19] = char(0x12);
             writeFile(gadget, program);
@@ -390,8 +406,9 @@ private slots:
         QTest::addColumn<QString>("message");
         const QString empty = QStringLiteral("Diretório das Gadgets não informado!\r\n"
                                              "Informe o diretório das Gadgets em 'Configurações'.");
-        const QString missing = QStringLiteral("Não foi encontrado o diretório informado!\r\n"
-                                               "Confira se o caminho da pasta das Gadgets foi informado corretamente.");
+        const QString missing =
+            QStringLiteral("Não foi encontrado o diretório informado!\r\n"
+                           "Confira se o caminho da pasta das Gadgets foi informado corretamente.");
         QTest::newRow("empty, nothing checked") << "" << false << empty;
         QTest::newRow("empty") << "" << true << missing.left(0) + empty;
         QTest::newRow("missing folder") << "{home}/nao-existe" << true << missing;
@@ -534,12 +551,18 @@ private slots:
     void errorReportDotRule_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("plain") << "Unable to write to x" << "Unable to write to x.";
-        QTest::newRow("already a dot") << "Feito." << "Feito.";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("lower code") << "fim!" << "fim!";
-        QTest::newRow("line break") << "a\r\n" << "a\r\n";
-        QTest::newRow("slash is higher") << "a/" << "a/.";
+        QTest::newRow("plain") << "Unable to write to x"
+                               << "Unable to write to x.";
+        QTest::newRow("already a dot") << "Feito."
+                                       << "Feito.";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("lower code") << "fim!"
+                                    << "fim!";
+        QTest::newRow("line break") << "a\r\n"
+                                    << "a\r\n";
+        QTest::newRow("slash is higher") << "a/"
+                                         << "a/.";
     }
     void errorReportDotRule() {
         QFETCH(QString, text);

@@ -1,13 +1,13 @@
 // The windows keep painting while the database client waits on a server
 // that never answers, user input waits for the call, and outcomes stay.
-#include "app/BusyWait.h"
-#include "settings/Database.h"
 #include "ErpDatabase.h"
 #include "RecordingPlatform.h"
-#include "panel/TFrmOrvanto.h"
 #include "TestSupport.h"
+#include "app/BusyWait.h"
 #include "config_dialog/TfrmConfig.h"
+#include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
+#include "settings/Database.h"
 #include "settings/Variaveis.h"
 
 #include <QComboBox>
@@ -142,7 +142,8 @@ private slots:
 
     void outcomesAreThoseOfTheBlockingCall() {
         const QString path = home->path() + QStringLiteral("/erp.fdb");
-        createErpDatabase(path, {{"01", "MATRIZ", QStringLiteral("S")}, {"02", "FILIAL", QStringLiteral("N")}});
+        createErpDatabase(path,
+                          {{"01", "MATRIZ", QStringLiteral("S")}, {"02", "FILIAL", QStringLiteral("N")}});
         TDatabase database;
         TTransaction transaction;
         database.DatabaseName = path;

@@ -38,7 +38,8 @@ private slots:
     }
 
     void composedLocalPathIsUnchanged() {
-        QCOMPARE(DatabaseNameFor(u"L"_s, QString(), QString(), u"srv:C:\\dados\\erp.fdb"_s), u"srv:C:\\dados\\erp.fdb"_s);
+        QCOMPARE(DatabaseNameFor(u"L"_s, QString(), QString(), u"srv:C:\\dados\\erp.fdb"_s),
+                 u"srv:C:\\dados\\erp.fdb"_s);
     }
 
     // A save's stored values for the dialog's fields, and what the dialog
@@ -59,10 +60,12 @@ private slots:
             << true << u"10.0.0.5"_s << 1 << QStringList{u"R"_s, u"10.0.0.5"_s, u"1"_s, path, u"0"_s}
             << u"\\\\10.0.0.5\\/dados/erp.fdb"_s;
         QTest::newRow("remote by name: packed as server:path")
-            << true << u"servidor"_s << 1 << QStringList{u"L"_s, u"servidor"_s, u"1"_s, u"servidor:/dados/erp.fdb"_s, u"1"_s}
+            << true << u"servidor"_s << 1
+            << QStringList{u"L"_s, u"servidor"_s, u"1"_s, u"servidor:/dados/erp.fdb"_s, u"1"_s}
             << u"servidor:/dados/erp.fdb"_s;
         QTest::newRow("remote by name, no protocol")
-            << true << u"servidor"_s << -1 << QStringList{u"L"_s, u"servidor"_s, u"-1"_s, u"servidor:/dados/erp.fdb"_s, u"1"_s}
+            << true << u"servidor"_s << -1
+            << QStringList{u"L"_s, u"servidor"_s, u"-1"_s, u"servidor:/dados/erp.fdb"_s, u"1"_s}
             << u"servidor:/dados/erp.fdb"_s;
     }
     void packAndUnpack() {
@@ -95,7 +98,8 @@ private slots:
             << u"L"_s << u"0"_s << u"srv:/erp.fdb"_s << false << u"srv:/erp.fdb"_s;
         QTest::newRow("remote with Comp 1 stays remote")
             << u"R"_s << u"1"_s << u"srv:/erp.fdb"_s << true << u"/erp.fdb"_s;
-        QTest::newRow("unknown LocRem is local") << u"X"_s << u"1"_s << u"srv:/erp.fdb"_s << false << u"/erp.fdb"_s;
+        QTest::newRow("unknown LocRem is local")
+            << u"X"_s << u"1"_s << u"srv:/erp.fdb"_s << false << u"/erp.fdb"_s;
     }
     void unpackStored() {
         QFETCH(QString, locRem);

@@ -1,8 +1,8 @@
+#include "CoreTestSupport.h"
 #include "settings/AtomicWrite.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "CoreTestSupport.h"
 #include "settings/Variaveis.h"
 
 #include <QDir>
@@ -52,18 +52,17 @@ private slots:
     void newFileHasPaddedKeysInOrder() {
         setAllValues(QString());
         SalvaIni();
-        QCOMPARE(readFile(settingsFilePath()),
-                 QByteArray("[Configuracoes]\r\n"
-                            "LocRem          =L\r\n"
-                            "Comp            =0\r\n"
-                            "Servidor        =\r\n"
-                            "Protocolo       =\r\n"
-                            "CaminhoBanco    =/dados/erp.fdb\r\n"
-                            "Usuario         =SYSDBA\r\n"
-                            "Senha           =segredo\r\n"
-                            "DiretorioGadgets=/opt/gadgets/\r\n"
-                            "ModoPainel      =1\r\n"
-                            "Filial          =01\r\n"));
+        QCOMPARE(readFile(settingsFilePath()), QByteArray("[Configuracoes]\r\n"
+                                                          "LocRem          =L\r\n"
+                                                          "Comp            =0\r\n"
+                                                          "Servidor        =\r\n"
+                                                          "Protocolo       =\r\n"
+                                                          "CaminhoBanco    =/dados/erp.fdb\r\n"
+                                                          "Usuario         =SYSDBA\r\n"
+                                                          "Senha           =segredo\r\n"
+                                                          "DiretorioGadgets=/opt/gadgets/\r\n"
+                                                          "ModoPainel      =1\r\n"
+                                                          "Filial          =01\r\n"));
     }
 
     void saveCreatesFolderAndOwnerOnlyFile() {
@@ -206,11 +205,13 @@ private slots:
     void lookup_data() {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("padded key") << QByteArray("[Configuracoes]\r\nCaminhoBanco    =/a.fdb\r\n") << "/a.fdb";
+        QTest::newRow("padded key") << QByteArray("[Configuracoes]\r\nCaminhoBanco    =/a.fdb\r\n")
+                                    << "/a.fdb";
         QTest::newRow("letter case") << QByteArray("[configuracoes]\r\ncaminhobanco=/b.fdb\r\n") << "/b.fdb";
         QTest::newRow("blanks around equals")
             << QByteArray("[ Configuracoes ]\r\n  CaminhoBanco  =   /c.fdb  \r\n") << "/c.fdb";
-        QTest::newRow("tabs around") << QByteArray("[Configuracoes]\r\n\tCaminhoBanco\t=\t/d.fdb\t\r\n") << "/d.fdb";
+        QTest::newRow("tabs around") << QByteArray("[Configuracoes]\r\n\tCaminhoBanco\t=\t/d.fdb\t\r\n")
+                                     << "/d.fdb";
         QTest::newRow("value after first equals")
             << QByteArray("[Configuracoes]\r\nCaminhoBanco=srv:/x=y.fdb\r\n") << "srv:/x=y.fdb";
         QTest::newRow("unix line ends") << QByteArray("[Configuracoes]\nCaminhoBanco=/e.fdb\n") << "/e.fdb";
@@ -219,8 +220,9 @@ private slots:
         QTest::newRow("first of two sections")
             << QByteArray("[Configuracoes]\r\nCaminhoBanco=/one\r\n[Configuracoes]\r\nCaminhoBanco=/two\r\n")
             << "/one";
-        QTest::newRow("accented value") << QByteArray("[Configuracoes]\r\nCaminhoBanco=/dados/Só Ação.fdb\r\n")
-                                        << QStringLiteral("/dados/Só Ação.fdb");
+        QTest::newRow("accented value")
+            << QByteArray("[Configuracoes]\r\nCaminhoBanco=/dados/Só Ação.fdb\r\n")
+            << QStringLiteral("/dados/Só Ação.fdb");
         QTest::newRow("empty value") << QByteArray("[Configuracoes]\r\nCaminhoBanco=\r\n") << "";
         // Some editors start a file they save with a byte order mark.
         QTest::newRow("byte order mark")
@@ -230,7 +232,8 @@ private slots:
         QTest::newRow("byte order mark text later is no header")
             << QByteArray("[Tarvelo]\r\n\xEF\xBB\xBF[Configuracoes]\r\nCaminhoBanco=/no.fdb\r\n") << "";
         // Lines as the profile functions read them.
-        QTest::newRow("lone CR line ends") << QByteArray("[Configuracoes]\rUsuario=ana\rCaminhoBanco=/h.fdb\r") << "/h.fdb";
+        QTest::newRow("lone CR line ends")
+            << QByteArray("[Configuracoes]\rUsuario=ana\rCaminhoBanco=/h.fdb\r") << "/h.fdb";
         QTest::newRow("mixed line ends")
             << QByteArray("[Tarvelo]\rX=1\r\n[Configuracoes]\nCaminhoBanco=/i.fdb") << "/i.fdb";
         QTest::newRow("lone CR inside a value ends it")
@@ -238,7 +241,8 @@ private slots:
         QTest::newRow("NUL ends the line's text")
             << QByteArrayLiteral("[Configuracoes]\r\nCaminhoBanco=/k.fdb\0lixo\r\n") << "/k.fdb";
         QTest::newRow("NUL before the equals sign")
-            << QByteArrayLiteral("[Configuracoes]\r\nCaminho\0Banco=/no.fdb\r\nCaminhoBanco=/l.fdb\r\n") << "/l.fdb";
+            << QByteArrayLiteral("[Configuracoes]\r\nCaminho\0Banco=/no.fdb\r\nCaminhoBanco=/l.fdb\r\n")
+            << "/l.fdb";
         QTest::newRow("bracket without its close is no header")
             << QByteArray("[Configuracoes]\r\n[nota sem fim\r\nCaminhoBanco=/m.fdb\r\n") << "/m.fdb";
         QTest::newRow("header name runs to the last bracket")
@@ -335,12 +339,23 @@ private slots:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("why");
-        QTest::newRow("line feed in value") << "Senha" << "abc\nUsuario=intruso" << "line break";
-        QTest::newRow("carriage return in value") << "Senha" << "abc\rdef" << "line break";
-        QTest::newRow("null in value") << "Senha" << QStringLiteral("ab") + QChar(0) + "c" << "line break";
-        QTest::newRow("equals in key") << "Sen=ha" << "x" << "key";
-        QTest::newRow("bracket starting key") << "[Senha" << "x" << "key";
-        QTest::newRow("blank key") << "   " << "x" << "key";
+        QTest::newRow("line feed in value") << "Senha"
+                                            << "abc\nUsuario=intruso"
+                                            << "line break";
+        QTest::newRow("carriage return in value") << "Senha"
+                                                  << "abc\rdef"
+                                                  << "line break";
+        QTest::newRow("null in value") << "Senha" << QStringLiteral("ab") + QChar(0) + "c"
+                                       << "line break";
+        QTest::newRow("equals in key") << "Sen=ha"
+                                       << "x"
+                                       << "key";
+        QTest::newRow("bracket starting key") << "[Senha"
+                                              << "x"
+                                              << "key";
+        QTest::newRow("blank key") << "   "
+                                   << "x"
+                                   << "key";
     }
     void unstorableInputIsRefused() {
         QFETCH(QString, key);
@@ -384,7 +399,8 @@ private slots:
         QCOMPARE(ini::store(after, "Configuracoes", key, "ours", settingsFilePath()), after);
         if (QString::fromUtf8(key).toUtf8() == key) { // the same through the file, where the key is text
             writeFile(settingsFilePath(), after);
-            QCOMPARE(IniFile(settingsFilePath()).read(SettingsSection, QString::fromUtf8(key)), QStringLiteral("ours"));
+            QCOMPARE(IniFile(settingsFilePath()).read(SettingsSection, QString::fromUtf8(key)),
+                     QStringLiteral("ours"));
         }
     }
 
@@ -508,7 +524,7 @@ private slots:
     }
 
     void startupReadThrough() {
-        ReadSettingsFileThrough(); // no folder: no error
+        ReadSettingsFileThrough();         // no folder: no error
         QDir().mkpath(settingsFilePath()); // a folder where the file should be cannot be read
         QVERIFY_THROWS_EXCEPTION(ShownError, ReadSettingsFileThrough());
     }
@@ -562,11 +578,16 @@ private slots:
     void folderSeparatorRule_data() {
         QTest::addColumn<QString>("folder");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("appended") << "/opt/G" << "/opt/G/";
-        QTest::newRow("kept") << "/opt/G/" << "/opt/G/";
-        QTest::newRow("trailing blank") << "/opt/G/ " << "/opt/G/ ";
-        QTest::newRow("trailing blank, no separator") << "/opt/G " << "/opt/G /";
-        QTest::newRow("blanks only") << "   " << "   /";
+        QTest::newRow("appended") << "/opt/G"
+                                  << "/opt/G/";
+        QTest::newRow("kept") << "/opt/G/"
+                              << "/opt/G/";
+        QTest::newRow("trailing blank") << "/opt/G/ "
+                                        << "/opt/G/ ";
+        QTest::newRow("trailing blank, no separator") << "/opt/G "
+                                                      << "/opt/G /";
+        QTest::newRow("blanks only") << "   "
+                                     << "   /";
     }
     void folderSeparatorRule() {
         QFETCH(QString, folder);

@@ -2,14 +2,14 @@
 
 #include "settings/Settings.h"
 
-#include <QCoreApplication>
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QList>
 #include <QString>
 
-#include <utility>
 #include <QTemporaryDir>
 #include <QTest>
+#include <utility>
 
 // Points HOME (and with it the settings file) at a fresh scratch folder for
 // as long as it lives.
@@ -53,7 +53,7 @@ template <class T> T* child(QObject* parent, const char* name) {
 
 // A test program's main: the application object of type App, set up by
 // setUp(app), runs the test object; then the ending threads are waited for.
-#define ORVANTO_TEST_MAIN_WITH(App, setUp, TestObject)                                                      \
+#define ORVANTO_TEST_MAIN_WITH(App, setUp, TestObject)                                                       \
     int main(int argc, char** argv) {                                                                        \
         int status = 0;                                                                                      \
         {                                                                                                    \
@@ -70,7 +70,8 @@ template <class T> T* child(QObject* parent, const char* name) {
 // Like QTEST_GUILESS_MAIN, for the tests of the logic and the database
 // client: no widgets are linked, and the process is named and set up as
 // the program's.
-#define ORVANTO_CORE_TEST_MAIN(TestObject) ORVANTO_TEST_MAIN_WITH(QCoreApplication, setUpOrvantoProcess, TestObject)
+#define ORVANTO_CORE_TEST_MAIN(TestObject)                                                                   \
+    ORVANTO_TEST_MAIN_WITH(QCoreApplication, setUpOrvantoProcess, TestObject)
 
 // Waits (a short while at most) until the threads that the application's
 // end stopped, the thread pool's and the database engine's, have left the

@@ -4,12 +4,12 @@
 // clean settings values, settings files written as the program writes them,
 // ERP databases made per test, and the dialog opened and active.
 
-#include "settings/Alias.h"
 #include "ErpDatabase.h"
 #include "RecordingPlatform.h"
-#include "settings/Settings.h"
 #include "TestSupport.h"
 #include "config_dialog/TfrmConfig.h"
+#include "settings/Alias.h"
+#include "settings/Settings.h"
 #include "settings/Variaveis.h"
 
 #include <QApplication>
@@ -30,7 +30,6 @@ using Entries = QList<std::pair<QString, QString>>;
 inline void writeSettings(const Entries& entries, const QByteArray& extra = {}) {
     writeFile(settingsFilePath(), settingsText(entries, extra));
 }
-
 
 // The values a stored local database gives in memory, as the panel's
 // loading leaves them.
@@ -87,11 +86,21 @@ inline std::unique_ptr<TfrmConfig> openDialog() {
     return dialog;
 }
 
-template <class T> T* control(TfrmConfig* dialog, const char* name) { return child<T>(dialog, name); }
-inline QLineEdit* edit(TfrmConfig* d, const char* name) { return control<QLineEdit>(d, name); }
-inline QComboBox* list(TfrmConfig* d, const char* name) { return control<QComboBox>(d, name); }
-inline QRadioButton* radio(TfrmConfig* d, const char* name) { return control<QRadioButton>(d, name); }
-inline QTabWidget* tabs(TfrmConfig* d) { return control<QTabWidget>(d, "tbcConfig"); }
+template <class T> T* control(TfrmConfig* dialog, const char* name) {
+    return child<T>(dialog, name);
+}
+inline QLineEdit* edit(TfrmConfig* d, const char* name) {
+    return control<QLineEdit>(d, name);
+}
+inline QComboBox* list(TfrmConfig* d, const char* name) {
+    return control<QComboBox>(d, name);
+}
+inline QRadioButton* radio(TfrmConfig* d, const char* name) {
+    return control<QRadioButton>(d, name);
+}
+inline QTabWidget* tabs(TfrmConfig* d) {
+    return control<QTabWidget>(d, "tbcConfig");
+}
 
 inline QStringList items(QComboBox* box) {
     QStringList out;

@@ -20,7 +20,8 @@ QString isqlProgram() {
 }
 
 QString createStatement(const QString& path, const QString& charset) {
-    return QStringLiteral("SET NAMES UTF8;\nCREATE DATABASE %1 USER %2 PAGE_SIZE 8192 DEFAULT CHARACTER SET %3;\n")
+    return QStringLiteral(
+               "SET NAMES UTF8;\nCREATE DATABASE %1 USER %2 PAGE_SIZE 8192 DEFAULT CHARACTER SET %3;\n")
         .arg(sqlLiteral(path), sqlLiteral(ErpDatabaseOwner), charset);
 }
 
@@ -59,7 +60,8 @@ QString runIsql(const QString& script, const QStringList& environment) {
     }
     isql.setProcessEnvironment(env);
     isql.setProcessChannelMode(QProcess::MergedChannels);
-    isql.start(isqlProgram(), {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"), file.fileName()});
+    isql.start(isqlProgram(),
+               {QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"), file.fileName()});
     if (!isql.waitForFinished(600000) || isql.exitStatus() != QProcess::NormalExit) {
         isql.kill();
         isql.waitForFinished();
@@ -67,17 +69,20 @@ QString runIsql(const QString& script, const QStringList& environment) {
     }
     const QString output = QString::fromUtf8(isql.readAll());
     if (isql.exitCode() != 0 || output.contains(QLatin1String("Statement failed")))
-        throw std::runtime_error(("isql failed:\n" + output + "\nscript:\n" + script.left(4000)).toStdString());
+        throw std::runtime_error(
+            ("isql failed:\n" + output + "\nscript:\n" + script.left(4000)).toStdString());
     return output;
 }
 
-void createErpDatabase(const QString& path, const QList<Branch>& rows, bool withTable, const QString& charset) {
+void createErpDatabase(const QString& path, const QList<Branch>& rows, bool withTable,
+                       const QString& charset) {
     removeOld(path);
     QString script = createStatement(path, charset);
     if (withTable) {
         script += QString::fromLatin1(tableStatement);
         for (const Branch& row : rows) {
-            script += QStringLiteral("INSERT INTO FILIAIS (CODEMPRESA, NOMEEMPRESA, FILIALATIVA) VALUES (%1, %2, %3);\n")
+            script += QStringLiteral(
+                          "INSERT INTO FILIAIS (CODEMPRESA, NOMEEMPRESA, FILIALATIVA) VALUES (%1, %2, %3);\n")
                           .arg(sqlLiteral(row.code), sqlLiteral(row.name),
                                row.active ? sqlLiteral(*row.active) : QStringLiteral("NULL"));
         }
@@ -90,20 +95,19 @@ void createBulkErpDatabase(const QString& path, int count) {
     removeOld(path);
     QString script = createStatement(path, QStringLiteral("UTF8"));
     script += QString::fromLatin1(tableStatement);
-    script += QStringLiteral(
-                  "SET TERM ^ ;\n"
-                  "EXECUTE BLOCK AS\n"
-                  "  DECLARE i INTEGER = 1;\n"
-                  "BEGIN\n"
-                  "  WHILE (i <= %1) DO\n"
-                  "  BEGIN\n"
-                  "    INSERT INTO FILIAIS (CODEMPRESA, NOMEEMPRESA, FILIALATIVA)\n"
-                  "      VALUES (LPAD(:i, 7, '0'), 'Filial ' || LPAD(:i, 7, '0'), 'S');\n"
-                  "    i = i + 1;\n"
-                  "  END\n"
-                  "END^\n"
-                  "SET TERM ; ^\n"
-                  "COMMIT;\n")
+    script += QStringLiteral("SET TERM ^ ;\n"
+                             "EXECUTE BLOCK AS\n"
+                             "  DECLARE i INTEGER = 1;\n"
+                             "BEGIN\n"
+                             "  WHILE (i <= %1) DO\n"
+                             "  BEGIN\n"
+                             "    INSERT INTO FILIAIS (CODEMPRESA, NOMEEMPRESA, FILIALATIVA)\n"
+                             "      VALUES (LPAD(:i, 7, '0'), 'Filial ' || LPAD(:i, 7, '0'), 'S');\n"
+                             "    i = i + 1;\n"
+                             "  END\n"
+                             "END^\n"
+                             "SET TERM ; ^\n"
+                             "COMMIT;\n")
                   .arg(count);
     runIsql(script);
 }

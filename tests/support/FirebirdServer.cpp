@@ -121,7 +121,8 @@ void FirebirdServer::writeConfig() {
                              "UserManager = Srp\n")
                   .arg(m_port)
                   .arg(security));
-    writeText(m_dir.filePath(QStringLiteral("databases.conf")), QStringLiteral("security.db = %1\n").arg(security));
+    writeText(m_dir.filePath(QStringLiteral("databases.conf")),
+              QStringLiteral("security.db = %1\n").arg(security));
 }
 
 // The server's own user list: a fresh security database with the test
@@ -131,7 +132,9 @@ void FirebirdServer::createSecurityDatabase() {
                           QStringLiteral("FIREBIRD_LOCK=") + m_dir.filePath(QStringLiteral("lock")),
                           QStringLiteral("FIREBIRD_TMP=") + m_dir.filePath(QStringLiteral("lock"))};
     const QString security = m_dir.filePath(QStringLiteral("security3.fdb"));
-    runIsql(QStringLiteral("CREATE DATABASE %1 USER %2;\nCOMMIT;\n").arg(sqlLiteral(security), sqlLiteral(user())), env);
+    runIsql(QStringLiteral("CREATE DATABASE %1 USER %2;\nCOMMIT;\n")
+                .arg(sqlLiteral(security), sqlLiteral(user())),
+            env);
     runIsql(QStringLiteral("CONNECT %1 USER %2;\nCREATE USER %3 PASSWORD %4;\nCOMMIT;\n")
                 .arg(sqlLiteral(security), sqlLiteral(user()), user(), sqlLiteral(m_password)),
             env);

@@ -56,8 +56,8 @@ private:
 };
 
 // Skips the current test when no server program is installed.
-#define ORVANTO_REQUIRE_FIREBIRD_SERVER()                                                                     \
+#define ORVANTO_REQUIRE_FIREBIRD_SERVER()                                                                    \
     do {                                                                                                     \
         if (!FirebirdServer::installed())                                                                    \
-            QSKIP("no Firebird server program (firebird3.0-server) installed: remote forms not tested");      \
+            QSKIP("no Firebird server program (firebird3.0-server) installed: remote forms not tested");     \
     } while (false)

@@ -24,12 +24,12 @@ public:
     QList<Message> messages;
     QStringList started;
     QStringList folderTitles;
-    QQueue<QString> nextFolders;               // empty text = cancelled
-    QQueue<std::optional<QString>> nextFiles;  // nullopt = cancelled
+    QQueue<QString> nextFolders;              // empty text = cancelled
+    QQueue<std::optional<QString>> nextFiles; // nullopt = cancelled
     int fileDialogsShown = 0;
     QPoint cursor;
     QSize screen{1920, 1080};
-    bool reallyStart = false;                  // also start the program for real
+    bool reallyStart = false;                      // also start the program for real
     std::function<void(const Message&)> onMessage; // runs while the "box" is up
     std::function<void(const QString&)> onStart;   // may throw, as a failing start would
 

@@ -9,8 +9,8 @@
 #include <QString>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <cstdlib>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -64,7 +64,7 @@ private:
     };
 
     static sockaddr_in loopback(quint16 port) {
-        sockaddr_in address {};
+        sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
         address.sin_port = htons(port);
@@ -113,7 +113,8 @@ private:
                     continue;
                 const pollfd& fromClient = watched[slot++];
                 const pollfd& fromServer = watched[slot++];
-                if ((fromClient.revents & (POLLIN | POLLHUP)) && !pass(link.client, link.server, SIZE_MAX, nullptr))
+                if ((fromClient.revents & (POLLIN | POLLHUP)) &&
+                    !pass(link.client, link.server, SIZE_MAX, nullptr))
                     link.closed = true;
                 if (!link.closed && (fromServer.revents & (POLLIN | POLLHUP)) &&
                     !pass(link.server, link.client, m_budget - link.delivered, &link.delivered))
@@ -130,7 +131,8 @@ private:
             return;
         const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const sockaddr_in address = loopback(m_serverPort);
-        if (server < 0 || ::connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        if (server < 0 ||
+            ::connect(server, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
             ::close(client);
             if (server >= 0)
                 ::close(server);

@@ -11,9 +11,9 @@ namespace art {
 namespace {
 
 // Where the panel's controls sit; the artwork frames them.
-const QRectF kInset(35.5, 248.5, 569, 297);     // light-grey panel under list, preview and start button
+const QRectF kInset(35.5, 248.5, 569, 297);        // light-grey panel under list, preview and start button
 const QRectF kPreviewWell(362.5, 280.5, 230, 151); // around the 219 x 140 preview area at (368, 286)
-const double kBandBottom = 138;                  // header band: y 2 .. 138
+const double kBandBottom = 138;                    // header band: y 2 .. 138
 
 QPainterPath rounded(const QRectF& r, double radius) {
     QPainterPath path;
@@ -47,7 +47,8 @@ void drawHeader(QPainter& p, const QPainterPath& card) {
 
     drawProductMark(p, QRectF(44, 31, 76, 76));
     fillText(p, QPointF(136, 72), QStringLiteral("Orvanto"), sans(32, true), QColor(0x4a, 0x4a, 0x4a));
-    fillText(p, QPointF(138, 94), QStringLiteral("Gadgets de indicadores"), sans(14), QColor(0x8c, 0x8c, 0x8c));
+    fillText(p, QPointF(138, 94), QStringLiteral("Gadgets de indicadores"), sans(14),
+             QColor(0x8c, 0x8c, 0x8c));
 
     drawMakerMark(p, QRectF(402, 56, 150, 26));
 }

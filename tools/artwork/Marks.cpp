@@ -45,7 +45,8 @@ void drawBadge(QPainter& p, const QPointF& centre, double radius, bool simple) {
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(0xff, 0xff, 0xff, 160));
     p.drawPath(piece.translated(0, std::max(0.5, radius * 0.05)));
-    p.setBrush(vertical(piece.boundingRect(), {{0, QColor(0x5a, 0x5a, 0x5a)}, {1, QColor(0x33, 0x33, 0x33)}}));
+    p.setBrush(
+        vertical(piece.boundingRect(), {{0, QColor(0x5a, 0x5a, 0x5a)}, {1, QColor(0x33, 0x33, 0x33)}}));
     p.drawPath(piece);
 }
 
@@ -63,16 +64,16 @@ void drawProductMark(QPainter& p, const QRectF& box) {
     const QRectF outer(margin, margin, s - 2 * margin, s - 2 * margin);
     const double radius = s * 0.21;
     p.setPen(Qt::NoPen);
-    p.setBrush(vertical(outer, {{0, QColor(0xf6, 0xf6, 0xf6)},
-                                {0.45, QColor(0xc6, 0xc6, 0xc6)},
-                                {1, QColor(0x86, 0x86, 0x86)}}));
+    p.setBrush(vertical(
+        outer,
+        {{0, QColor(0xf6, 0xf6, 0xf6)}, {0.45, QColor(0xc6, 0xc6, 0xc6)}, {1, QColor(0x86, 0x86, 0x86)}}));
     p.drawRoundedRect(outer, radius, radius);
 
     const double rim = tiny ? 1.0 : std::max(1.5, s * 0.045);
     const QRectF face = outer.adjusted(rim, rim, -rim, -rim);
-    p.setBrush(vertical(face, {{0, QColor(0x5e, 0x5e, 0x5e)},
-                               {0.5, QColor(0x40, 0x40, 0x40)},
-                               {1, QColor(0x2a, 0x2a, 0x2a)}}));
+    p.setBrush(vertical(
+        face,
+        {{0, QColor(0x5e, 0x5e, 0x5e)}, {0.5, QColor(0x40, 0x40, 0x40)}, {1, QColor(0x2a, 0x2a, 0x2a)}}));
     p.drawRoundedRect(face, radius - rim * 0.8, radius - rim * 0.8);
 
     if (!tiny) {
@@ -188,7 +189,8 @@ QImage gearIcon(double ratio) {
     gear.addEllipse(c, root + 0.05, root + 0.05);
     for (int i = 0; i < teeth; ++i) {
         QPainterPath tooth;
-        tooth.addPolygon(QPolygonF({{-baseHalf, -(root - 1)}, {-tipHalf, -outer}, {tipHalf, -outer}, {baseHalf, -(root - 1)}}));
+        tooth.addPolygon(QPolygonF(
+            {{-baseHalf, -(root - 1)}, {-tipHalf, -outer}, {tipHalf, -outer}, {baseHalf, -(root - 1)}}));
         tooth.closeSubpath();
         QTransform t;
         t.translate(c.x(), c.y());
@@ -204,7 +206,8 @@ QImage gearIcon(double ratio) {
     p.scale(ratio, ratio);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
-    p.setBrush(vertical(QRectF(0, 0, 15, 15), {{0, QColor(0x80, 0x80, 0x80)}, {1, QColor(0x58, 0x58, 0x58)}}));
+    p.setBrush(
+        vertical(QRectF(0, 0, 15, 15), {{0, QColor(0x80, 0x80, 0x80)}, {1, QColor(0x58, 0x58, 0x58)}}));
     p.drawPath(gear);
     return image;
 }

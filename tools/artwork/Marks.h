@@ -23,7 +23,7 @@ QRectF drawMakerMark(QPainter& p, const QRectF& box);
 // The pictures, `ratio` device pixels to a picture pixel (1, or 2 for
 // screens of twice the density): the same drawing at ratio times the size.
 QImage productIcon(int size, double ratio);
-QImage makerLogo(double ratio);   // 763 x 209, alpha 0 or 255 only
-QImage gearIcon(double ratio);    // 15 x 15
+QImage makerLogo(double ratio); // 763 x 209, alpha 0 or 255 only
+QImage gearIcon(double ratio);  // 15 x 15
 
 } // namespace art

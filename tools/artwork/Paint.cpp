@@ -57,7 +57,8 @@ bool loadFonts(QString* error) {
     if (g_tahoma.isEmpty())
         return false;
     g_dejavu = registerFont(dejavuDir + QStringLiteral("DejaVuSans.ttf"), error);
-    if (g_dejavu.isEmpty() || registerFont(dejavuDir + QStringLiteral("DejaVuSans-Bold.ttf"), error).isEmpty())
+    if (g_dejavu.isEmpty() ||
+        registerFont(dejavuDir + QStringLiteral("DejaVuSans-Bold.ttf"), error).isEmpty())
         return false;
     return true;
 }
@@ -71,7 +72,9 @@ QFont sans(double pixelSize, bool bold) {
     f.setStretch(90);
     return f;
 }
-QFont dejavu(double pixelSize, bool bold) { return makeFont(g_dejavu, pixelSize, bold); }
+QFont dejavu(double pixelSize, bool bold) {
+    return makeFont(g_dejavu, pixelSize, bold);
+}
 
 QImage canvas(int width, int height) {
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -130,7 +133,8 @@ double roundedCoverage(const QRectF& rect, double radius, int x, int y, int n) {
     // Whole pixels outside the rectangle, or inside it away from the corners, need no sampling.
     if (x + 1 <= rect.left() || x >= rect.right() || y + 1 <= rect.top() || y >= rect.bottom())
         return 0;
-    const bool insideBox = x >= rect.left() && x + 1 <= rect.right() && y >= rect.top() && y + 1 <= rect.bottom();
+    const bool insideBox =
+        x >= rect.left() && x + 1 <= rect.right() && y >= rect.top() && y + 1 <= rect.bottom();
     if (insideBox && ((x >= l && x + 1 <= r) || (y >= t && y + 1 <= b)))
         return 1;
     int inside = 0;
@@ -154,7 +158,8 @@ QString money(double value, int decimals) {
     const qint64 cents = qint64(std::llround(std::fabs(value) * scale));
     QString s = QStringLiteral("R$ ") + grouped(cents / qint64(scale));
     if (decimals > 0)
-        s += QLatin1Char(',') + QString::number(cents % qint64(scale)).rightJustified(decimals, QLatin1Char('0'));
+        s += QLatin1Char(',') +
+             QString::number(cents % qint64(scale)).rightJustified(decimals, QLatin1Char('0'));
     return value < 0 ? QStringLiteral("-") + s : s;
 }
 
@@ -162,7 +167,9 @@ QString number(double value, int decimals) {
     return money(value, decimals).remove(QStringLiteral("R$ "));
 }
 
-QString percent(double value, int decimals) { return number(value, decimals) + QLatin1Char('%'); }
+QString percent(double value, int decimals) {
+    return number(value, decimals) + QLatin1Char('%');
+}
 
 QPainterPath puzzlePiece(double size) {
     // Body a square of 0.62 size; knobs are circles of 0.26 size on the right and

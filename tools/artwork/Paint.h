@@ -22,9 +22,9 @@ inline const QColor grey{0x80, 0x80, 0x80};
 inline const QColor darkGrey{0xa9, 0xa9, 0xa9};
 inline const QColor silver{0xc0, 0xc0, 0xc0};
 inline const QColor rule{0xe3, 0xe3, 0xe3};
-inline const QColor accent{0xb8, 0x3b, 0x35};      // muted red of data and marks
-inline const QColor accentSoft{0xe3, 0xa9, 0xa4};  // the accent's light tint
-inline const QColor makerRed{0xc4, 0x2b, 0x26};    // the maker's red
+inline const QColor accent{0xb8, 0x3b, 0x35};     // muted red of data and marks
+inline const QColor accentSoft{0xe3, 0xa9, 0xa4}; // the accent's light tint
+inline const QColor makerRed{0xc4, 0x2b, 0x26};   // the maker's red
 } // namespace ink
 
 // Loads the fonts from their files; returns false with a message when one is missing.

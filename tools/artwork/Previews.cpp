@@ -30,20 +30,29 @@ const QColor zebra(0xf4, 0xf4, 0xf4);
 
 struct Gadget {
     QPainter& p;
-    double w, h;  // window size in layout units
-    QRectF body;  // the area below the title bar, inside the window's border
+    double w, h; // window size in layout units
+    QRectF body; // the area below the title bar, inside the window's border
 };
 
 // Fonts of the gadget windows, in layout units.
-QFont small() { return sans(6); }
-QFont label() { return sans(7); }
-QFont strong() { return sans(7, true); }
-QFont figure(int px) { return sans(px, true); }
+QFont small() {
+    return sans(6);
+}
+QFont label() {
+    return sans(7);
+}
+QFont strong() {
+    return sans(7, true);
+}
+QFont figure(int px) {
+    return sans(px, true);
+}
 
 void text(QPainter& p, double x, double baseline, const QString& s, const QFont& f, const QColor& c) {
     fillText(p, QPointF(x, baseline), s, f, c);
 }
-void textRight(QPainter& p, double right, double baseline, const QString& s, const QFont& f, const QColor& c) {
+void textRight(QPainter& p, double right, double baseline, const QString& s, const QFont& f,
+               const QColor& c) {
     fillText(p, QPointF(right - textWidth(s, f), baseline), s, f, c);
 }
 void textCentre(QPainter& p, double centre, double baseline, const QString& s, const QFont& f,
@@ -51,7 +60,9 @@ void textCentre(QPainter& p, double centre, double baseline, const QString& s, c
     fillText(p, QPointF(centre - textWidth(s, f) / 2, baseline), s, f, c);
 }
 
-void fill(QPainter& p, const QRectF& r, const QColor& c) { p.fillRect(r, c); }
+void fill(QPainter& p, const QRectF& r, const QColor& c) {
+    p.fillRect(r, c);
+}
 
 // A small up or down triangle centred on `c` (the text face has no such glyphs).
 void arrow(QPainter& p, const QPointF& c, bool up, const QColor& colour) {
@@ -161,7 +172,8 @@ void rankingRows(Gadget& g, double top, double rowHeight, const std::vector<Rank
         double x = left;
         if (avatars) {
             // Initials in a round badge.
-            const QString initials = row.name.left(1) + row.name.mid(row.name.indexOf(QLatin1Char(' ')) + 1, 1);
+            const QString initials =
+                row.name.left(1) + row.name.mid(row.name.indexOf(QLatin1Char(' ')) + 1, 1);
             const QPointF c(left + 7, y + rowHeight / 2 - 0.5);
             p.setPen(Qt::NoPen);
             p.setBrush(first ? ink::accent : QColor(0xb4, 0xb4, 0xb4));
@@ -352,7 +364,8 @@ QImage pontoCritico(QSize size, double ratio) {
             p.setBrush(critical ? ink::accent : ink::accentSoft);
             p.drawEllipse(QPointF(left + 5, y + rowH / 2), 2.3, 2.3);
             text(p, left + 10, y + 10, it.name, label(), tone::ink);
-            textRight(p, colStock, y + 10, QString::number(it.stock), strong(), critical ? ink::accent : tone::ink);
+            textRight(p, colStock, y + 10, QString::number(it.stock), strong(),
+                      critical ? ink::accent : tone::ink);
             textRight(p, colMin, y + 10, QString::number(it.minimum), label(), tone::mid);
             const QRectF track(right - 24, y + 5.5, 21, 3.5);
             roundBar(p, track, tone::track);
@@ -361,7 +374,8 @@ QImage pontoCritico(QSize size, double ratio) {
         }
         const double footer = top + 17 + rowH * 6 + 3;
         hline(p, left, right, footer, tone::grid);
-        text(p, left + 2, footer + 10, QStringLiteral("6 produtos abaixo do estoque mínimo"), small(), tone::mid);
+        text(p, left + 2, footer + 10, QStringLiteral("6 produtos abaixo do estoque mínimo"), small(),
+             tone::mid);
         textRight(p, right, footer + 10, QStringLiteral("Filial 01"), small(), tone::light);
     });
 }
@@ -393,8 +407,8 @@ QImage tendVendas(QSize size, double ratio) {
         const auto py = [&](double v) { return plot.bottom() - v / 60.0 * plot.height(); };
         for (int v = 0; v <= 60; v += 20) {
             hline(p, plot.left(), plot.right(), py(v), v == 0 ? tone::light : tone::grid, v == 0 ? 0.8 : 0.6);
-            textRight(p, plot.left() - 3, py(v) + 2.2, v == 0 ? QStringLiteral("0") : QStringLiteral("%1 mil").arg(v),
-                      small(), tone::light);
+            textRight(p, plot.left() - 3, py(v) + 2.2,
+                      v == 0 ? QStringLiteral("0") : QStringLiteral("%1 mil").arg(v), small(), tone::light);
         }
         for (int day : {1, 8, 15, 22, 29})
             textCentre(p, px(day), plot.bottom() + 8, QStringLiteral("%1").arg(day, 2, 10, QLatin1Char('0')),
@@ -455,7 +469,8 @@ QImage vendaHoras(QSize size, double ratio) {
         textRight(p, g.w - 6, top + 10, QStringLiteral("Pico de vendas"), small(), tone::mid);
         textRight(p, g.w - 6, top + 22, QStringLiteral("11h • R$ 3.412"), strong(), ink::accent);
 
-        // Sales per hour from 08h; the hour in progress is lighter, later hours show the usual volume as outlines.
+        // Sales per hour from 08h; the hour in progress is lighter, later hours show the usual volume as
+        // outlines.
         const double values[] = {820, 1460, 2380, 3412, 2950, 2210, 1640, 1890, 2260, 1975, 1420, 930, 510};
         const int now = 10;
         const QRectF plot(26, top + 31, g.w - 31, g.h - top - 31 - 13);
@@ -463,7 +478,8 @@ QImage vendaHoras(QSize size, double ratio) {
         for (int v = 0; v <= 4000; v += 1000) {
             hline(p, plot.left(), plot.right(), py(v), v == 0 ? tone::light : tone::grid, v == 0 ? 0.8 : 0.6);
             textRight(p, plot.left() - 3, py(v) + 2.2,
-                      v == 0 ? QStringLiteral("0") : QStringLiteral("%1 mil").arg(v / 1000), small(), tone::light);
+                      v == 0 ? QStringLiteral("0") : QStringLiteral("%1 mil").arg(v / 1000), small(),
+                      tone::light);
         }
         const double slot = plot.width() / 13.0, barW = slot * 0.62;
         for (int i = 0; i < 13; ++i) {
@@ -480,8 +496,8 @@ QImage vendaHoras(QSize size, double ratio) {
                 p.drawRoundedRect(r.adjusted(0, 0, 0, 1), 1, 1);
             }
             if (i % 2 == 0)
-                textCentre(p, x + barW / 2, plot.bottom() + 8, QStringLiteral("%1h").arg(8 + i, 2, 10, QLatin1Char('0')),
-                           small(), tone::light);
+                textCentre(p, x + barW / 2, plot.bottom() + 8,
+                           QStringLiteral("%1h").arg(8 + i, 2, 10, QLatin1Char('0')), small(), tone::light);
         }
     });
 }
@@ -780,7 +796,8 @@ QImage indiceInadimplencia(QSize size, double ratio) {
 std::vector<Preview> previews() {
     const auto entry = [](const char* name, int w, int h, QImage (*draw)(QSize, double)) {
         const QSize size(w, h);
-        return Preview{QString::fromLatin1(name), size, [size, draw](double ratio) { return draw(size, ratio); }};
+        return Preview{QString::fromLatin1(name), size,
+                       [size, draw](double ratio) { return draw(size, ratio); }};
     };
     return {
         entry("imgAbcProdutos", 195, 142, abcProdutos),
