@@ -28,6 +28,11 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2")
 # own; isql-fb creates the demo database.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, fonts-wine, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils")
+# The demo database's shared folder is made for the engine's group at
+# install time and goes with a purge.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+    "${PROJECT_SOURCE_DIR}/packaging/debian/postinst;${PROJECT_SOURCE_DIR}/packaging/debian/postrm")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Documentation files are installed compressed, as Debian policy wants
 # (gzip -n: no name or time stamp, so the package builds reproducibly).

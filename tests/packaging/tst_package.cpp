@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -155,6 +158,39 @@ private slots:
         const QRegularExpression flagged(u"^[EW]: |hardening-|binary-has-unneeded-section"_s,
                                          QRegularExpression::MultilineOption);
         QVERIFY2(!flagged.match(lintian.output).hasMatch(), qPrintable(lintian.output));
+    }
+
+    // Installing makes the demo database's shared folder for the engine's
+    // group (files made in it join the group); a purge takes it away, a
+    // removal keeps it. Run against a scratch root, as dpkg does for one.
+    void maintainerScriptsKeepTheDemoFolder() {
+        if (::geteuid() != 0)
+            QSKIP("the folder is made for root and the engine's group: run as root");
+        if (run(u"getent"_s, {u"group"_s, u"firebird"_s}).status != 0)
+            QSKIP("no firebird group on this machine (the engine is not installed)");
+        const QString control = m_dir.filePath(u"control"_s);
+        QCOMPARE(run(u"dpkg-deb"_s, {u"-e"_s, m_package, control}).status, 0);
+        const QString root = m_dir.filePath(u"dpkg-root"_s);
+        QVERIFY(QDir().mkpath(root));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"DPKG_ROOT"_s, root);
+        const QString folder = root + u"/var/lib/orvanto/demo"_s;
+
+        const Run installed = run(control + u"/postinst"_s, {u"configure"_s}, env);
+        QVERIFY2(installed.status == 0, qPrintable(installed.output));
+        const QFileInfo made(folder);
+        QVERIFY(made.isDir());
+        QCOMPARE(made.group(), u"firebird"_s);
+        QCOMPARE(made.ownerId(), 0u);
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(02775));
+
+        writeFile(folder + u"/valdore.fdb"_s, "db");
+        QCOMPARE(run(control + u"/postrm"_s, {u"remove"_s}, env).status, 0);
+        QVERIFY(QFileInfo::exists(folder + u"/valdore.fdb"_s));
+        QCOMPARE(run(control + u"/postrm"_s, {u"purge"_s}, env).status, 0);
+        QVERIFY(!QFileInfo::exists(root + u"/var/lib/orvanto"_s));
     }
 
     void metainfoIsValid() {
