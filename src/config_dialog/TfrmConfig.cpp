@@ -402,7 +402,7 @@ void TfrmConfig::btnSalvarClick() {
     }
 
     const StoredLocation location =
-        packLocation({remota, servidor, ui->ppbProtocolo->currentIndex(), caminho});
+        packLocation({remota, servidor, ui->ppbProtocolo->currentIndex(), caminho}, !IsWrongIP(servidor));
     LocRem = location.locRem;
     Servidor = location.servidor;
     Protocolo = location.protocolo;

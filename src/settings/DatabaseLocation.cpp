@@ -1,7 +1,5 @@
 #include "settings/DatabaseLocation.h"
 
-#include "config_dialog/IsWrongIP.h"
-
 QString DatabaseNameFor(const QString& locRem, const QString& protocolo, const QString& servidor,
                         const QString& caminhoBanco) {
     if (locRem != QLatin1String("R"))
@@ -15,7 +13,7 @@ QString DatabaseNameFor(const QString& locRem, const QString& protocolo, const Q
     return QString();
 }
 
-StoredLocation packLocation(const LocationFields& fields) {
+StoredLocation packLocation(const LocationFields& fields, bool serverIsAddress) {
     StoredLocation stored;
     if (fields.remote) {
         stored.locRem = QStringLiteral("R");
@@ -26,7 +24,7 @@ StoredLocation packLocation(const LocationFields& fields) {
     }
     stored.caminhoBanco = fields.path;
     stored.comp = QStringLiteral("0");
-    if (fields.remote && IsWrongIP(fields.server)) {
+    if (fields.remote && !serverIsAddress) {
         stored.caminhoBanco = fields.server + u':' + fields.path;
         stored.locRem = QStringLiteral("L");
         stored.comp = QStringLiteral("1");

@@ -27,10 +27,11 @@ struct StoredLocation {
     QString locRem, servidor, protocolo, caminhoBanco, comp;
 };
 
-// What a save stores for the fields. A server given by name (no IP
-// address) is reached through the "server:path" form: stored as a local
-// path "server:path" with Comp "1", whatever the protocol.
-StoredLocation packLocation(const LocationFields& fields);
+// What a save stores for the fields. A server given by name (the dialog's
+// address check says whether the server is an IP address) is reached
+// through the "server:path" form: stored as a local path "server:path" with
+// Comp "1", whatever the protocol.
+StoredLocation packLocation(const LocationFields& fields, bool serverIsAddress);
 
 // The remote switch and the path field for stored values: a path packed
 // by the save (Comp "1") is shown remote, without its "server:" part.

@@ -3,6 +3,7 @@
 // values, and back.
 
 #include "CoreTestSupport.h"
+#include "config_dialog/IsWrongIP.h"
 #include "settings/DatabaseLocation.h"
 
 #include <QTest>
@@ -75,7 +76,7 @@ private slots:
         QFETCH(QStringList, stored);
         QFETCH(QString, clientName);
         const QString path = u"/dados/erp.fdb"_s;
-        const StoredLocation s = packLocation({remote, server, protocol, path});
+        const StoredLocation s = packLocation({remote, server, protocol, path}, !IsWrongIP(server));
         QCOMPARE((QStringList{s.locRem, s.servidor, s.protocolo, s.caminhoBanco, s.comp}), stored);
         QCOMPARE(DatabaseNameFor(s.locRem, s.protocolo, s.servidor, s.caminhoBanco), clientName);
         const ShownLocation shown = unpackLocation(s.locRem, s.comp, s.caminhoBanco);
