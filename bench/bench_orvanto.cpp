@@ -27,6 +27,7 @@
 // iniwrite10m   saving changed settings (all ten values) into a 10 MB file,
 //               the program's section first | one atomic write of it
 
+#include "CoreTestSupport.h"
 #include "ErpDatabase.h"
 #include "app/BusyWait.h"
 #include "config_dialog/TfrmConfig.h"
@@ -133,13 +134,6 @@ void useHome(const QString& home) {
     qputenv("HOME", QFile::encodeName(home));
 }
 
-QString settingsText(const QList<std::pair<QString, QString>>& values) {
-    QString text = QStringLiteral("[Configuracoes]\r\n");
-    for (const auto& [key, value] : values)
-        text += key.leftJustified(16) + u'=' + value + QStringLiteral("\r\n");
-    return text;
-}
-
 // ---------------------------------------------------------------- dialog10k
 
 struct DialogFigure {
@@ -165,8 +159,7 @@ struct DialogFigure {
                                  {QStringLiteral("Senha"), QStringLiteral("masterkey")},
                                  {QStringLiteral("DiretorioGadgets"), home + QStringLiteral("/Gadgets/")},
                                  {QStringLiteral("ModoPainel"), QString()},
-                                 {QStringLiteral("Filial"), QStringLiteral("0005000")}})
-                       .toUtf8());
+                                 {QStringLiteral("Filial"), QStringLiteral("0005000")}}));
     }
 
     double ours() {
@@ -347,7 +340,7 @@ struct LaunchFigure {
             QFile::setPermissions(file, QFile::permissions(file) | QFileDevice::ExeOwner);
         }
         writeBytes(home + QStringLiteral("/TempVUX/ConfigGadGet.Ini"),
-                   settingsText({{QStringLiteral("DiretorioGadgets"), gadgets + u'/'}}).toUtf8());
+                   settingsText({{QStringLiteral("DiretorioGadgets"), gadgets + u'/'}}));
         useHome(home);
         panel = std::make_unique<TFrmOrvanto>();
         FrmOrvanto = panel.get();
@@ -406,8 +399,7 @@ QByteArray gadgetSettingsFile(const QString& gadgetFolder, bool ownSectionLast, 
                       {QStringLiteral("Senha"), QStringLiteral("masterkey")},
                       {QStringLiteral("DiretorioGadgets"), gadgetFolder},
                       {QStringLiteral("ModoPainel"), QStringLiteral("1")},
-                      {QStringLiteral("Filial"), QStringLiteral("01")}})
-            .toUtf8() +
+                      {QStringLiteral("Filial"), QStringLiteral("01")}}) +
         "\r\n";
     QByteArray gadgets;
     int n = 0;
