@@ -3,6 +3,7 @@
 // Reading the colours a window draws: grabs, pixels, colour distances and
 // dotted lines.
 
+#include <QApplication>
 #include <QColor>
 #include <QImage>
 #include <QList>
@@ -10,7 +11,9 @@
 #include <QRect>
 #include <QString>
 #include <QStringList>
+#include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <cstdlib>
@@ -95,3 +98,22 @@ inline DottedLines dottedLines(const QImage& picture, const QColor& colour, int 
                  qPrintable(QStringLiteral("%1 is %2, expected %3")                                          \
                                 .arg(QStringLiteral(#actual), describe(a_), describe(e_))));                 \
     } while (false)
+
+// Tabs on until target has the focus (round the chain when it has it
+// already: the window's activation gave it); false after 20 presses.
+inline bool tabTo(QWidget* target) {
+    int step = 0;
+    do
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    while (!target->hasFocus() && ++step < 20);
+    return target->hasFocus();
+}
+
+// A press on target at `at`, let go at releaseAt of its window instead: the
+// press gives the focus, and the control does not act.
+inline void pressAndLetGoAt(QWidget* target, QPoint at, QPoint releaseAt) {
+    QWindow* window = target->window()->windowHandle();
+    QTest::mousePress(window, Qt::LeftButton, {}, target->mapTo(target->window(), at));
+    QTest::mouseMove(window, releaseAt);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, releaseAt);
+}

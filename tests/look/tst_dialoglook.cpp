@@ -105,23 +105,19 @@ private:
         control<QRadioButton>(remote ? "rdbRemota" : "rdbLocal")->setChecked(true);
         control<QTabWidget>("tbcConfig")->setCurrentIndex(page);
     }
-    bool tabTo(QWidget* target) {
-        int step = 0;
-        do
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        while (!target->hasFocus() && ++step < 20);
-        return target->hasFocus();
-    }
     // A press gives the focus; letting go on the background keeps the
     // control from acting ("Cancelar" would close the dialog). A list's
     // press drops its items down: they are closed again.
     void pressAndLetGoElsewhere(QWidget* w) {
-        QTest::mousePress(dialog->windowHandle(), Qt::LeftButton, {},
-                          w->mapTo(dialog.get(), QPoint(w->width() / 2, w->height() / 2)));
-        if (auto* list = qobject_cast<QComboBox*>(w))
+        if (auto* list = qobject_cast<QComboBox*>(w)) {
+            QTest::mousePress(dialog->windowHandle(), Qt::LeftButton, {},
+                              w->mapTo(dialog.get(), QPoint(w->width() / 2, w->height() / 2)));
             list->hidePopup();
-        QTest::mouseMove(dialog->windowHandle(), QPoint(200, 20));
-        QTest::mouseRelease(dialog->windowHandle(), Qt::LeftButton, {}, QPoint(200, 20));
+            QTest::mouseMove(dialog->windowHandle(), QPoint(200, 20));
+            QTest::mouseRelease(dialog->windowHandle(), Qt::LeftButton, {}, QPoint(200, 20));
+            return;
+        }
+        pressAndLetGoAt(w, QPoint(w->width() / 2, w->height() / 2), QPoint(200, 20));
     }
 
     std::unique_ptr<DialogFixture> fx;

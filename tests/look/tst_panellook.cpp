@@ -106,22 +106,9 @@ private:
         panel->activateWindow();
         return QTest::qWaitForWindowActive(panel.get());
     }
-    // Tab on until the control has the focus (round the chain when it has
-    // it already: the window's activation gave it).
-    bool tabTo(QWidget* target) {
-        int step = 0;
-        do
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        while (!target->hasFocus() && ++step < 20);
-        return target->hasFocus();
-    }
     // A press gives the focus; letting go on the card keeps the control from
     // acting ("X" would end the program, "Configurações" open the dialog).
-    void pressAndLetGoElsewhere(QWidget* w, QPoint at) {
-        QTest::mousePress(panel->windowHandle(), Qt::LeftButton, {}, w->mapTo(panel.get(), at));
-        QTest::mouseMove(panel->windowHandle(), QPoint(320, 100));
-        QTest::mouseRelease(panel->windowHandle(), Qt::LeftButton, {}, QPoint(320, 100));
-    }
+    void pressAndLetGoElsewhere(QWidget* w, QPoint at) { pressAndLetGoAt(w, at, QPoint(320, 100)); }
 
     std::unique_ptr<PanelFixture> fx;
     std::unique_ptr<TFrmOrvanto> panel;
