@@ -2,16 +2,13 @@
 
 #include "settings/FbClient.h"
 
-#include <QDate>
 #include <QSet>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <mutex>
-#include <thread>
 
 // Handles are zeroed before an error is reported from a release path, and
 // every clean-up call gets a status vector of its own, so the error that

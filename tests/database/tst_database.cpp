@@ -522,16 +522,8 @@ private slots:
 int main(int argc, char** argv) {
     if (argc == 4 && QByteArrayView(argv[1]) == "--damaged-header-child")
         return runDamagedHeaderChild(argc, argv);
-    int status = 0;
-    {
-        QCoreApplication app(argc, argv);
-        setUpOrvantoProcess(app);
-        TestDatabase tc;
-        QTEST_SET_MAIN_SOURCE_PATH
-        status = QTest::qExec(&tc, argc, argv);
-    }
-    waitForEndingThreads();
-    return status;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return runTestObject<QCoreApplication, TestDatabase>(argc, argv, setUpOrvantoProcess);
 }
 
 #include "tst_database.moc"

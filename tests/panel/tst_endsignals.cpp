@@ -117,15 +117,8 @@ private slots:
 int main(int argc, char** argv) {
     if (argc == 4 && QByteArrayView(argv[1]) == "--child")
         return runChild(argv[2], QString::fromLocal8Bit(argv[3]));
-    int status = 0;
-    {
-        OrvantoApplication app(argc, argv);
-        TestEndSignals tc;
-        QTEST_SET_MAIN_SOURCE_PATH
-        status = QTest::qExec(&tc, argc, argv);
-    }
-    waitForEndingThreads();
-    return status;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return runTestObject<OrvantoApplication, TestEndSignals>(argc, argv, [](OrvantoApplication&) {});
 }
 
 #include "tst_endsignals.moc"

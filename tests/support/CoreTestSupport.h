@@ -51,20 +51,33 @@ template <class T> T* child(QObject* parent, const char* name) {
     return static_cast<T*>(keepStandIn(new T));
 }
 
-// A test program's main: the application object of type App, set up by
-// setUp(app), runs the test object; then the ending threads are waited for.
+// Waits (a short while at most) until the threads that the application's
+// end stopped, the thread pool's and the database engine's, have left the
+// process: the sanitizers' leak check at exit stops every thread, and one
+// caught half gone brings the check down with it. Does nothing in a build
+// without sanitizers.
+void waitForEndingThreads();
+
+// Runs a test object as a test program's main does: the application object
+// of type App, set up by setUp(app), runs it; then the ending threads are
+// waited for. For mains that do more first (a child mode, say).
+template <class App, class TestObject, class SetUp> int runTestObject(int argc, char** argv, SetUp setUp) {
+    int status = 0;
+    {
+        App app(argc, argv);
+        setUp(app);
+        TestObject tc;
+        status = QTest::qExec(&tc, argc, argv);
+    }
+    waitForEndingThreads();
+    return status;
+}
+
+// A test program's main: runTestObject() with the test's source path.
 #define ORVANTO_TEST_MAIN_WITH(App, setUp, TestObject)                                                       \
     int main(int argc, char** argv) {                                                                        \
-        int status = 0;                                                                                      \
-        {                                                                                                    \
-            App app(argc, argv);                                                                             \
-            setUp(app);                                                                                      \
-            TestObject tc;                                                                                   \
-            QTEST_SET_MAIN_SOURCE_PATH                                                                       \
-            status = QTest::qExec(&tc, argc, argv);                                                          \
-        }                                                                                                    \
-        waitForEndingThreads();                                                                              \
-        return status;                                                                                       \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
+        return runTestObject<App, TestObject>(argc, argv, setUp);                                            \
     }
 
 // Like QTEST_GUILESS_MAIN, for the tests of the logic and the database
@@ -72,10 +85,3 @@ template <class T> T* child(QObject* parent, const char* name) {
 // the program's.
 #define ORVANTO_CORE_TEST_MAIN(TestObject)                                                                   \
     ORVANTO_TEST_MAIN_WITH(QCoreApplication, setUpOrvantoProcess, TestObject)
-
-// Waits (a short while at most) until the threads that the application's
-// end stopped, the thread pool's and the database engine's, have left the
-// process: the sanitizers' leak check at exit stops every thread, and one
-// caught half gone brings the check down with it. Does nothing in a build
-// without sanitizers.
-void waitForEndingThreads();
