@@ -23,6 +23,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListView>
+#include <QRadioButton>
 #include <QStringListModel>
 
 TfrmConfig* frmConfig = nullptr;
@@ -336,11 +337,28 @@ void TfrmConfig::showPageAndFocus(QWidget* field) {
     // A field on the hidden page could not take the focus: bring its page forward.
     for (int page = 0; page < ui->tbcConfig->count(); ++page) {
         if (ui->tbcConfig->widget(page)->isAncestorOf(field)) {
-            ui->tbcConfig->setCurrentIndex(page);
+            showPage(page);
             break;
         }
     }
-    field->setFocus();
+    moveFocus(field);
+}
+
+void TfrmConfig::showPage(int page) {
+    // The page hands the focus to a control of its own on the way; only the
+    // move that follows is the dialog's.
+    m_showingPage = true;
+    ui->tbcConfig->setCurrentIndex(page);
+    m_showingPage = false;
+}
+
+void TfrmConfig::moveFocus(QWidget* field) {
+    field->setFocus(Qt::OtherFocusReason);
+    // No focus event comes while the window is inactive (a box has just
+    // closed) or when the control already held the focus: the handlers run
+    // now all the same, as they do for a move on the original platform.
+    if (m_focused != field)
+        focusArrived(field, Qt::OtherFocusReason);
 }
 
 void TfrmConfig::btnSalvarClick() {
@@ -394,9 +412,17 @@ void TfrmConfig::btnSalvarClick() {
         showPageAndFocus(ui->ppbProtocolo);
         return;
     }
+    // A list read for another database would store a branch that the saved
+    // one does not have: a stale list is read again through the fields first.
+    const bool listRead = branchListStale();
+    if (listRead)
+        readBranchListKeeping(branchCode(ui->ppbFiliais->currentText()));
     if (ui->ppbFiliais->currentIndex() < 0) {
         MessageDlg(QStringLiteral("Selecione a Filial em que será validada a senha!"));
-        ui->tbcConfig->setCurrentIndex(1);
+        showPage(1);
+        // Just read: entering it now would only try the same fields again.
+        if (listRead)
+            m_focused = ui->ppbFiliais;
         focusList();
         return;
     }
@@ -444,7 +470,29 @@ void TfrmConfig::edtCaminhoBancoExit() {
     ui->edtCaminhoBanco->setText(typed->path);
     ui->edtServidor->setText(typed->server);
     ui->rdbRemota->setChecked(true);
-    ui->edtUsuario->setFocus();
+    moveFocus(ui->edtUsuario);
+}
+
+bool TfrmConfig::branchListStale() const {
+    return MudouBanco || Trimmed(ui->edtCaminhoBanco->text()) != CamBanco;
+}
+
+void TfrmConfig::readBranchListKeeping(const QString& code) {
+    MudouBanco = true;
+    ppbFiliaisEnter();
+    if (code.isEmpty())
+        return;
+    for (int i = 0; i < ui->ppbFiliais->count(); ++i) {
+        if (branchCode(ui->ppbFiliais->itemText(i)) == code) {
+            ui->ppbFiliais->setCurrentIndex(i);
+            return;
+        }
+    }
+}
+
+QString TfrmConfig::branchCode(const QString& item) {
+    const qsizetype separator = item.indexOf(QStringLiteral(" - "));
+    return separator < 0 ? item : item.left(separator);
 }
 
 void TfrmConfig::ppbFiliaisEnter() {
@@ -496,7 +544,7 @@ void TfrmConfig::rdbRemotaChange() {
     ui->ppbProtocolo->setEnabled(remota);
     ui->spbCaminhoBanco->setEnabled(!remota);
     if (remota) {
-        ui->edtServidor->setFocus();
+        moveFocus(ui->edtServidor);
     } else {
         ui->edtServidor->clear();
         ui->ppbProtocolo->setCurrentIndex(-1);
@@ -507,23 +555,23 @@ void TfrmConfig::rdbRemotaChange() {
 
 void TfrmConfig::edtCaminhoBancoKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar))
-        ui->edtUsuario->setFocus();
+        moveFocus(ui->edtUsuario);
 }
 
 void TfrmConfig::edtUsuarioKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar))
-        ui->edtSenha->setFocus();
+        moveFocus(ui->edtSenha);
 }
 
 void TfrmConfig::edtSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar))
-        ui->edtConfSenha->setFocus();
+        moveFocus(ui->edtConfSenha);
 }
 
 void TfrmConfig::edtConfSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar)) {
-        ui->tbcConfig->setCurrentIndex(1);
-        ui->edtPasta->setFocus();
+        showPage(1);
+        moveFocus(ui->edtPasta);
     }
 }
 
@@ -534,13 +582,13 @@ void TfrmConfig::edtPastaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::Keyboar
 
 void TfrmConfig::edtServidorKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar))
-        ui->ppbProtocolo->setFocus();
+        moveFocus(ui->ppbProtocolo);
 }
 
 void TfrmConfig::rdbLocalKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
     if (isEnter(KeyChar)) {
-        ui->tbcConfig->setCurrentIndex(0);
-        ui->edtCaminhoBanco->setFocus();
+        showPage(0);
+        moveFocus(ui->edtCaminhoBanco);
     }
 }
 
@@ -554,12 +602,12 @@ void TfrmConfig::ppbFiliaisKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardM
 
 void TfrmConfig::btnSalvarKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
     if (Key == vkRight)
-        ui->btnCancelar->setFocus();
+        moveFocus(ui->btnCancelar);
 }
 
 void TfrmConfig::btnCancelarKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
     if (Key == vkLeft)
-        ui->btnSalvar->setFocus();
+        moveFocus(ui->btnSalvar);
 }
 
 void TfrmConfig::MudaItemMenu(QComboBox* PopPupBox, quint16 Tecla) {
@@ -582,7 +630,7 @@ void TfrmConfig::spbPastaGadgetsClick() {
         return;
     ui->edtPasta->setText(Pasta);
     ui->edtPasta->selectAll();
-    ui->edtPasta->setFocus();
+    moveFocus(ui->edtPasta);
 }
 
 void TfrmConfig::spbCaminhoBancoClick() {
@@ -591,7 +639,7 @@ void TfrmConfig::spbCaminhoBancoClick() {
         return;
     ui->edtCaminhoBanco->setText(*file);
     ui->edtCaminhoBanco->selectAll();
-    ui->edtCaminhoBanco->setFocus();
+    moveFocus(ui->edtCaminhoBanco);
 }
 
 // ------------------------------------------------------------- dragging
@@ -611,27 +659,23 @@ void TfrmConfig::tmrMoverTimer() {
 // --------------------------------------------------------- event wiring
 
 void TfrmConfig::focusList() {
-    m_focusToList = true;
-    ui->ppbFiliais->setFocus();
-    m_focusToList = false;
+    moveFocus(ui->ppbFiliais);
 }
 
 void TfrmConfig::focusArrived(QWidget* widget, Qt::FocusReason reason) {
-    if (reason == Qt::PopupFocusReason || m_focused == widget)
-        return; // the focus came back to where it logically was
-    // Showing a page hands the focus back to the control that had it last;
-    // only a move of the user's (click, Tab, the Enter chain, the save's
-    // check) enters the list.
-    const bool userMove = reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
-                          reason == Qt::BacktabFocusReason || m_focusToList;
-    const bool entersList = widget == ui->ppbFiliais && userMove;
+    // The focus came back to where it logically was (the window active
+    // again, a list's popup closed), or a page is handing it on its way.
+    if (reason == Qt::PopupFocusReason || m_focused == widget || m_showingPage)
+        return;
     QPointer<QWidget> previous = m_focused;
-    m_focused = widget == ui->ppbFiliais && !entersList ? nullptr : widget;
+    m_focused = widget;
     // The path field lost the focus while the window was inactive (no
     // event then): its exit runs now, before the list's entry.
     if (previous == ui->edtCaminhoBanco)
         runGuarded([&] { edtCaminhoBancoExit(); });
-    if (entersList && m_focused == widget)
+    // Whatever brought the focus into the list (a click, a key, a page the
+    // user showed, a move of the dialog's), a stale list is read now.
+    if (widget == ui->ppbFiliais && m_focused == widget)
         runGuarded([&] { ppbFiliaisEnter(); });
 }
 
@@ -641,6 +685,15 @@ void TfrmConfig::focusLeft(QWidget* widget, Qt::FocusReason reason) {
     m_focused = nullptr;
     if (widget == ui->edtCaminhoBanco)
         runGuarded([&] { edtCaminhoBancoExit(); });
+}
+
+void TfrmConfig::stepRadio(QRadioButton* from) {
+    // As the original platform's dialogs do: any arrow goes to the group's
+    // other button (the group wraps round), focus first, then the check, so
+    // the change handler's own focus move is the last word.
+    QRadioButton* to = from == ui->rdbLocal ? ui->rdbRemota : ui->rdbLocal;
+    moveFocus(to);
+    to->setChecked(true);
 }
 
 bool TfrmConfig::keyDown(QObject* watched, QKeyEvent* event) {
@@ -674,6 +727,10 @@ bool TfrmConfig::keyDown(QObject* watched, QKeyEvent* event) {
     // The lists and buttons step and move by the handlers alone; Qt's own
     // arrow handling there would take a second step.
     const bool arrow = Key == vkLeft || Key == vkUp || Key == vkRight || Key == vkDown;
+    if (arrow && (watched == ui->rdbLocal || watched == ui->rdbRemota)) {
+        runGuarded([&] { stepRadio(static_cast<QRadioButton*>(watched)); });
+        return true;
+    }
     const bool ownArrows = watched == ui->ppbProtocolo || watched == ui->ppbFiliais ||
                            watched == ui->btnSalvar || watched == ui->btnCancelar;
     return arrow && ownArrows;
@@ -690,8 +747,9 @@ bool TfrmConfig::eventFilter(QObject* watched, QEvent* event) {
         focusLeft(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason());
         return false;
     case QEvent::MouseButtonPress:
-        // The list holds the focus its page handed it without having been
-        // entered: a click on it enters it now, before its items drop down.
+        // The list holds the focus a page of the dialog's handed it without
+        // having been entered: a click on it enters it now, before its items
+        // drop down.
         if (watched == ui->ppbFiliais && ui->ppbFiliais->hasFocus() && m_focused != ui->ppbFiliais)
             focusArrived(ui->ppbFiliais, Qt::MouseFocusReason);
         return false;

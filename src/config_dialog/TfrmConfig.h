@@ -12,6 +12,7 @@ namespace Ui {
 class TfrmConfig;
 }
 class QComboBox;
+class QRadioButton;
 
 // The settings dialog: where the ERP database lives, its user and password,
 // the gadgets folder and the branch. Built anew for every opening; its
@@ -84,7 +85,20 @@ private:
     void focusLeft(QWidget* widget, Qt::FocusReason reason);
     // The dialog's own moves of the focus into the branch list, which enter it.
     void focusList();
+    // The dialog's own focus moves: the handlers of the move run even where
+    // the toolkit sends no focus event.
+    void moveFocus(QWidget* field);
+    void showPage(int page);
+    // Whether the list belongs to another path than the field's.
+    bool branchListStale() const;
+    // Reads the list through the fields; the branch of that code stays
+    // selected when the new list has it.
+    void readBranchListKeeping(const QString& code);
+    // The code part of a branch item ("01" of "01 - MATRIZ").
+    static QString branchCode(const QString& item);
     bool keyDown(QObject* watched, QKeyEvent* event);
+    // An arrow key on one of the two location buttons.
+    void stepRadio(QRadioButton* from);
     void showPageAndFocus(QWidget* field);
 
     std::unique_ptr<Ui::TfrmConfig> ui;
@@ -96,7 +110,7 @@ private:
     // The control that holds the focus as the handlers see it: a window
     // losing activation or a list opening its popup does not move it.
     QPointer<QWidget> m_focused;
-    bool m_focusToList = false;
+    bool m_showingPage = false;
 };
 
 // The settings dialog while it is open; empty at every other moment.

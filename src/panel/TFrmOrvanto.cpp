@@ -72,6 +72,7 @@ TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique
         connect(box, &QCheckBox::clicked, this, [this, row] { runGuarded([&] { gadgetBoxClick(row); }); });
     }
     ui->ckbTodos->installEventFilter(this);
+    ui->btnIniciarGadgets->installEventFilter(this);
     connect(ui->ckbTodos, &QCheckBox::toggled, this, [this] { runGuarded([&] { ckbTodosChange(); }); });
     connect(ui->btnIniciarGadgets, &QPushButton::clicked, this,
             [this] { runGuarded([&] { btnIniciarGadgetsClick(); }); });
@@ -167,6 +168,19 @@ void TFrmOrvanto::tmrMoverTimer() {
 }
 
 bool TFrmOrvanto::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->btnIniciarGadgets) {
+        // A focused push button is pressed by Enter too, as on the original
+        // platform (Qt does so only inside dialogs). Once per stroke: a held
+        // key must not start the gadgets again and again.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (event->type() == QEvent::KeyPress &&
+            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+            if (!key->isAutoRepeat())
+                ui->btnIniciarGadgets->click();
+            return true;
+        }
+        return false;
+    }
     auto* box = qobject_cast<QCheckBox*>(watched);
     if (!box)
         return false;

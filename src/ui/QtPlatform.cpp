@@ -5,12 +5,15 @@
 
 #include <QCoreApplication>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <spawn.h>
@@ -90,7 +93,14 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
 }
 
 QString QtPlatform::selectFolder(QWidget* owner, const QString& title) {
-    return QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(owner, title, desktopFolder(), QFileDialog::ShowDirsOnly);
+}
+
+QString QtPlatform::desktopFolder() {
+    // The user's desktop folder as the desktop names it (Qt reads the XDG
+    // user folders), the home folder when there is none.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
 
 std::optional<QString> QtPlatform::openFile(QWidget* owner) {

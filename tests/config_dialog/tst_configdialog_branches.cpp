@@ -29,9 +29,10 @@ private slots:
     void listLeftEmptyByOpeningWaitsForAPathChange();
     void failedRefillKeepsTheListStale();
     void queryErrorOnRefillIsReported();
-    void showingTheListsPageIsNotEnteringIt_data();
-    void showingTheListsPageIsNotEnteringIt();
-    void clickOnTheListItsPageFocusedEntersIt();
+    void pageSwitchAndStaleList_data();
+    void pageSwitchAndStaleList();
+    void saveReadsAStaleListFirst_data();
+    void saveReadsAStaleListFirst();
     void pathSplitsIntoServerAndPath_data();
     void pathSplitsIntoServerAndPath();
     void probeFromTheFields_data();
@@ -209,22 +210,25 @@ void TestConfigDialogBranches::queryErrorOnRefillIsReported() {
     QVERIFY(d->isVisible());
 }
 
-void TestConfigDialogBranches::showingTheListsPageIsNotEnteringIt_data() {
+void TestConfigDialogBranches::pageSwitchAndStaleList_data() {
     QTest::addColumn<bool>("enterChain");
     QTest::newRow("Enter chain from the path field") << true;
     QTest::newRow("click on the page's tab") << false;
 }
 
 // The list was entered once, so showing its page hands the focus back to
-// it; that is no entry: the list keeps the old branches and the save uses
-// the one chosen from them.
-void TestConfigDialogBranches::showingTheListsPageIsNotEnteringIt() {
+// it. The Enter chain's own switch moves on to the folder field without
+// reading anything; a page the user shows hands the list the focus, and a
+// stale list is read then: the keys never step through another database's
+// branches.
+void TestConfigDialogBranches::pageSwitchAndStaleList() {
     QFETCH(bool, enterChain);
     auto d = currentDialog();
     const QString other = fx->database(QStringLiteral("outro.fdb"), {{"05", "OUTRA", QStringLiteral("S")}});
     enterList(d.get());
     clickTab(d.get(), 0);
 
+    QComboBox* branches = list(d.get(), "ppbFiliais");
     if (enterChain) {
         QLineEdit* path = edit(d.get(), "edtCaminhoBanco");
         QTest::mouseClick(path, Qt::LeftButton);
@@ -235,39 +239,62 @@ void TestConfigDialogBranches::showingTheListsPageIsNotEnteringIt() {
             QCOMPARE(focusName(), QString::fromLatin1(next));
         }
         QCOMPARE(tabs(d.get())->currentIndex(), 1);
+        QVERIFY(d->mudouBanco());
+        QCOMPARE(items(branches), QStringList({"01 - MATRIZ", "02 - FILIAL CENTRO"}));
     } else {
         typePath(d.get(), other);
         clickTab(d.get(), 1);
+        QCOMPARE(focusName(), QStringLiteral("ppbFiliais"));
+        QVERIFY(!d->mudouBanco());
+        QCOMPARE(items(branches), QStringList{QStringLiteral("05 - OUTRA")});
+        QCOMPARE(branches->currentIndex(), -1);
+        QTest::keyClick(branches, Qt::Key_Down);
+        QCOMPARE(branches->currentText(), QStringLiteral("05 - OUTRA"));
     }
-    QVERIFY(d->mudouBanco());
-    QComboBox* branches = list(d.get(), "ppbFiliais");
-    QCOMPARE(items(branches), QStringList({"01 - MATRIZ", "02 - FILIAL CENTRO"}));
-    QCOMPARE(branches->currentText(), QStringLiteral("01 - MATRIZ"));
-
-    edit(d.get(), "edtPasta")->setText(fx->path(QStringLiteral("gadgets")));
-    QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
-    QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
-    QCOMPARE(d->result(), int(QDialog::Accepted));
-    QCOMPARE(Filial, QStringLiteral("01"));
-    QCOMPARE(CaminhoBanco, other);
 }
 
-void TestConfigDialogBranches::clickOnTheListItsPageFocusedEntersIt() {
-    auto d = currentDialog();
-    const QString other = fx->database(QStringLiteral("outro.fdb"), {{"05", "OUTRA", QStringLiteral("S")}});
-    enterList(d.get());
-    clickTab(d.get(), 0);
-    typePath(d.get(), other);
-    clickTab(d.get(), 1);
-    QComboBox* branches = list(d.get(), "ppbFiliais");
-    QCOMPARE(focusName(), QStringLiteral("ppbFiliais")); // handed back with its page, not entered
-    QCOMPARE(branches->count(), 2);
+void TestConfigDialogBranches::saveReadsAStaleListFirst_data() {
+    QTest::addColumn<QList<Branch>>("otherBranches");
+    QTest::addColumn<QString>("filial"); // saved, or empty: nothing saved and warned
+    QTest::newRow("the new database lacks the chosen branch")
+        << QList<Branch>{{"05", "OUTRA", "S"}} << QString();
+    QTest::newRow("the new database has the chosen branch")
+        << QList<Branch>{{"03", "OUTRA", "S"}, {"01", "MATRIZ NOVA", "S"}} << QStringLiteral("01");
+    QTest::newRow("the new database cannot be read") << QList<Branch>{} << QString();
+}
 
-    QTest::mouseClick(branches, Qt::LeftButton);
-    QCOMPARE(items(branches), QStringList{QStringLiteral("05 - OUTRA")});
-    QCOMPARE(branches->currentIndex(), -1);
-    QVERIFY(!d->mudouBanco());
-    branches->hidePopup();
+// A list read for another path would pair the saved database with a branch
+// it does not have: the save reads a stale list through the fields first,
+// keeps the chosen branch when the new list has its code, and warns
+// otherwise.
+void TestConfigDialogBranches::saveReadsAStaleListFirst() {
+    QFETCH(QList<Branch>, otherBranches);
+    QFETCH(QString, filial);
+    auto d = currentDialog();
+    const QString other = otherBranches.isEmpty() ? fx->path(QStringLiteral("nada.fdb"))
+                                                  : fx->database(QStringLiteral("outro.fdb"), otherBranches);
+    QComboBox* branches = list(d.get(), "ppbFiliais");
+    QCOMPARE(branches->currentText(), QStringLiteral("01 - MATRIZ"));
+    edit(d.get(), "edtPasta")->setText(fx->path(QStringLiteral("gadgets")));
+    typePath(d.get(), other);
+    const QByteArray before = readFile(settingsFilePath());
+
+    QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
+    if (filial.isEmpty()) {
+        QCOMPARE(fx->platform.texts(), QStringList{"Selecione a Filial em que será validada a senha!"});
+        QCOMPARE(d->result(), int(QDialog::Rejected));
+        QCOMPARE(readFile(settingsFilePath()), before);
+        QCOMPARE(focusName(), QStringLiteral("ppbFiliais"));
+        QCOMPARE(tabs(d.get())->currentIndex(), 1);
+        QCOMPARE(branches->currentIndex(), -1);
+        QCOMPARE(branches->count(), otherBranches.size());
+    } else {
+        QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
+        QCOMPARE(d->result(), int(QDialog::Accepted));
+        QCOMPARE(CaminhoBanco, other);
+        QCOMPARE(Filial, filial);
+        QCOMPARE(storedSetting(QStringLiteral("Filial")), filial);
+    }
 }
 
 void TestConfigDialogBranches::pathSplitsIntoServerAndPath_data() {

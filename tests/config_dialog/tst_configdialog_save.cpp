@@ -64,6 +64,9 @@ std::unique_ptr<TfrmConfig> TestConfigDialogSave::validDialog(const QList<Branch
     edit(d.get(), "edtSenha")->setText(QStringLiteral("masterkey"));
     edit(d.get(), "edtConfSenha")->setText(QStringLiteral("masterkey"));
     edit(d.get(), "edtPasta")->setText(fx->path(QStringLiteral("gadgets/")));
+    // No settings file: the opening left the list to be read through the
+    // fields, as entering it does.
+    d->ppbFiliaisEnter();
     list(d.get(), "ppbFiliais")->setCurrentIndex(0);
     return d;
 }
@@ -391,9 +394,9 @@ void TestConfigDialogSave::gadgetsFolderGetsItsSeparator() {
 
 void TestConfigDialogSave::failedConnectionTestStillCloses() {
     auto d = validDialog();
-    // A path typed after the list was read: the save keeps the old list's branch.
-    const QString missing = fx->path(QStringLiteral("missing.fdb"));
-    edit(d.get(), "edtCaminhoBanco")->setText(missing);
+    // The database gone after its list was read: the list stays current, and
+    // the connection test after the save fails.
+    QVERIFY(QFile::remove(db));
     QTest::mouseClick(control<QPushButton>(d.get(), "btnSalvar"), Qt::LeftButton);
 
     QCOMPARE(fx->platform.messages.size(), 1);
@@ -402,7 +405,7 @@ void TestConfigDialogSave::failedConnectionTestStillCloses() {
     QVERIFY(fx->platform.messages.front().text.size() > ConnectFailure.size());
     QVERIFY(!d->isVisible());
     QCOMPARE(d->result(), int(QDialog::Accepted));
-    QCOMPARE(storedSetting("CaminhoBanco"), missing);
+    QCOMPARE(storedSetting("CaminhoBanco"), db);
     QCOMPARE(storedSetting("Filial"), QStringLiteral("01"));
 }
 

@@ -412,8 +412,8 @@ void DialogLookTest::clickGivesTheFocusWithoutAMark() {
         QVERIFY(glow->isEnabled());
 }
 
-// A focus moved by a key, through the dialog's handlers or the toolkit's
-// own arrow keys between radio buttons, carries the mark with it.
+// A focus moved by a key, through the dialog's handlers (the arrow keys
+// between the radio buttons too), carries the mark with it.
 void DialogLookTest::keyHandlersCarryTheMark_data() {
     QTest::addColumn<QString>("from");
     QTest::addColumn<bool>("clicked"); // else reached by Tab
@@ -429,8 +429,8 @@ void DialogLookTest::keyHandlersCarryTheMark_data() {
         << "btnCancelar" << true << 0 << int(Qt::Key_Left) << "btnSalvar" << DimGrey;
     QTest::newRow("Enter in the folder field, clicked")
         << "edtPasta" << true << 1 << int(Qt::Key_Return) << "ppbFiliais" << ListText;
-    QTest::newRow("Right from Local, tabbed to")
-        << "rdbLocal" << false << 0 << int(Qt::Key_Right) << "rdbRemota" << QColor(Qt::black);
+    QTest::newRow("Left from Remota, clicked")
+        << "rdbRemota" << true << 0 << int(Qt::Key_Left) << "rdbLocal" << QColor(Qt::black);
 }
 
 void DialogLookTest::keyHandlersCarryTheMark() {
@@ -440,7 +440,7 @@ void DialogLookTest::keyHandlersCarryTheMark() {
     QFETCH(int, key);
     QFETCH(QString, to);
     QFETCH(QColor, colour);
-    prepare(false, page);
+    prepare(from == u"rdbRemota", page);
     auto* start = control<QWidget>(from.toUtf8().constData());
     auto* target = control<QWidget>(to.toUtf8().constData());
     if (clicked)

@@ -4,6 +4,7 @@
 // Run also with QT_SCALE_FACTOR=2 (tst_windowshape_2x): the shape then comes
 // from the 2x artwork and must still match it device pixel for device pixel.
 
+#include "PrivateXServer.h"
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
 #include "panel/TFrmOrvanto.h"
@@ -23,49 +24,7 @@
 #include <memory>
 #include <string>
 
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace {
-
-// A private X server with a white root window, for the life of the test.
-class Xvfb {
-public:
-    Xvfb() {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1600x1400x24", "-nolisten",
-                   "tcp", "-wr", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        pollfd wait{fds[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&wait, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
-        close(fds[0]);
-        if (!number.empty())
-            m_display = ":" + number;
-    }
-    ~Xvfb() {
-        if (m_pid > 0) {
-            kill(m_pid, SIGTERM);
-            waitpid(m_pid, nullptr, 0);
-        }
-    }
-    const std::string& display() const { return m_display; }
-
-private:
-    pid_t m_pid = -1;
-    std::string m_display;
-};
 
 xcb_connection_t* connection() {
     auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
@@ -170,11 +129,8 @@ void WindowShapeTest::withCompositorTheWindowKeepsItsAlpha() {
 
 int main(int argc, char** argv) {
     // The X server comes first: the application connects to it at once.
-    Xvfb xvfb;
-    if (!xvfb.display().empty()) {
-        qputenv("DISPLAY", QByteArray::fromStdString(xvfb.display()));
-        qputenv("QT_QPA_PLATFORM", "xcb");
-    }
+    PrivateXServer xvfb;
+    xvfb.use();
     int status = 0;
     {
         OrvantoApplication app(argc, argv);

@@ -1,0 +1,108 @@
+#pragma once
+
+// A private X server (Xvfb, which runs no window manager and no compositor)
+// for the life of the object. Xvfb picks a free display number itself and
+// tells it through -displayfd, so two tests never race for one. Make it
+// before the application object, which connects to the display at once:
+//
+//     PrivateXServer x;
+//     x.use(); // DISPLAY and QT_QPA_PLATFORM=xcb for this process
+//
+// startWindowManager() adds a desktop's window manager (openbox: click to
+// focus, new windows focused, the focus given back to a window's owner when
+// a box closes), for tests of what a user gets on a real desktop.
+
+#include <QByteArray>
+#include <QTemporaryDir>
+
+#include <string>
+
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+class PrivateXServer {
+public:
+    explicit PrivateXServer(const char* screen = "1600x1400x24") {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        m_pid = fork();
+        if (m_pid == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
+                   "-wr", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        pollfd wait{fds[0], POLLIN, 0};
+        char c = 0;
+        while (poll(&wait, 1, 20000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(fds[0]);
+        if (!number.empty())
+            m_display = ":" + number;
+    }
+    ~PrivateXServer() {
+        if (m_wm > 0) {
+            kill(m_wm, SIGTERM);
+            waitpid(m_wm, nullptr, 0);
+        }
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+        }
+    }
+    PrivateXServer(const PrivateXServer&) = delete;
+    PrivateXServer& operator=(const PrivateXServer&) = delete;
+
+    // ":N", or empty when the server did not start.
+    const std::string& display() const { return m_display; }
+
+    // Points this process (and what it starts) at the server.
+    bool use() const {
+        if (m_display.empty())
+            return false;
+        qputenv("DISPLAY", QByteArray::fromStdString(m_display));
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        return true;
+    }
+
+    // Starts the window manager and waits (10 s at most) until it runs.
+    bool startWindowManager() {
+        if (m_display.empty() || !m_wmDir.isValid())
+            return false;
+        const std::string ready = m_wmDir.filePath(QStringLiteral("ready")).toStdString();
+        const std::string home = m_wmDir.path().toStdString();
+        m_wm = fork();
+        if (m_wm == 0) {
+            setenv("DISPLAY", m_display.c_str(), 1);
+            setenv("XDG_CONFIG_HOME", home.c_str(), 1); // no user's own configuration, nothing written there
+            setenv("XDG_CACHE_HOME", home.c_str(), 1);
+            const std::string startup = "touch '" + ready + "'";
+            execlp("openbox", "openbox", "--sm-disable", "--startup", startup.c_str(),
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; i < 200; ++i) {
+            if (access(ready.c_str(), F_OK) == 0)
+                return true;
+            if (waitpid(m_wm, nullptr, WNOHANG) == m_wm) {
+                m_wm = -1;
+                return false;
+            }
+            usleep(50000);
+        }
+        return false;
+    }
+
+private:
+    pid_t m_pid = -1;
+    pid_t m_wm = -1;
+    QTemporaryDir m_wmDir;
+    std::string m_display;
+};
