@@ -37,9 +37,12 @@
 #include <QThread>
 
 #include <atomic>
+#include <csignal>
 #include <functional>
 #include <memory>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -345,6 +348,8 @@ private slots:
     void cleanup();
     void flows_data();
     void flows();
+    void startWithASettingsPathThatIsNoFile_data();
+    void startWithASettingsPathThatIsNoFile();
 
 private:
     // Starts the program's windows, then runs the user's steps beside them.
@@ -628,6 +633,75 @@ void TestDesktopFlows::flows() {
         }
         const qsizetype eq = e.indexOf(u'=');
         QCOMPARE(storedSetting(e.left(eq)), e.mid(eq + 1));
+    }
+}
+
+void TestDesktopFlows::startWithASettingsPathThatIsNoFile_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("starts"); // else an error box, then status 1
+    QTest::newRow("a folder: read as no file") << QStringLiteral("folder") << true;
+    QTest::newRow("a FIFO: refused") << QStringLiteral("fifo") << false;
+}
+
+// The real program, started as a user starts it, with something other than
+// a file where its settings file belongs.
+void TestDesktopFlows::startWithASettingsPathThatIsNoFile() {
+    QFETCH(QString, kind);
+    QFETCH(bool, starts);
+    QDir().mkpath(settingsFolder());
+    if (kind == u"folder")
+        QVERIFY(QDir().mkpath(settingsFilePath()));
+    else
+        QCOMPARE(::mkfifo(QFile::encodeName(settingsFilePath()).constData(), 0600), 0);
+
+    QProcess program;
+    program.setProgram(QStringLiteral(ORVANTO_PROGRAM));
+    program.start();
+    QVERIFY(program.waitForStarted());
+    struct EndIt {
+        QProcess& p;
+        ~EndIt() {
+            if (p.state() != QProcess::NotRunning) {
+                p.kill();
+                p.waitForFinished(5000);
+            }
+        }
+    } endIt{program}; // whatever a failed check leaves running
+    const QString pid = QString::number(program.processId());
+    // The sizes of the program's windows on the screen, once it shows one.
+    const auto windows = [&] {
+        QProcess search;
+        search.start(QStringLiteral("xdotool"), {QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                                                 QStringLiteral("--pid"), pid});
+        search.waitForFinished(10000);
+        QStringList sizes;
+        for (const QByteArray& id : search.readAllStandardOutput().split('\n')) {
+            if (id.isEmpty())
+                continue;
+            QProcess geometry;
+            geometry.start(QStringLiteral("xdotool"),
+                           {QStringLiteral("getwindowgeometry"), QString::fromLatin1(id)});
+            geometry.waitForFinished(10000);
+            const QString out = QString::fromLatin1(geometry.readAllStandardOutput());
+            sizes << out.section(QStringLiteral("Geometry: "), 1).trimmed();
+        }
+        return sizes;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(!windows().isEmpty() || program.state() == QProcess::NotRunning, 20000);
+    QTest::qWait(500); // a box would come with the window, or not at all
+    const QStringList shown = windows();
+    if (starts) {
+        QCOMPARE(shown, QStringList{QStringLiteral("641x584")});
+        ::kill(pid_t(program.processId()), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    } else {
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.front() != u"641x584");
+        QProcess::execute(QStringLiteral("xdotool"), {QStringLiteral("key"), QStringLiteral("Return")});
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 1);
     }
 }
 
