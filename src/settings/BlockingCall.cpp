@@ -66,10 +66,15 @@ void waitFor(Call& call, Clock::time_point until) {
 void run(Call& call) {
     fb::currentGate = &call.gate;
     call.gate.ours.lock();
-    try {
-        call.work();
-    } catch (...) { // fb::CallAbandoned included: nobody waits for it any more
-        call.failure = std::current_exception();
+    {
+        // The library is in use from the first call to the last: its
+        // shutdown also breaks a query between two fetches.
+        const fb::LibraryUse use;
+        try {
+            call.work();
+        } catch (...) { // fb::CallAbandoned included: nobody waits for it any more
+            call.failure = std::current_exception();
+        }
     }
     call.workEnded = true;
     call.gate.ours.unlock();

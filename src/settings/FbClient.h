@@ -43,11 +43,13 @@ struct CallGate {
 extern thread_local CallGate* currentGate;
 struct CallAbandoned {};
 
-// The library's shutdown may run only while no thread is inside the
-// library (the client reads state the shutdown frees). Every call into it
-// holds a LibraryUse for its length; once the end has closed the library
-// (closeClients), a thread that would enter waits until the shutdown is
-// over, and for good when the process ends without one.
+// The library's shutdown may run only while nothing uses the library: the
+// shutdown frees state that a call inside it reads, and also what a query
+// between two fetches still needs. Every call into the library, and every
+// piece of database work as a whole (a query from prepare to its last
+// fetch), holds a LibraryUse for its length; once the end has closed the
+// library (closeClients), a thread that would start one waits until the
+// shutdown is over, and for good when the process ends without one.
 class LibraryUse {
 public:
     LibraryUse();
@@ -130,10 +132,10 @@ const Api& load();
 extern std::chrono::seconds ConnectTimeout;
 
 // Closes the library for the process's end: from now on no thread enters
-// it. When no call is inside it, every loaded client is shut down (each
+// it. When nothing uses it, every loaded client is shut down (each
 // waits at most 5 s for what it still runs; the whole given up after
-// bound) and true is returned. With a call still inside (a given-up call,
-// a fetch a signal interrupted) the shutdown is not allowed: nothing is
+// bound) and true is returned. With a use under way (a given-up call, a
+// query a signal interrupted) the shutdown is not allowed: nothing is
 // called, false is returned, and the caller ends the process at once
 // (std::_Exit), its work being done. Also runs by itself at exit; a call
 // after a finished shutdown does nothing and returns true.
