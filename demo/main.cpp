@@ -13,6 +13,10 @@
 // A stand-in for the gadget programs: started under a gadget's file name,
 // it plays that gadget.
 int main(int argc, char** argv) {
+    // Before anything else: the password is read later, and a logout's
+    // SIGTERM may come while the application object is still being built.
+    keepCoreDumpsOff();
+    installEndSignals();
     QApplication app(argc, argv);
     useUtf8CharacterType(); // the database client converts names by it
     loadToolkitTranslations(app);

@@ -5,6 +5,10 @@
 #include "ui/Resources.h"
 
 int main(int argc, char** argv) {
+    // Before anything else: the password is read later, and a logout's
+    // SIGTERM may come while the application object is still being built.
+    keepCoreDumpsOff();
+    installEndSignals();
     OrvantoApplication app(argc, argv);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);

@@ -130,7 +130,10 @@ void TDatabase::Open() {
     const QByteArray block = fb::parameterBlock(Params);
     const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
-        throw ShownError(QStringLiteral("Database name is too long"));
+        throw ShownError(QStringLiteral("O caminho do banco de dados tem %1 bytes, e o cliente do banco de "
+                                        "dados aceita no máximo %2. Informe um caminho mais curto.")
+                             .arg(name.size())
+                             .arg(std::numeric_limits<short>::max()));
     runBlockingCall(BlockingCall::Open, [&] { attach(name, block); }, AttachTimeout, {}, {});
 }
 
@@ -356,6 +359,7 @@ void TQuery::Open() {
     }
     const auto cancel = [api, attachment]() mutable {
         if (api && attachment) {
+            const fb::LibraryUse use;
             ISC_STATUS_ARRAY status{};
             api->cancel_operation(status, &attachment, fb_cancel_raise);
         }
