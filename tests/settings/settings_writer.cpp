@@ -4,9 +4,12 @@
 //                                tests kill it at random moments);
 //   settings_writer count KEY N  counts KEY of section [Contadores] up N
 //                                times, one read, write and release each, as
-//                                a gadget keeps its own entries.
+//                                a gadget keeps its own entries;
+//   settings_writer save         saves once; on failure prints the error
+//                                text and ends with status 1.
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
+#include "settings/ShownError.h"
 #include "settings/Variaveis.h"
 
 #include <QCoreApplication>
@@ -26,10 +29,25 @@ int countUp(const QString& key, int rounds) {
     return 0;
 }
 
+int saveOnce() {
+    LocRem = QStringLiteral("L");
+    Usuario = QStringLiteral("SYSDBA");
+    Senha = QStringLiteral("segredo");
+    try {
+        SalvaIni();
+    } catch (const ShownError& error) {
+        std::fputs(error.text().toUtf8().constData(), stdout);
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 2 && QByteArrayView(argv[1]) == "save")
+        return saveOnce();
     if (argc == 4 && QByteArrayView(argv[1]) == "count")
         return countUp(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     for (unsigned long i = 0;; ++i) {
