@@ -12,7 +12,11 @@ struct FileStamp {
     quint64 device = 0, inode = 0;
     qint64 size = -1, modifiedNs = 0, changedNs = 0;
     bool operator==(const FileStamp&) const = default;
+    QByteArray text() const;
 };
+
+// The state of the file at path now (a default stamp when there is none).
+FileStamp fileStampOf(const QString& path);
 
 // Replaces the file at path with content in one step: a temporary file in
 // the same folder is written, flushed and renamed over the target, so
@@ -22,14 +26,9 @@ struct FileStamp {
 // only (0600, whatever the umask and the old mode): it holds the database
 // password. An old file of another owner that this user may not write is
 // refused, one of this user's own is replaced whatever its mode.
-// When readAs is given, the target must still be in that state just before
-// the rename (another program may write it in place, without any lock):
-// otherwise nothing is replaced and Changed is returned.
-// On any failure the target is left untouched and why, when given,
-// receives the reason (in Portuguese, naming the file or folder).
-enum class FileWrite { Written, Changed, Failed };
-FileWrite writeFileAtomically(const QString& path, const QByteArray& content, QString* why = nullptr,
-                              const FileStamp* readAs = nullptr);
+// Returns false on any failure, the target left untouched and why, when
+// given, set to the reason (in Portuguese, naming the file or folder).
+bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why = nullptr);
 
 // The file a path names once every link on the way is followed (relative
 // links against their own folder); the path itself when it is no link. A
@@ -45,9 +44,6 @@ QString resolvedTarget(const QString& path);
 enum class FileRead { Ok, Missing, Failed };
 FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why = nullptr,
                        FileStamp* stamp = nullptr, bool* changedWhileRead = nullptr);
-
-// The state of the file at path now (a default stamp when there is none).
-FileStamp fileStampOf(const QString& path);
 
 // The reason of a failed system call on path, in Portuguese: what is wrong
 // and, where the user can do something, what to do.
@@ -74,6 +70,11 @@ public:
     // wait ends at once with GaveUp (the program is ending).
     Result acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why = nullptr,
                    const std::function<bool()>& giveUp = {});
+
+    // What the lock file holds: writers of the protocol leave there which
+    // state of the file they left (see IniFile::release).
+    QByteArray note() const;
+    void setNote(const QByteArray& note);
 
 private:
     int m_fd = -1;

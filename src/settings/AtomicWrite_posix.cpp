@@ -318,12 +318,16 @@ FileStamp fileStampOf(const QString& path) {
     return stampOf(info);
 }
 
-FileWrite writeFileAtomically(const QString& path, const QByteArray& content, QString* why,
-                              const FileStamp* readAs) {
+QByteArray FileStamp::text() const {
+    return QByteArray::number(device) + ' ' + QByteArray::number(inode) + ' ' + QByteArray::number(size) +
+           ' ' + QByteArray::number(modifiedNs) + ' ' + QByteArray::number(changedNs);
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why) {
     const auto fail = [why](const QString& reason) {
         if (why)
             *why = reason;
-        return FileWrite::Failed;
+        return false;
     };
     // Through every link to the real file, so the links stay links.
     const QString target = resolvedTarget(path);
@@ -361,21 +365,16 @@ FileWrite writeFileAtomically(const QString& path, const QByteArray& content, QS
     if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
         (void)!::fchown(fd, old.st_uid, old.st_gid); // best effort: only root can give a file away
     ok = ok && step(::fsync(fd) == 0);
-    // Another program may have written the file in place since it was read:
-    // renaming over it would throw its write away, half done or whole.
-    const bool changed = ok && readAs && !(fileStampOf(target) == *readAs);
     // Renamed while still locked, so no sweep takes it for a leftover.
-    ok = ok && !changed && step(::rename(tempName.constData(), targetName.constData()) == 0);
+    ok = ok && step(::rename(tempName.constData(), targetName.constData()) == 0);
     if (!ok)
         ::unlink(tempName.constData());
     ::close(fd);
-    if (changed)
-        return FileWrite::Changed;
     if (!ok)
         return fail(systemFailureReason(error, error == EISDIR ? target : folderPath));
     syncFolder(folder);
     removeLeftovers(folder, prefix);
-    return FileWrite::Written;
+    return true;
 }
 
 FileLock::~FileLock() {
@@ -423,6 +422,22 @@ QString boundText(std::chrono::milliseconds bound) {
 }
 
 } // namespace
+
+QByteArray FileLock::note() const {
+    if (m_fd < 0)
+        return {};
+    char buffer[256];
+    const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, 0);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+
+void FileLock::setNote(const QByteArray& note) {
+    if (m_fd < 0)
+        return;
+    // Best effort: a note that did not land only makes the next writer careful.
+    if (::ftruncate(m_fd, 0) == 0)
+        (void)!::pwrite(m_fd, note.constData(), size_t(note.size()), 0);
+}
 
 FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,
                                    const std::function<bool()>& giveUp) {

@@ -9,8 +9,10 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <span>
 #include <thread>
+#include <time.h>
 
 namespace {
 
@@ -617,18 +619,29 @@ QByteArray foldedName(QByteArrayView name) {
 IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
     Shape shape;
     const char* data = content.constData();
-    // A byte order mark before the first line is no text of it.
-    qsizetype pos = startsWithBom(content) ? Utf8BomSize : 0;
-    while (pos < content.size()) {
-        const Line line = lineAt(content, pos);
+    const qsizetype size = content.size();
+    // Headers by their "[" alone, as findSections finds them.
+    for (qsizetype pos = 0; pos < size;) {
+        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
+        if (!bracket)
+            break;
+        const qsizetype at = static_cast<const char*>(bracket) - data;
+        const qsizetype start = headerLineStart(content, at);
+        if (start < 0) {
+            pos = at + 1;
+            continue;
+        }
+        const Line line = lineAt(content, start);
         if (const auto name = headerName(data, line.text)) {
             const QByteArrayView bytes(data + name->begin, name->end - name->begin);
             shape.sections.insert(foldedName(bytes), bytes.toByteArray());
         }
-        if (line.terminated)
-            shape.completeLines = line.next;
         pos = line.next;
     }
+    qsizetype end = size;
+    while (end > 0 && !isLineEnd(data[end - 1]))
+        --end;
+    shape.completeLines = end;
     return shape;
 }
 
@@ -643,6 +656,45 @@ QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shap
         lost.append(QByteArray()); // the sections are there, lines of them are not
     return lost;
 }
+
+namespace {
+
+// The sections this process has seen in each settings file (by its real
+// path) since its last save of it, and the most complete lines: a file read
+// half-written by another program, at a load or before the lock, must not
+// make them look gone.
+std::mutex knownMutex;
+QHash<QString, IniFile::Shape> knownShapes;
+
+void addKnown(const QString& target, const IniFile::Shape& shape) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    IniFile::Shape& known = knownShapes[target];
+    for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it)
+        known.sections.insert(it.key(), it.value());
+    known.completeLines = std::max(known.completeLines, shape.completeLines);
+}
+
+void setKnown(const QString& target, IniFile::Shape shape) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    knownShapes[target] = std::move(shape);
+}
+
+IniFile::Shape known(const QString& target) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    return knownShapes.value(target);
+}
+
+// Whether the file was last written long enough ago that no writer in
+// place is between two of its steps.
+bool isQuiet(const FileStamp& stamp) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return nowNs - std::max(stamp.modifiedNs, stamp.changedNs) >=
+           std::chrono::nanoseconds(SettingsRewriteQuiet).count();
+}
+
+} // namespace
 
 void IniFile::takeShape() {
     if (!m_shape && m_applied == 0 && m_loaded && m_readable)
@@ -677,6 +729,8 @@ bool IniFile::release(Save save) {
         }
     }
     m_shape.reset();
+    addKnown(target, before);
+    before = known(target);
     // The object reads the file afresh after the save (or its failure).
     m_content = QByteArray();
     m_loaded = false;
@@ -708,23 +762,31 @@ bool IniFile::release(Save save) {
             unchanged = stamp;
             unchangedSince = now;
         }
-        const QList<QByteArray> lost = changing ? QList<QByteArray>{QByteArray()} : lostFrom(content, before);
-        if (lost.isEmpty() || (!changing && now - unchangedSince >= SettingsRewriteSettled)) {
+        // The file as the last writer of the protocol left it (its state is
+        // noted in the lock file) needs no check; one another program wrote
+        // must hold what was seen before, and must have been left alone for
+        // a moment (a writer in place writes it in more than one step).
+        const bool protocols = !changing && lock.note() == stamp.text();
+        const QList<QByteArray> lost = protocols  ? QList<QByteArray>()
+                                       : changing ? QList<QByteArray>{QByteArray()}
+                                                  : lostFrom(content, before);
+        const bool settled = !changing && now - unchangedSince >= SettingsRewriteSettled;
+        if (protocols || (lost.isEmpty() && isQuiet(stamp)) || settled) {
             bool changed = true;
             content = ini::store(std::move(content), m_writes, m_path, &changed);
             if (!changed && save == Save::OnlyChanges)
                 return false;
-            switch (writeFileAtomically(target, content, &why, &stamp)) {
-            case FileWrite::Written:
-                m_content = std::move(content);
-                m_loaded = m_readable = m_exists = true;
-                m_writes.clear();
-                return true;
-            case FileWrite::Changed:
-                break; // written in place meanwhile: read again
-            case FileWrite::Failed:
+            // Should another program write the file in place from now on,
+            // only its own write is lost: the rename leaves it writing into
+            // the file it replaced.
+            if (!writeFileAtomically(target, content, &why))
                 throw refused(why);
-            }
+            lock.setNote(fileStampOf(target).text());
+            setKnown(target, shapeOf(content));
+            m_content = std::move(content);
+            m_loaded = m_readable = m_exists = true;
+            m_writes.clear();
+            return true;
         }
         if (ending())
             throw refused(QStringLiteral("O programa está sendo encerrado; nada foi gravado."));

@@ -41,12 +41,16 @@ struct Write {
 // Other programs may write the file in place without the lock (truncating
 // it and writing it anew, as the Windows profile functions and many
 // editors do). A file read half-written must never be renamed over the
-// real one: before the rename, the file read under the lock must still hold
-// every section seen before (at the load, or just before the lock) and be
-// no shorter than the complete lines seen then, and must not have changed
-// since it was read. Otherwise it is read again after a moment; a file
-// that stays so but no longer changes is taken as it is (nothing is being
-// written into it), one that keeps changing fails the save.
+// real one. Every writer of the protocol notes in the lock file which state
+// of the file it left (inode, size, times); a file in another state was
+// written by someone else, and before the rename the file read under the
+// lock must then still hold every section this process has seen in it since
+// its last save of it (at loads, or just before the lock), be no shorter
+// than the most complete lines seen so, not have changed while it was
+// read, and have been left alone for a moment.
+// Otherwise it is read again after a moment; a file that stays so but no
+// longer changes is taken as it is (nothing is being written into it), one
+// that keeps changing fails the save.
 class IniFile {
 public:
     explicit IniFile(QString path);
@@ -166,3 +170,6 @@ extern bool (*SettingsEndRequested)();
 // be taken as it is.
 extern std::chrono::milliseconds SettingsRewritePatience;
 inline constexpr std::chrono::milliseconds SettingsRewriteSettled{300};
+// How long ago another program must have written the file for its state to
+// be taken as whole.
+inline constexpr std::chrono::milliseconds SettingsRewriteQuiet{20};

@@ -699,6 +699,60 @@ private slots:
         QVERIFY(readFile(settingsFilePath()).contains(GadgetSection));
     }
 
+    // Another program rewriting the file in place without the lock
+    // (truncated, then written anew in two halves, as the Windows profile
+    // functions and many editors write) while two lock-following writers
+    // save, one entry of their own at a time: a file read half-written is
+    // never renamed over the real one, so no section and no line of it is
+    // lost. Updates are lost through the outside writer only: its own, when
+    // a rename replaces the file it is writing into, and the few it writes
+    // over with what it read just before.
+    void outsideWriterCannotMakeOursLoseSections() {
+        const QByteArray start = "[Configuracoes]\r\nSenha=x\r\n";
+        const QByteArray gadgets = GadgetSection + "[Varnelo]\r\nPos=1,2\r\n";
+        writeFile(settingsFilePath(), start + gadgets);
+        const QString writer = QCoreApplication::applicationDirPath() + QStringLiteral("/settings_writer");
+        const QString stop = home->path() + QStringLiteral("/stop");
+        constexpr int Rounds = 100;
+        QProcess first, second;
+        for (QProcess* process : {&first, &second})
+            process->setProcessChannelMode(QProcess::ForwardedChannels);
+        first.start(writer, {QStringLiteral("mark"), QStringLiteral("Painel"), QString::number(Rounds)});
+        second.start(writer, {QStringLiteral("mark"), QStringLiteral("Tarvelo"), QString::number(Rounds)});
+        // Once both have seen the file whole: a file they never saw whole
+        // cannot tell them what a half-written one lacks.
+        QTRY_VERIFY(readFile(settingsFilePath()).contains("Painel1=1\r\n") &&
+                    readFile(settingsFilePath()).contains("Tarvelo1=1\r\n"));
+        QProcess outside;
+        outside.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        outside.start(writer, {QStringLiteral("outside"), stop});
+        QVERIFY(outside.waitForStarted());
+        const bool finished = first.waitForFinished(120000) && second.waitForFinished(120000);
+        writeFile(stop, QByteArray());
+        QVERIFY(outside.waitForFinished(10000));
+        QVERIFY(finished);
+        QCOMPARE(first.exitCode(), 0);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(outside.exitCode(), 0);
+
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY2(after.startsWith(start), after.constData());
+        QVERIFY2(after.contains(gadgets), after.constData());
+        for (const char* section : {"[Configuracoes]", "[Tarvelo]", "[Varnelo]", "[Marcas]", "[Fora]"})
+            QVERIFY2(after.count(section) == 1, section);
+        IniFile ini(settingsFilePath());
+        int kept = 0;
+        for (const QString& key : {QStringLiteral("Painel"), QStringLiteral("Tarvelo")}) {
+            for (int i = 1; i <= Rounds; ++i)
+                kept += ini.read(QStringLiteral("Marcas"), key + QString::number(i)) == QString::number(i);
+        }
+        const int voltas = ini.read(QStringLiteral("Fora"), QStringLiteral("Voltas")).toInt();
+        const int outsideRounds = outside.readAllStandardOutput().trimmed().toInt();
+        QVERIFY(voltas > 0 && voltas <= outsideRounds);
+        qInfo("entries kept: %d of %d of the lock-following writers, %d of %d of the outside writer", kept,
+              2 * Rounds, voltas, outsideRounds);
+    }
+
     // A writer that holds the lock too long: the save waits out the bound,
     // then fails with a reason, and the file keeps its bytes; once the lock
     // is free the save goes through.
