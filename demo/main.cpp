@@ -1,5 +1,6 @@
 #include "GadgetWindow.h"
 #include "settings/FbClient.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "ui/EndSignals.h"
 #include "ui/Resources.h"
@@ -22,6 +23,9 @@ int main(int argc, char** argv) {
     loadToolkitTranslations(app);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
+    // A save waiting for the settings lock ends at once on a signal, so the
+    // loop sees the end request within the panel's bound.
+    SettingsEndRequested = endRequested;
     initOrvantoResources();
     // The name it was started under, not the file a link points to.
     const QString program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName();

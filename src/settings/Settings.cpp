@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <clocale>
 #include <langinfo.h>
+#include <sys/stat.h>
 
 QString settingsFolder() {
     return QDir::homePath() + QStringLiteral("/TempVUX");
@@ -33,7 +35,19 @@ void CarregaConfig() {
 }
 
 void SalvaIni() {
-    QDir().mkpath(settingsFolder()); // a failure shows as the write error below
+    // Owner only, set rather than left to the umask (0277 would leave a
+    // folder nobody can write in). A folder already there is left as it is;
+    // a file in its place shows in the write error below.
+    const QString folder = settingsFolder();
+    const QByteArray folderName = QFile::encodeName(folder);
+    if (::mkdir(folderName.constData(), 0700) == 0) {
+        ::chmod(folderName.constData(), 0700);
+    } else if (errno != EEXIST) {
+        const int error = errno;
+        throw ShownError(QStringLiteral("Unable to write to %1.\r\nNão foi possível criar a pasta %2. %3")
+                             .arg(settingsFilePath(), folder,
+                                  systemFailureReason(error, QFileInfo(folder).absolutePath())));
+    }
     IniFile ini(settingsFilePath());
     for (const SettingsKey& key : SettingsKeys)
         ini.write(SettingsSection, paddedKey(key.name), *key.value);
@@ -45,11 +59,12 @@ void ReadSettingsFileThrough() {
     if (!QFileInfo::exists(settingsFolder()) || !QFileInfo::exists(path))
         return;
     // Read as the layer reads it: a FIFO, a device or a runaway file is
-    // refused at once instead of blocking or filling the memory.
+    // refused at once instead of blocking or filling the memory; a folder is
+    // no file, as when nothing is there.
     QByteArray content;
     QString why;
     if (readWholeFile(path, content, IniFile::MaxFileSize, &why) == FileRead::Failed)
-        throw ShownError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
+        throw ShownError(QStringLiteral("Não foi possível abrir o arquivo \"%1\".\r\n%2").arg(path, why));
 }
 
 QString WithFolderSeparator(const QString& folder) {

@@ -15,12 +15,13 @@ void CarregaConfig();
 
 // Writes the ten values of section Configuracoes with their padded keys,
 // creating the folder when needed. All ten land together or none does.
-// Throws ShownError ("Unable to write to <path>") on failure.
+// Throws ShownError ("Unable to write to <path>." and the reason) on failure.
 void SalvaIni();
 
 // Reads the settings file through as plain lines, keeping nothing: the
 // start-up's check that the file can be read. Throws ShownError when it
-// exists but cannot be opened or read; a missing folder or file is no error.
+// exists but cannot be opened or read; a missing folder or file, or a folder
+// at the file's path, is no error.
 void ReadSettingsFileThrough();
 
 // A text without its leading and trailing characters of code U+0020 or
