@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 #include "settings/FbClient.h"
+#include "settings/IniFile.h"
 #include "ui/Application.h"
 #include "ui/EndSignals.h"
 #include "ui/Resources.h"
@@ -12,6 +13,8 @@ int main(int argc, char** argv) {
     OrvantoApplication app(argc, argv);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
+    // A save waiting for another program's lock gives up at once on an end request.
+    SettingsEndRequested = endRequested;
     initOrvantoResources();
     return runOrvanto(app);
 }

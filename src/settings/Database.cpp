@@ -434,6 +434,8 @@ void TQuery::openNow() {
     if (api.dsql_execute2(status, &work, statement.handle(), db.dialect, nullptr, nullptr))
         raise(api, status);
 
+    const QString TooManyRows =
+        QStringLiteral("A consulta ao banco de dados devolveu mais dados do que o programa consegue guardar.");
     std::vector<char> bytes;
     std::vector<Cell> cells;
     int rowCount = 0;
@@ -445,7 +447,7 @@ void TQuery::openNow() {
             if (fetched)
                 raise(api, status);
             if (rowCount == std::numeric_limits<int>::max())
-                throw ShownError(QStringLiteral("Too many rows"));
+                throw ShownError(TooManyRows);
             for (int i = 0; i < columns; ++i) {
                 if (nulls[i] < 0) {
                     cells.push_back({0, NullCell});
@@ -453,7 +455,7 @@ void TQuery::openNow() {
                 }
                 const auto [value, size] = storedBytes(out->sqlvar[i]);
                 if (bytes.size() + size > std::numeric_limits<quint32>::max())
-                    throw ShownError(QStringLiteral("Too many rows"));
+                    throw ShownError(TooManyRows);
                 cells.push_back({static_cast<quint32>(bytes.size()), size});
                 bytes.insert(bytes.end(), value, value + size);
             }
