@@ -434,8 +434,8 @@ void TQuery::openNow() {
     if (api.dsql_execute2(status, &work, statement.handle(), db.dialect, nullptr, nullptr))
         raise(api, status);
 
-    const QString TooManyRows =
-        QStringLiteral("A consulta ao banco de dados devolveu mais dados do que o programa consegue guardar.");
+    const QString TooManyRows = QStringLiteral(
+        "A consulta ao banco de dados devolveu mais dados do que o programa consegue guardar.");
     std::vector<char> bytes;
     std::vector<Cell> cells;
     int rowCount = 0;
