@@ -107,16 +107,19 @@ bool isLineEnd(char c) {
 }
 
 // The name of a section header line, or nothing when the line is no
-// header: its text starts with "[" and holds a "]"; the name runs to the
-// last "]".
-std::optional<Span> headerName(const char* data, Span text) {
-    const Span t = trimmed(data, text);
+// header: its text starts with "[" and the line holds a "]"; the name runs to
+// the last "]". The profile functions look for that "]" in the whole line but
+// compare the name as a C string, so a NUL before it ends the name: "[B", NUL,
+// "x]" names section B.
+std::optional<Span> headerName(const char* data, const Line& line) {
+    const Span t = trimmed(data, line.text);
     if (t.begin == t.end || data[t.begin] != '[')
         return std::nullopt;
-    const void* close = memrchr(data + t.begin + 1, ']', size_t(t.end - t.begin - 1));
+    const void* close = memrchr(data + t.begin + 1, ']', size_t(line.rawEnd - t.begin - 1));
     if (!close)
         return std::nullopt;
-    return trimmed(data, {t.begin + 1, static_cast<const char*>(close) - data});
+    const qsizetype nameEnd = std::min(qsizetype(static_cast<const char*>(close) - data), line.text.end);
+    return trimmed(data, {t.begin + 1, nameEnd});
 }
 
 struct SectionRange {
@@ -186,7 +189,7 @@ void findSections(const QByteArray& content, std::span<const QByteArray> names,
             continue;
         }
         const Line line = lineAt(content, start);
-        const auto name = headerName(data, line.text);
+        const auto name = headerName(data, line);
         pos = line.next; // no second header on one line
         if (!name)
             continue;

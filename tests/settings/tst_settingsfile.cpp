@@ -243,6 +243,10 @@ private slots:
         QTest::newRow("NUL before the equals sign")
             << QByteArrayLiteral("[Configuracoes]\r\nCaminho\0Banco=/no.fdb\r\nCaminhoBanco=/l.fdb\r\n")
             << "/l.fdb";
+        QTest::newRow("NUL inside a header ends its name")
+            << QByteArrayLiteral(
+                   "[Tarvelo]\r\nCaminhoBanco=/no.fdb\r\n[Configuracoes\0x]\r\nCaminhoBanco=/o.fdb\r\n")
+            << "/o.fdb";
         QTest::newRow("bracket without its close is no header")
             << QByteArray("[Configuracoes]\r\n[nota sem fim\r\nCaminhoBanco=/m.fdb\r\n") << "/m.fdb";
         QTest::newRow("header name runs to the last bracket")
