@@ -34,6 +34,18 @@ QString trimBlanks(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
+QString EngineConfigFolder() {
+#ifdef ORVANTO_ENGINE_CONFIG_FOLDER
+    // The engine's own folder, where an installation may keep only a link
+    // to the alias file in /etc: the macro names the engine's, not the link's.
+    const QString engine = QStringLiteral(ORVANTO_ENGINE_CONFIG_FOLDER);
+    const QString linked = QFileInfo(engine + QStringLiteral("/databases.conf")).canonicalFilePath();
+    if (!linked.isEmpty() && linked == QFileInfo(AliasFilePath).canonicalFilePath())
+        return engine;
+#endif
+    return QFileInfo(AliasFilePath).absolutePath();
+}
+
 // "$(dir_conf)", in any letter case, names the engine's configuration folder,
 // which holds the alias file. The engine writes it with a closing separator
 // and drops a separator written right before or after it, so "$(dir_conf)x"
@@ -41,7 +53,7 @@ QString trimBlanks(const QString& text) {
 // its separators in the platform's form. Other macros stay as they are.
 QString expandConfFolder(QString text) {
     static const QLatin1String macro("$(dir_conf)");
-    QString folder = QFileInfo(AliasFilePath).absolutePath();
+    QString folder = EngineConfigFolder();
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     const auto isSeparator = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };

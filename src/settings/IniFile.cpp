@@ -635,7 +635,7 @@ IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
             continue;
         }
         const Line line = lineAt(content, start);
-        if (const auto name = headerName(data, line.text)) {
+        if (const auto name = headerName(data, line)) {
             const QByteArrayView bytes(data + name->begin, name->end - name->begin);
             shape.sections.insert(foldedName(bytes), bytes.toByteArray());
         }

@@ -210,6 +210,12 @@ private slots:
         if (!QFile::exists(AliasFilePath))
             QSKIP("no Firebird alias file on this machine");
         QVERIFY(retornaCaminho(u"security.db"_s).endsWith(u"/security3.fdb"_s));
+        // The engine reads this file through a link in its own folder, which
+        // is the folder its "$(dir_conf)" names.
+        const QString engineLink = EngineConfigFolder() + u"/databases.conf"_s;
+        QCOMPARE(QFileInfo(engineLink).canonicalFilePath(), QFileInfo(AliasFilePath).canonicalFilePath());
+        if (QFileInfo(engineLink).isSymLink())
+            QVERIFY(EngineConfigFolder() != QFileInfo(AliasFilePath).absolutePath());
     }
 };
 
