@@ -17,6 +17,18 @@ namespace {
 constexpr qint64 MaxAliasFileSize = 1024 * 1024;
 } // namespace
 
+QString EngineConfigFolder() {
+#ifdef ORVANTO_ENGINE_CONFIG_FOLDER
+    // The engine's own folder, where an installation may keep only a link
+    // to the alias file in /etc: the macro names the engine's, not the link's.
+    const QString engine = QStringLiteral(ORVANTO_ENGINE_CONFIG_FOLDER);
+    const QString linked = QFileInfo(engine + QStringLiteral("/databases.conf")).canonicalFilePath();
+    if (!linked.isEmpty() && linked == QFileInfo(AliasFilePath).canonicalFilePath())
+        return engine;
+#endif
+    return QFileInfo(AliasFilePath).absolutePath();
+}
+
 namespace {
 
 // The engine trims spaces, tabs and CRs around lines, names and values, and
@@ -32,18 +44,6 @@ QString trimBlanks(const QString& text) {
     while (end > begin && isBlank(text.at(end - 1)))
         --end;
     return text.mid(begin, end - begin);
-}
-
-QString EngineConfigFolder() {
-#ifdef ORVANTO_ENGINE_CONFIG_FOLDER
-    // The engine's own folder, where an installation may keep only a link
-    // to the alias file in /etc: the macro names the engine's, not the link's.
-    const QString engine = QStringLiteral(ORVANTO_ENGINE_CONFIG_FOLDER);
-    const QString linked = QFileInfo(engine + QStringLiteral("/databases.conf")).canonicalFilePath();
-    if (!linked.isEmpty() && linked == QFileInfo(AliasFilePath).canonicalFilePath())
-        return engine;
-#endif
-    return QFileInfo(AliasFilePath).absolutePath();
 }
 
 // "$(dir_conf)", in any letter case, names the engine's configuration folder,
