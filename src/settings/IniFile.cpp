@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <span>
+#include <string_view>
 
 namespace {
 
@@ -110,10 +111,11 @@ std::optional<Span> headerName(const char* data, Span text) {
     const Span t = trimmed(data, text);
     if (t.begin == t.end || data[t.begin] != '[')
         return std::nullopt;
-    const void* close = memrchr(data + t.begin + 1, ']', size_t(t.end - t.begin - 1));
-    if (!close)
+    const qsizetype close =
+        qsizetype(std::string_view(data + t.begin + 1, size_t(t.end - t.begin - 1)).rfind(']'));
+    if (close < 0)
         return std::nullopt;
-    return trimmed(data, {t.begin + 1, static_cast<const char*>(close) - data});
+    return trimmed(data, {t.begin + 1, t.begin + 1 + close});
 }
 
 struct SectionRange {

@@ -10,17 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <clocale>
-#include <langinfo.h>
-
-QString settingsFolder() {
-    return QDir::homePath() + QStringLiteral("/TempVUX");
-}
-
-QString settingsFilePath() {
-    return settingsFolder() + QStringLiteral("/ConfigGadGet.Ini");
-}
-
 void CarregaConfig() {
     IniFile ini(settingsFilePath());
     if (!ini.exists())
@@ -68,14 +57,6 @@ QString Trimmed(const QString& text) {
     while (end > begin && text.at(end - 1).unicode() <= 0x20)
         --end;
     return text.mid(begin, end - begin);
-}
-
-void useUtf8CharacterType() {
-    const QByteArray codeset = ::nl_langinfo(CODESET);
-    if (codeset.compare("UTF-8", Qt::CaseInsensitive) == 0 ||
-        codeset.compare("utf8", Qt::CaseInsensitive) == 0)
-        return;
-    ::setlocale(LC_CTYPE, "C.UTF-8");
 }
 
 void setUpOrvantoProcess(QCoreApplication& app) {
