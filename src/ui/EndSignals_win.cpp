@@ -60,7 +60,8 @@ public:
             if (msg->wParam) {
                 requestEnd(SIGTERM);
                 QCoreApplication::sendPostedEvents();
-                *result = 0;
+                if (result) // none when the event loop asks, not a window
+                    *result = 0;
                 return true;
             }
             return false;
@@ -72,7 +73,8 @@ public:
             // the program, a dialog's closes the dialog).
             if (!::IsWindowEnabled(msg->hwnd) || endRequested()) {
                 requestEnd(SIGTERM);
-                *result = 0;
+                if (result) // none when the event loop asks, not a window
+                    *result = 0;
                 return true;
             }
             return false;
