@@ -108,19 +108,13 @@ bool saveOwnEntries(const QString& iniPath, const QString& section,
     if (!QFileInfo::exists(iniPath))
         return false;
     // The layer's release takes the writers' lock that the panel takes too,
-    // and applies these entries to the file as it is then.
+    // and applies these entries to the file as it is then, read once under
+    // the lock: the file is never held twice. An entry that already holds
+    // its value keeps its line, and a file that holds them all is left alone.
     IniFile ini(iniPath);
-    bool changed = false;
-    for (const auto& [key, value] : entries) {
-        // A line break can never be read back: it stands for "absent".
-        if (ini.read(section, key, QStringLiteral("\n")) != value) {
-            ini.write(section, key, value);
-            changed = true;
-        }
-    }
-    if (changed)
-        ini.release();
-    return changed;
+    for (const auto& [key, value] : entries)
+        ini.write(section, key, value);
+    return ini.release(IniFile::Save::OnlyChanges);
 }
 
 bool saveWindowPosition(const QString& iniPath, const QString& section, QPoint pos) {

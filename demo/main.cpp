@@ -1,5 +1,6 @@
 #include "GadgetWindow.h"
 #include "settings/FbClient.h"
+#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "ui/EndSignals.h"
 #include "ui/Resources.h"
@@ -13,11 +14,18 @@
 // A stand-in for the gadget programs: started under a gadget's file name,
 // it plays that gadget.
 int main(int argc, char** argv) {
+    // Before anything else: the password is read later, and a logout's
+    // SIGTERM may come while the application object is still being built.
+    keepCoreDumpsOff();
+    installEndSignals();
     QApplication app(argc, argv);
     useUtf8CharacterType(); // the database client converts names by it
     loadToolkitTranslations(app);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
+    // A save waiting for the settings lock ends at once on a signal, so the
+    // loop sees the end request within the panel's bound.
+    SettingsEndRequested = endRequested;
     initOrvantoResources();
     // The name it was started under, not the file a link points to.
     const QString program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName();

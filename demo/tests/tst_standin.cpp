@@ -15,6 +15,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -77,6 +78,21 @@ class TestStandIn : public QObject {
     QTemporaryDir m_dir;
     QString m_erp;
     std::unique_ptr<ScratchHome> m_home;
+
+    // The stand-in started from folder under a gadget's name, as the panel
+    // starts one, with this case's home and no display.
+    bool startAsGadget(QProcess& gadget, const QTemporaryDir& folder) {
+        const QString name = folder.filePath(u"Tarvelo.exe"_s);
+        if (!QFile::link(QStringLiteral(ORVANTO_GADGET_PROGRAM), name))
+            return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, m_home->path());
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        gadget.setProcessEnvironment(env);
+        gadget.setProcessChannelMode(QProcess::ForwardedChannels);
+        gadget.start(name, {});
+        return gadget.waitForStarted();
+    }
 
 private slots:
     void initTestCase() {
@@ -393,16 +409,8 @@ private slots:
         }
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        const QString name = folder.filePath(u"Tarvelo.exe"_s);
-        QVERIFY(QFile::link(QStringLiteral(ORVANTO_GADGET_PROGRAM), name));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_home->path());
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         QProcess gadget;
-        gadget.setProcessEnvironment(env);
-        gadget.setProcessChannelMode(QProcess::ForwardedChannels);
-        gadget.start(name, {});
-        QVERIFY(gadget.waitForStarted());
+        QVERIFY(startAsGadget(gadget, folder));
         auto stop = qScopeGuard([&] {
             gadget.kill();
             gadget.waitForFinished();
@@ -421,6 +429,36 @@ private slots:
         QVERIFY2(gadget.waitForFinished(10000), "the gadget did not end");
         QCOMPARE(gadget.exitStatus(), QProcess::NormalExit);
         QCOMPARE(gadget.exitCode(), 0);
+    }
+
+    // A gadget ends within the panel's bound on SIGTERM while another
+    // program holds the settings lock: its saves (the window's position,
+    // the branch it found) give up their waits at the end request instead
+    // of running out the lock's bound one after the other.
+    void endsAtOnceWhileAnotherProgramHoldsTheLock() {
+        saveSettings(u"L"_s, QString(), QString(), m_erp, u"01"_s);
+        const QByteArray before = readFile(settingsFilePath());
+        FileLock held;
+        QCOMPARE(held.acquire(IniFile::lockPathFor(settingsFilePath()), std::chrono::milliseconds(0)),
+                 FileLock::Result::Locked);
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        QProcess gadget;
+        QVERIFY(startAsGadget(gadget, folder));
+        auto stop = qScopeGuard([&] {
+            gadget.kill();
+            gadget.waitForFinished();
+        });
+        QTest::qWait(1500); // shown, its position save waiting for the lock
+        QCOMPARE(gadget.state(), QProcess::Running);
+        QElapsedTimer ending;
+        ending.start();
+        QCOMPARE(::kill(pid_t(gadget.processId()), SIGTERM), 0);
+        QVERIFY2(gadget.waitForFinished(5000), "the gadget did not end within 5 s");
+        qInfo("ended %lld ms after SIGTERM", qint64(ending.elapsed()));
+        QCOMPARE(gadget.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(gadget.exitCode(), 0);
+        QCOMPARE(readFile(settingsFilePath()), before); // nothing written without the lock
     }
 
     void thirteenGadgetsStartedTogetherKeepTheirSections() {

@@ -38,9 +38,10 @@ void runWhilePainting(const std::function<bool()>& finished) {
     QGuiApplication::restoreOverrideCursor();
     if (!finished() && endRequested()) {
         // Ended by a signal while the client still waits: let the engine
-        // close what it can (bounded) and go, without waiting out the
-        // network or returning to the caller.
-        fb::shutDownClientsWithin(std::chrono::seconds(5));
+        // close what it can (bounded; not at all while a call is under
+        // way, which its shutdown does not allow) and go, without
+        // waiting out the network or returning to the caller.
+        fb::closeClients(std::chrono::seconds(5));
         std::_Exit(0);
     }
 }

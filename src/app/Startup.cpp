@@ -5,6 +5,7 @@
 #include "panel/TfrmPrints.h"
 #include "settings/Database.h"
 #include "settings/ShownError.h"
+#include "ui/EndSignals.h"
 #include "ui/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
@@ -53,7 +54,9 @@ int runOrvanto(QApplication& app) {
     auto prints = std::make_unique<TfrmPrints>();
     frmPrints = prints.get();
 
-    const int status = app.exec();
+    // A signal may already have been taken by a wait of the start (its
+    // loop ended, not the application's): then there is nothing to run.
+    const int status = endRequested() ? 0 : app.exec();
 
     frmPrints = nullptr;
     prints.reset();

@@ -1,13 +1,20 @@
 #include "app/Startup.h"
 #include "settings/FbClient.h"
+#include "settings/IniFile.h"
 #include "ui/Application.h"
 #include "ui/EndSignals.h"
 #include "ui/Resources.h"
 
 int main(int argc, char** argv) {
+    // Before anything else: the password is read later, and a logout's
+    // SIGTERM may come while the application object is still being built.
+    keepCoreDumpsOff();
+    installEndSignals();
     OrvantoApplication app(argc, argv);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
+    // A save waiting for another program's lock gives up at once on an end request.
+    SettingsEndRequested = endRequested;
     initOrvantoResources();
     return runOrvanto(app);
 }

@@ -18,7 +18,60 @@ namespace {
 constexpr qint64 MaxAliasFileSize = 1024 * 1024;
 } // namespace
 
+QString EngineConfigFolder() {
+#ifdef ORVANTO_ENGINE_CONFIG_FOLDER
+    // The engine's own folder, where an installation may keep only a link
+    // to the alias file in /etc: the macro names the engine's, not the link's.
+    const QString engine = QStringLiteral(ORVANTO_ENGINE_CONFIG_FOLDER);
+    const QString linked = QFileInfo(engine + QStringLiteral("/databases.conf")).canonicalFilePath();
+    if (!linked.isEmpty() && linked == QFileInfo(AliasFilePath).canonicalFilePath())
+        return engine;
+#endif
+    return QFileInfo(AliasFilePath).absolutePath();
+}
+
 namespace {
+
+// The engine trims spaces, tabs and CRs around lines, names and values, and
+// nothing else: a form feed or a no-break space stays part of a value.
+bool isBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\r');
+}
+
+QString trimBlanks(const QString& text) {
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+// "$(dir_conf)", in any letter case, names the engine's configuration folder,
+// which holds the alias file. The engine writes it with a closing separator
+// and drops a separator written right before or after it, so "$(dir_conf)x"
+// and "$(dir_conf)/x" name the same file; a value with the macro then has all
+// its separators in the platform's form. Other macros stay as they are.
+QString expandConfFolder(QString text) {
+    static const QLatin1String macro("$(dir_conf)");
+    QString folder = EngineConfigFolder();
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    const auto isSeparator = [](QChar c) { return c == QLatin1Char('/') || c == QLatin1Char('\\'); };
+    if (!text.contains(macro, Qt::CaseInsensitive))
+        return text;
+    qsizetype from = 0;
+    while ((from = text.indexOf(macro, from, Qt::CaseInsensitive)) >= 0) {
+        qsizetype begin = from, end = from + macro.size();
+        if (begin > 0 && isSeparator(text.at(begin - 1)))
+            --begin;
+        if (end < text.size() && isSeparator(text.at(end)))
+            ++end;
+        text.replace(begin, end - begin, folder);
+        from = begin + folder.size();
+    }
+    return QDir::toNativeSeparators(text.replace(QLatin1Char('\\'), QLatin1Char('/')));
+}
 
 // One "name = value" entry of the file, with the entries of the { } block
 // that follows it; or an "include" directive, in its place among them.
@@ -33,9 +86,9 @@ struct Entry {
 std::optional<QString> includeDirective(const QString& line) {
     static const QLatin1String keyword("include");
     if (!line.startsWith(keyword, Qt::CaseInsensitive) || line.size() == keyword.size() ||
-        !line.at(keyword.size()).isSpace())
+        !isBlank(line.at(keyword.size())))
         return std::nullopt;
-    QString pattern = line.mid(keyword.size()).trimmed();
+    QString pattern = trimBlanks(line.mid(keyword.size()));
     if (pattern.size() >= 2 && pattern.startsWith(QLatin1Char('"')) && pattern.endsWith(QLatin1Char('"')))
         pattern = pattern.mid(1, pattern.size() - 2);
     return pattern;
@@ -53,26 +106,27 @@ QString withoutComment(const QString& line) {
     return line;
 }
 
-// The value of an entry: a quoted value loses its quotes; "$(...)" macros
-// stay as they are. What follows the value on its line is returned in rest.
+// The value of an entry: a quoted value loses its quotes and keeps the blanks
+// inside them; "$(dir_conf)" is expanded. What follows the value on its line
+// is returned in rest.
 QString takeValue(const QString& text, QString& rest) {
-    const QString trimmed = text.trimmed();
+    const QString trimmed = trimBlanks(text);
     if (trimmed.startsWith(QLatin1Char('"'))) {
         const qsizetype close = trimmed.indexOf(QLatin1Char('"'), 1);
         if (close < 0) {
             rest.clear();
-            return trimmed.mid(1);
+            return expandConfFolder(trimmed.mid(1));
         }
         rest = trimmed.mid(close + 1);
-        return trimmed.mid(1, close - 1);
+        return expandConfFolder(trimmed.mid(1, close - 1));
     }
     const qsizetype brace = trimmed.indexOf(QLatin1Char('{'));
     if (brace < 0) {
         rest.clear();
-        return trimmed;
+        return expandConfFolder(trimmed);
     }
     rest = trimmed.mid(brace);
-    return trimmed.left(brace).trimmed();
+    return expandConfFolder(trimBlanks(trimmed.left(brace)));
 }
 
 // Reads the block lines after an entry: counts braces so that a block may
@@ -84,7 +138,7 @@ public:
     QList<Entry> entries() {
         QList<Entry> result;
         for (const QString& raw : m_lines) {
-            QString line = withoutComment(raw).trimmed();
+            QString line = trimBlanks(withoutComment(raw));
             if (m_depth > 0 || line.startsWith(QLatin1Char('{')) || line.startsWith(QLatin1Char('}'))) {
                 consumeBlock(line, result);
                 continue;
@@ -99,12 +153,12 @@ public:
             if (eq <= 0)
                 continue; // blank, or another directive
             Entry entry;
-            entry.name = line.left(eq).trimmed();
+            entry.name = trimBlanks(line.left(eq));
             QString rest;
             entry.value = takeValue(line.mid(eq + 1), rest);
             result.append(entry);
-            if (!rest.trimmed().isEmpty())
-                consumeBlock(rest.trimmed(), result);
+            if (const QString more = trimBlanks(rest); !more.isEmpty())
+                consumeBlock(more, result);
         }
         return result;
     }
@@ -115,7 +169,7 @@ private:
     void consumeBlock(const QString& line, QList<Entry>& result) {
         QString piece;
         auto flush = [&] {
-            const QString text = piece.trimmed();
+            const QString text = trimBlanks(piece);
             piece.clear();
             if (m_depth != 1 || result.isEmpty() || text.isEmpty())
                 return;
@@ -124,7 +178,7 @@ private:
                 return;
             QString rest;
             const QString value = takeValue(text.mid(eq + 1), rest);
-            result.last().block.append(text.left(eq).trimmed().toUpper() + QLatin1Char('=') + value);
+            result.last().block.append(trimBlanks(text.left(eq)).toUpper() + QLatin1Char('=') + value);
         };
         bool quoted = false;
         for (const QChar c : line) {
@@ -202,8 +256,7 @@ private:
     // with the wildcards * and ? in its last part (in name order, for a
     // lookup that gives the same answer every time).
     static QStringList includedFiles(QString pattern, const QString& folder) {
-        // The one macro that names where the alias file itself lives.
-        pattern.replace(QLatin1String("$(dir_conf)"), QFileInfo(AliasFilePath).absolutePath());
+        pattern = expandConfFolder(pattern);
         const QFileInfo target(QDir(folder), pattern);
         const QString name = target.fileName();
         if (!name.contains(QLatin1Char('*')) && !name.contains(QLatin1Char('?')))

@@ -4,15 +4,31 @@
 #include <QString>
 
 #include <chrono>
+#include <functional>
+
+// What identifies one state of a file: a write in place changes its size or
+// its times, a replacement its inode.
+struct FileStamp {
+    quint64 device = 0, inode = 0;
+    qint64 size = -1, modifiedNs = 0, changedNs = 0;
+    bool operator==(const FileStamp&) const = default;
+    QByteArray text() const;
+};
+
+// The state of the file at path now (a default stamp when there is none).
+FileStamp fileStampOf(const QString& path);
 
 // Replaces the file at path with content in one step: a temporary file in
 // the same folder is written, flushed and renamed over the target, so
 // readers see either the old or the new file, never a mix. A link (or a
 // chain of links) is followed to the real file, which is replaced; the
-// links stay links. The file is left readable and writable by its owner
-// only, whatever mode it had: it holds the database password.
-// Returns false (and leaves the target untouched) on any failure.
-bool writeFileAtomically(const QString& path, const QByteArray& content);
+// links stay links. The new file is made readable and writable by its owner
+// only (0600, whatever the umask and the old mode): it holds the database
+// password. An old file of another owner that this user may not write is
+// refused, one of this user's own is replaced whatever its mode.
+// Returns false on any failure, the target left untouched and why, when
+// given, set to the reason (in Portuguese, naming the file or folder).
+bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why = nullptr);
 
 // The file a path names once every link on the way is followed (relative
 // links against their own folder); the path itself when it is no link. A
@@ -21,14 +37,23 @@ QString resolvedTarget(const QString& path);
 
 // Reads the whole file at path into content. Only a regular file is read:
 // it is opened without waiting (a FIFO or device never blocks the caller)
-// and one of more than maxSize bytes is not read at all. why, when given,
-// receives the reason of a failure.
+// and one of more than maxSize bytes is not read at all. A folder at the
+// path is no file: Missing, as when nothing is there. why, when given,
+// receives the reason of a failure (in Portuguese); stamp the state of the
+// file that was read (changedWhileRead when it was written meanwhile).
 enum class FileRead { Ok, Missing, Failed };
-FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why = nullptr);
+FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why = nullptr,
+                       FileStamp* stamp = nullptr, bool* changedWhileRead = nullptr);
 
-// An exclusive lock on the file lockPath (created, owner only, when
-// missing; never removed, so every writer locks the same file). Held until
-// the object is destroyed or the process ends.
+// The reason of a failed system call on path, in Portuguese: what is wrong
+// and, where the user can do something, what to do.
+QString systemFailureReason(int error, const QString& path);
+
+// An exclusive lock on the file lockPath (created 0600 when missing,
+// whatever the umask; never removed, so every writer locks the same file).
+// A lock file of this user's own with another mode is set back to 0600; one
+// of another user that cannot be opened is refused, named in the reason.
+// Held until the object is destroyed or the process ends.
 class FileLock {
 public:
     FileLock() = default;
@@ -38,10 +63,18 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    enum class Result { Locked, TimedOut, Failed };
+    enum class Result { Locked, TimedOut, Failed, GaveUp };
     // Waits at most bound for the lock. On a file system without locks the
-    // file is taken as locked (there is nothing to wait for).
-    Result acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why = nullptr);
+    // file is taken as locked (there is nothing to wait for). giveUp, when
+    // given, is asked before and during the wait: once it says so, the
+    // wait ends at once with GaveUp (the program is ending).
+    Result acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why = nullptr,
+                   const std::function<bool()>& giveUp = {});
+
+    // What the lock file holds: writers of the protocol leave there which
+    // state of the file they left (see IniFile::release).
+    QByteArray note() const;
+    void setNote(const QByteArray& note);
 
 private:
     int m_fd = -1;

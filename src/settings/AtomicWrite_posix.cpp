@@ -9,6 +9,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -91,13 +92,123 @@ void removeLeftovers(const QByteArray& folder, const QByteArray& prefix) {
     ::closedir(dir);
 }
 
-// A file made read-only is left as it is, as writing into it in place would
-// leave it: the rename that replaces it needs only the folder's permission.
-// The mode bits count even for root, who may write anything.
-bool isReadOnly(const QByteArray& name, const struct stat& status) {
+// An old file of another owner that this user may not write is left as
+// it is, as writing into it in place would leave it, though the rename
+// needs only the folder's permission. The mode bits count even for root, who
+// may write anything. A file of this user's own is replaced whatever its
+// mode: a restrictive umask of an earlier save must not stop every later one.
+bool isOthersReadOnly(const QByteArray& name, const struct stat& status) {
+    if (status.st_uid == ::geteuid())
+        return false;
     if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
         return true;
     return ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0;
+}
+
+FileStamp stampOf(const struct stat& info) {
+    return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
+            qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec,
+            qint64(info.st_ctim.tv_sec) * 1000000000 + info.st_ctim.tv_nsec};
+}
+
+QString ownerName(uid_t uid) {
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[1024];
+    if (::getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QStringLiteral("uid %1").arg(uid);
+}
+
+// What a file that is no regular file is, for the reasons below.
+QString kindOf(mode_t mode) {
+    if (S_ISDIR(mode))
+        return QStringLiteral("uma pasta");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("um FIFO (pipe nomeado)");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("um dispositivo");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("um socket");
+    return QStringLiteral("um arquivo especial");
+}
+
+// The first folder of path that is in fact no folder (a file standing where
+// a folder of the path should be), or an empty text.
+QString notAFolderOn(const QString& path) {
+    const QStringList parts = QDir::cleanPath(QFileInfo(path).absoluteFilePath()).split(u'/');
+    QString prefix;
+    for (qsizetype i = 1; i + 1 < parts.size(); ++i) {
+        prefix += u'/' + parts[i];
+        struct stat info {};
+        if (::stat(QFile::encodeName(prefix).constData(), &info) != 0)
+            return {};
+        if (!S_ISDIR(info.st_mode))
+            return prefix;
+    }
+    return {};
+}
+
+} // namespace
+
+QString systemFailureReason(int error, const QString& path) {
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("O sistema negou a você o acesso a %1. Verifique o dono e as permissões "
+                              "dessa pasta e desse arquivo.")
+            .arg(path);
+    case EROFS:
+        return QStringLiteral("%1 fica num disco montado somente para leitura. Monte-o para gravação "
+                              "e salve de novo.")
+            .arg(path);
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("O disco de %1 está cheio (ou a sua cota de disco acabou). Libere espaço "
+                              "e salve de novo.")
+            .arg(path);
+    case ENOTDIR:
+        if (const QString file = notAFolderOn(path); !file.isEmpty())
+            return QStringLiteral("%1 é um arquivo, e não uma pasta, e está no caminho de %2. Remova-o ou "
+                                  "renomeie-o.")
+                .arg(file, path);
+        return QStringLiteral("Uma parte do caminho de %1 não é uma pasta.").arg(path);
+    case ENOENT:
+        return QStringLiteral("A pasta de %1 não existe.").arg(path);
+    case EISDIR:
+        return QStringLiteral("%1 é uma pasta, e não um arquivo. Remova-a ou renomeie-a.").arg(path);
+    case ELOOP:
+        return QStringLiteral("O caminho de %1 passa por links demais (ou em ciclo).").arg(path);
+    case ENAMETOOLONG:
+        return QStringLiteral("O caminho %1 é longo demais.").arg(path);
+    case EIO:
+        return QStringLiteral("Houve um erro de leitura ou gravação no disco de %1.").arg(path);
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("Há arquivos abertos demais no sistema para abrir %1.").arg(path);
+    case ENOMEM:
+        return QStringLiteral("Não há memória suficiente para tratar %1.").arg(path);
+    default:
+        return QStringLiteral("O sistema recusou o acesso a %1 (erro %2: %3).")
+            .arg(path)
+            .arg(error)
+            .arg(QString::fromLocal8Bit(std::strerror(error)));
+    }
+}
+
+namespace {
+
+// The reasons a settings file cannot be read, for the start-up and the save.
+QString notRegularReason(const QString& path, mode_t mode) {
+    return QStringLiteral("%1 é %2, e não um arquivo comum. Remova-o ou troque-o por um arquivo.")
+        .arg(path, kindOf(mode));
+}
+
+QString tooLargeReason(const QString& path, qint64 maxSize) {
+    return QStringLiteral("%1 tem mais de %2 bytes, muito mais do que um arquivo de configurações tem. "
+                          "Mova-o para outro lugar.")
+        .arg(path)
+        .arg(maxSize);
 }
 
 } // namespace
@@ -124,8 +235,13 @@ QString resolvedTarget(const QString& path) {
 
 // Straight system calls: the settings file is read at every start and
 // every opening of the dialog, and the stream layers cost more than the read.
-FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why) {
+FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why,
+                       FileStamp* stamp, bool* changedWhileRead) {
     content.clear();
+    if (stamp)
+        *stamp = FileStamp{};
+    if (changedWhileRead)
+        *changedWhileRead = false;
     const auto fail = [why](const QString& reason) {
         if (why)
             *why = reason;
@@ -136,16 +252,25 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
     if (fd < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             return FileRead::Missing;
-        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+        return fail(systemFailureReason(errno, path));
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0) {
+        const int error = errno;
         ::close(fd);
-        return fail(QStringLiteral("it is not a regular file"));
+        return fail(systemFailureReason(error, path));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        return FileRead::Missing; // a folder is no file, as on the original platform
+    }
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return fail(notRegularReason(path, info.st_mode));
     }
     if (info.st_size > maxSize) {
         ::close(fd);
-        return fail(QStringLiteral("it is larger than %1 bytes").arg(maxSize));
+        return fail(tooLargeReason(path, maxSize));
     }
     // One byte more than the size, so a file that has not grown ends in one
     // read; a file that grows past the bound while being read is refused.
@@ -156,7 +281,7 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
         if (total == capacity) {
             if (capacity > maxSize) {
                 ::close(fd);
-                return fail(QStringLiteral("it is larger than %1 bytes").arg(maxSize));
+                return fail(tooLargeReason(path, maxSize));
             }
             capacity = qsizetype(std::min<qint64>(qint64(capacity) * 2, maxSize + 1));
             buffer.resize(capacity);
@@ -167,11 +292,18 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
                 continue;
             const int error = errno;
             ::close(fd);
-            return fail(QString::fromLocal8Bit(std::strerror(error)));
+            return fail(systemFailureReason(error, path));
         }
         if (n == 0)
             break;
         total += n;
+    }
+    struct stat after {};
+    if (::fstat(fd, &after) == 0) {
+        if (stamp)
+            *stamp = stampOf(after);
+        if (changedWhileRead)
+            *changedWhileRead = !(stampOf(after) == stampOf(info)) || qint64(total) != qint64(after.st_size);
     }
     ::close(fd);
     buffer.truncate(total);
@@ -179,35 +311,67 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
     return FileRead::Ok;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& content) {
+FileStamp fileStampOf(const QString& path) {
+    struct stat info {};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return stampOf(info);
+}
+
+QByteArray FileStamp::text() const {
+    return QByteArray::number(device) + ' ' + QByteArray::number(inode) + ' ' + QByteArray::number(size) +
+           ' ' + QByteArray::number(modifiedNs) + ' ' + QByteArray::number(changedNs);
+}
+
+bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why) {
+    const auto fail = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
     // Through every link to the real file, so the links stay links.
     const QString target = resolvedTarget(path);
     const QByteArray targetName = QFile::encodeName(target);
-    const QByteArray folder = QFile::encodeName(QFileInfo(target).absolutePath());
+    const QString folderPath = QFileInfo(target).absolutePath();
+    const QByteArray folder = QFile::encodeName(folderPath);
 
     struct stat old {};
     const bool existed = ::stat(targetName.constData(), &old) == 0;
-    if (existed && (!S_ISREG(old.st_mode) || isReadOnly(targetName, old)))
-        return false;
+    if (existed && !S_ISREG(old.st_mode))
+        return fail(QStringLiteral("%1 é %2, e não um arquivo comum. Remova-o ou renomeie-o para que as "
+                                   "configurações possam ser salvas.")
+                        .arg(target, kindOf(old.st_mode)));
+    if (existed && isOthersReadOnly(targetName, old))
+        return fail(QStringLiteral("O arquivo %1 pertence a outro usuário (%2) e você não pode gravá-lo. "
+                                   "Peça ao administrador que o devolva a você ou o remova.")
+                        .arg(target, ownerName(old.st_uid)));
 
     const QByteArray prefix = "." + QFile::encodeName(QFileInfo(target).fileName()) + ".";
     QByteArray tempName;
     const int fd = createLockedTemp(folder + "/" + prefix + "XXXXXX" + TempEnding, tempName);
     if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, content.constData(), content.size());
-    // The temporary file is 0600 from its creation and stays so: the file
-    // holds the password, so no earlier looser mode is carried over.
+        return fail(systemFailureReason(errno, folderPath));
+    // Created 0600 less the umask: set, not inherited, so that a restrictive
+    // umask (0277 leaves 0400) cannot make the file unwritable for every
+    // later save. No earlier looser mode is carried over either: the file
+    // holds the password.
+    int error = 0;
+    const auto step = [&error](bool ok) {
+        if (!ok && error == 0)
+            error = errno;
+        return ok;
+    };
+    bool ok = step(::fchmod(fd, 0600) == 0) && step(writeAll(fd, content.constData(), content.size()));
     if (ok && existed && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
         (void)!::fchown(fd, old.st_uid, old.st_gid); // best effort: only root can give a file away
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && step(::fsync(fd) == 0);
     // Renamed while still locked, so no sweep takes it for a leftover.
-    ok = ok && ::rename(tempName.constData(), targetName.constData()) == 0;
+    ok = ok && step(::rename(tempName.constData(), targetName.constData()) == 0);
     if (!ok)
         ::unlink(tempName.constData());
     ::close(fd);
     if (!ok)
-        return false;
+        return fail(systemFailureReason(error, error == EISDIR ? target : folderPath));
     syncFolder(folder);
     removeLeftovers(folder, prefix);
     return true;
@@ -228,22 +392,89 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
     return *this;
 }
 
-FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
+namespace {
+
+QString lockOpenFailure(const QString& lockPath, int error) {
+    const QByteArray name = QFile::encodeName(lockPath);
+    struct stat info {};
+    const bool exists = ::lstat(name.constData(), &info) == 0;
+    if (exists && S_ISLNK(info.st_mode))
+        return QStringLiteral("O arquivo de trava %1 é um link simbólico, e não um arquivo. Remova-o (ele "
+                              "é criado de novo a cada gravação).")
+            .arg(lockPath);
+    if (exists && !S_ISREG(info.st_mode))
+        return QStringLiteral("No lugar do arquivo de trava %1 há %2. Remova-o (o arquivo de trava é "
+                              "criado de novo a cada gravação).")
+            .arg(lockPath, kindOf(info.st_mode));
+    if (exists && info.st_uid != ::geteuid() && (error == EACCES || error == EPERM))
+        return QStringLiteral("O arquivo de trava %1 pertence a outro usuário (%2) e você não pode abri-lo. "
+                              "Peça ao administrador que o remova (ele é criado de novo a cada gravação).")
+            .arg(lockPath, ownerName(info.st_uid));
+    // Not there yet: what stops it is its folder.
+    return systemFailureReason(error,
+                               exists || error == ENOTDIR ? lockPath : QFileInfo(lockPath).absolutePath());
+}
+
+QString boundText(std::chrono::milliseconds bound) {
+    if (bound.count() % 1000 == 0)
+        return QStringLiteral("%1 segundos").arg(bound.count() / 1000);
+    return QStringLiteral("%1 ms").arg(bound.count());
+}
+
+} // namespace
+
+QByteArray FileLock::note() const {
+    if (m_fd < 0)
+        return {};
+    char buffer[256];
+    const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, 0);
+    return n > 0 ? QByteArray(buffer, n) : QByteArray();
+}
+
+void FileLock::setNote(const QByteArray& note) {
+    if (m_fd < 0)
+        return;
+    // Best effort: a note that did not land only makes the next writer careful.
+    if (::ftruncate(m_fd, 0) == 0)
+        (void)!::pwrite(m_fd, note.constData(), size_t(note.size()), 0);
+}
+
+FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,
+                                   const std::function<bool()>& giveUp) {
     const auto fail = [why](Result result, const QString& reason) {
         if (why)
             *why = reason;
         return result;
     };
-    const int fd = ::open(QFile::encodeName(lockPath).constData(),
-                          O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    const auto gaveUp = [&] {
+        return fail(Result::GaveUp, QStringLiteral("O programa está sendo encerrado; nada foi gravado."));
+    };
+    if (giveUp && giveUp())
+        return gaveUp();
+    const QByteArray name = QFile::encodeName(lockPath);
+    constexpr int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    int fd = ::open(name.constData(), flags, 0600);
+    if (fd < 0 && errno == EACCES) {
+        // A lock file of this user's own that a restrictive umask (or
+        // another program) left unwritable: set back, then open.
+        struct stat info {};
+        if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+            ::chmod(name.constData(), 0600) == 0)
+            fd = ::open(name.constData(), flags, 0600);
+        else
+            errno = EACCES;
+    }
     if (fd < 0)
-        return fail(Result::Failed, QStringLiteral("its lock file %1 cannot be opened: %2")
-                                        .arg(lockPath, QString::fromLocal8Bit(std::strerror(errno))));
+        return fail(Result::Failed, lockOpenFailure(lockPath, errno));
     struct stat info {};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        return fail(Result::Failed, QStringLiteral("its lock file %1 is not a regular file").arg(lockPath));
+        return fail(Result::Failed, lockOpenFailure(lockPath, EINVAL));
     }
+    // Created 0600 less the umask, or left with another mode: set, not
+    // inherited, so that the next writer can open it whatever its umask.
+    if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != 0600)
+        (void)!::fchmod(fd, 0600);
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK || errno == EOPNOTSUPP)
@@ -251,15 +482,20 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
         if (errno != EWOULDBLOCK && errno != EINTR) {
             const int error = errno;
             ::close(fd);
-            return fail(Result::Failed, QStringLiteral("its lock file %1 cannot be locked: %2")
-                                            .arg(lockPath, QString::fromLocal8Bit(std::strerror(error))));
+            return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
+                                            .arg(lockPath, systemFailureReason(error, lockPath)));
+        }
+        if (giveUp && giveUp()) {
+            ::close(fd);
+            return gaveUp();
         }
         if (std::chrono::steady_clock::now() >= deadline) {
             ::close(fd);
             return fail(Result::TimedOut,
-                        QStringLiteral("another program has held its lock file %1 for more than %2 ms")
-                            .arg(lockPath)
-                            .arg(bound.count()));
+                        QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2. "
+                                       "Tente de novo em instantes; se continuar assim, feche as Gadgets "
+                                       "e os programas que gravam as configurações.")
+                            .arg(lockPath, boundText(bound)));
         }
         ::usleep(5000); // writers hold the lock for milliseconds
     }

@@ -9,6 +9,7 @@
 #include <io.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace {
@@ -52,6 +53,37 @@ template <class Attempt> bool retryWhileBusy(Attempt attempt, DWORD* lastError =
         ::Sleep(BusyStepMs);
         waited += BusyStepMs;
     }
+}
+
+// A file time (100 ns since 1601) in nanoseconds since 1970.
+qint64 unixNs(qint64 fileTime) {
+    return (fileTime - 116444736000000000LL) * 100;
+}
+
+FileStamp stampOf(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandle(file, &info) ||
+        !::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return {};
+    FileStamp stamp;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.inode = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    stamp.modifiedNs = unixNs(basic.LastWriteTime.QuadPart);
+    stamp.changedNs = unixNs(basic.ChangeTime.QuadPart);
+    return stamp;
+}
+
+QString tooLargeReason(const QString& path, qint64 maxSize) {
+    return QStringLiteral("%1 tem mais de %2 bytes, muito mais do que um arquivo de configurações tem. "
+                          "Mova-o para outro lugar.")
+        .arg(path)
+        .arg(maxSize);
+}
+
+QString notRegularReason(const QString& path) {
+    return QStringLiteral("%1 não é um arquivo comum. Remova-o ou troque-o por um arquivo.").arg(path);
 }
 
 class Handle {
@@ -128,13 +160,63 @@ QString resolvedTarget(const QString& path) {
     return current;
 }
 
-FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why) {
+QString systemFailureReason(int error, const QString& path) {
+    switch (DWORD(error)) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return QStringLiteral("O sistema negou a você o acesso a %1 (ou outro programa o mantém aberto). "
+                              "Verifique as permissões dessa pasta e desse arquivo.")
+            .arg(path);
+    case ERROR_WRITE_PROTECT:
+        return QStringLiteral("%1 fica num disco protegido contra gravação.").arg(path);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return QStringLiteral("O disco de %1 está cheio. Libere espaço e salve de novo.").arg(path);
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_FILE_NOT_FOUND:
+        return QStringLiteral("A pasta de %1 não existe.").arg(path);
+    case ERROR_DIRECTORY:
+        return QStringLiteral("Uma parte do caminho de %1 não é uma pasta.").arg(path);
+    case ERROR_FILENAME_EXCED_RANGE:
+        return QStringLiteral("O caminho %1 é longo demais.").arg(path);
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+        return QStringLiteral("Não há memória suficiente para tratar %1.").arg(path);
+    default:
+        return QStringLiteral("O sistema recusou o acesso a %1 (erro %2: %3).")
+            .arg(path)
+            .arg(error)
+            .arg(systemText(DWORD(error)));
+    }
+}
+
+FileStamp fileStampOf(const QString& path) {
+    Handle file(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file.valid() ? stampOf(file.get()) : FileStamp{};
+}
+
+QByteArray FileStamp::text() const {
+    return QByteArray::number(device) + ' ' + QByteArray::number(inode) + ' ' + QByteArray::number(size) +
+           ' ' + QByteArray::number(modifiedNs) + ' ' + QByteArray::number(changedNs);
+}
+
+FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why,
+                       FileStamp* stamp, bool* changedWhileRead) {
     content.clear();
+    if (stamp)
+        *stamp = FileStamp{};
+    if (changedWhileRead)
+        *changedWhileRead = false;
     const auto fail = [why](const QString& reason) {
         if (why)
             *why = reason;
         return FileRead::Failed;
     };
+    if (QFileInfo(path).isDir())
+        return FileRead::Missing; // a folder is no file, as for the profile functions
     const std::wstring name = wide(path);
     // Shared for writing and deleting: a reader never stands in the way of a
     // gadget's write or a save's replace.
@@ -152,50 +234,61 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
     if (!file.valid()) {
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
             return FileRead::Missing;
-        if (error == ERROR_ACCESS_DENIED && QFileInfo(path).isDir())
-            return fail(QStringLiteral("it is not a regular file"));
-        return fail(systemText(error));
+        return fail(systemFailureReason(int(error), path));
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return fail(QStringLiteral("it is not a regular file"));
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info))
+        return fail(notRegularReason(path));
+    if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        return FileRead::Missing;
+    const FileStamp before = stampOf(file.get());
     const qint64 size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
     if (size > maxSize)
-        return fail(QStringLiteral("it is larger than %1 bytes").arg(maxSize));
+        return fail(tooLargeReason(path, maxSize));
     qsizetype capacity = qsizetype(size) + 1;
     QByteArray buffer(capacity, Qt::Uninitialized);
     qsizetype total = 0;
     for (;;) {
         if (total == capacity) {
             if (capacity > maxSize)
-                return fail(QStringLiteral("it is larger than %1 bytes").arg(maxSize));
+                return fail(tooLargeReason(path, maxSize));
             capacity = qsizetype(std::min<qint64>(qint64(capacity) * 2, maxSize + 1));
             buffer.resize(capacity);
         }
         DWORD n = 0;
         const DWORD want = DWORD(std::min<qsizetype>(capacity - total, 1 << 20));
         if (!::ReadFile(file.get(), buffer.data() + total, want, &n, nullptr))
-            return fail(systemText(::GetLastError()));
+            return fail(systemFailureReason(int(::GetLastError()), path));
         if (n == 0)
             break;
         total += n;
     }
+    const FileStamp after = stampOf(file.get());
+    if (stamp)
+        *stamp = after;
+    if (changedWhileRead)
+        *changedWhileRead = !(after == before) || qint64(total) != after.size;
     buffer.truncate(total);
     content = std::move(buffer);
     return FileRead::Ok;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& content) {
+bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why) {
+    const auto fail = [why](const QString& reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
     const QString target = resolvedTarget(path);
     const QFileInfo targetInfo(target);
     const QString folder = targetInfo.absolutePath();
     const std::wstring targetName = wide(target);
 
     const DWORD attributes = ::GetFileAttributesW(targetName.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)))
-        return false;
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return fail(QStringLiteral("%1 é uma pasta, e não um arquivo. Remova-a ou renomeie-a.").arg(target));
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return fail(QStringLiteral("%1 está marcado como somente leitura.").arg(target));
 
     const QString prefix = u'.' + targetInfo.fileName() + u'.';
     // Not shared while it is written: no sweep can take it meanwhile.
@@ -210,24 +303,32 @@ bool writeFileAtomically(const QString& path, const QByteArray& content) {
         created = ::CreateFileW(wide(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
         if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-            return false;
+            return fail(systemFailureReason(int(::GetLastError()), folder));
     }
     Handle temp(created);
     if (!temp.valid())
-        return false;
+        return fail(systemFailureReason(ERROR_FILE_EXISTS, folder));
     const std::wstring tempName = wide(tempPath);
-    bool ok = writeAll(temp.get(), content.constData(), content.size()) && ::FlushFileBuffers(temp.get());
+    if (!writeAll(temp.get(), content.constData(), content.size()) || !::FlushFileBuffers(temp.get())) {
+        const DWORD error = ::GetLastError();
+        temp.close();
+        ::DeleteFileW(tempName.c_str());
+        return fail(systemFailureReason(int(error), folder));
+    }
     temp.close();
     // One step for readers: they see the old file or the new one. A gadget
     // writing the file through the profile functions holds it unshared, and
     // the replace waits (bounded) until it is done instead of cutting it off.
-    ok = ok && retryWhileBusy([&] {
-             return ::MoveFileExW(tempName.c_str(), targetName.c_str(),
-                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-         });
-    if (!ok) {
+    DWORD error = 0;
+    const bool replaced = retryWhileBusy(
+        [&] {
+            return ::MoveFileExW(tempName.c_str(), targetName.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        },
+        &error);
+    if (!replaced) {
         ::DeleteFileW(tempName.c_str());
-        return false;
+        return fail(systemFailureReason(int(error), target));
     }
     removeLeftovers(folder, prefix);
     return true;
@@ -248,36 +349,80 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
     return *this;
 }
 
-FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
+namespace {
+// The lock covers one byte far past the end of the file, so the note at its
+// start stays readable and writable through the holder's handle.
+constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
+
+HANDLE handleOf(int fd) {
+    return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+}
+} // namespace
+
+QByteArray FileLock::note() const {
+    if (m_fd < 0)
+        return {};
+    char buffer[256];
+    OVERLAPPED at{};
+    DWORD n = 0;
+    if (!::ReadFile(handleOf(m_fd), buffer, sizeof buffer, &n, &at))
+        return {};
+    return QByteArray(buffer, qsizetype(n));
+}
+
+void FileLock::setNote(const QByteArray& note) {
+    if (m_fd < 0)
+        return;
+    // Best effort: a note that did not land only makes the next writer careful.
+    const HANDLE file = handleOf(m_fd);
+    LARGE_INTEGER start{};
+    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(file))
+        return;
+    OVERLAPPED at{};
+    DWORD written = 0;
+    ::WriteFile(file, note.constData(), DWORD(note.size()), &written, &at);
+}
+
+FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,
+                                   const std::function<bool()>& giveUp) {
     const auto fail = [why](Result result, const QString& reason) {
         if (why)
             *why = reason;
         return result;
     };
+    const auto gaveUp = [&] {
+        return fail(Result::GaveUp, QStringLiteral("O programa está sendo encerrado; nada foi gravado."));
+    };
+    if (giveUp && giveUp())
+        return gaveUp();
     HANDLE opened = ::CreateFileW(wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
-        return fail(Result::Failed, QStringLiteral("its lock file %1 cannot be opened: %2")
-                                        .arg(lockPath, systemText(::GetLastError())));
+        return fail(Result::Failed, QStringLiteral("Não foi possível abrir o arquivo de trava %1. %2")
+                                        .arg(lockPath, systemFailureReason(int(::GetLastError()), lockPath)));
     Handle file(opened);
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return fail(Result::Failed, QStringLiteral("its lock file %1 is not a regular file").arg(lockPath));
+        return fail(Result::Failed, notRegularReason(lockPath));
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
         OVERLAPPED at{};
+        at.OffsetHigh = LockOffsetHigh;
         if (::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
             break;
         const DWORD error = ::GetLastError();
         if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING)
-            return fail(
-                Result::Failed,
-                QStringLiteral("its lock file %1 cannot be locked: %2").arg(lockPath, systemText(error)));
+            return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
+                                            .arg(lockPath, systemFailureReason(int(error), lockPath)));
+        if (giveUp && giveUp())
+            return gaveUp();
         if (std::chrono::steady_clock::now() >= deadline)
             return fail(Result::TimedOut,
-                        QStringLiteral("another program has held its lock file %1 for more than %2 ms")
+                        QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2 ms. "
+                                       "Tente de novo em instantes; se continuar assim, feche as Gadgets "
+                                       "e os programas que gravam as configurações.")
                             .arg(lockPath)
                             .arg(bound.count()));
         ::Sleep(5); // writers hold the lock for milliseconds
@@ -285,7 +430,8 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
     // Kept as a C runtime descriptor, which owns the handle from here on.
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), 0);
     if (fd < 0)
-        return fail(Result::Failed, QStringLiteral("its lock file %1 cannot be held").arg(lockPath));
+        return fail(Result::Failed,
+                    QStringLiteral("Não foi possível manter o arquivo de trava %1.").arg(lockPath));
     file.release(); // not closed: the descriptor holds it
     if (m_fd >= 0)
         ::_close(m_fd);

@@ -41,24 +41,40 @@ struct Call {
     }
 };
 
-void waitFor(Call& call, Clock::time_point until) {
-    const auto finished = [&] { return call.isDone() || Clock::now() >= until; };
+// Waits until the call is done or until() has passed; until() is asked
+// afresh, as a call's progress moves it on.
+void waitFor(Call& call, const std::function<Clock::time_point()>& until) {
+    const auto finished = [&] { return call.isDone() || Clock::now() >= until(); };
     if (BlockingCallRunner& runner = blockingCallRunner()) {
         while (!finished())
             runner(finished);
         return;
     }
     std::unique_lock guard(call.lock);
-    call.ended.wait_until(guard, until, [&] { return call.done; });
+    while (!call.done) {
+        const Clock::time_point deadline = until();
+        if (Clock::now() >= deadline)
+            return;
+        call.ended.wait_until(guard, deadline);
+    }
+}
+
+void waitFor(Call& call, Clock::time_point until) {
+    waitFor(call, [until] { return until; });
 }
 
 void run(Call& call) {
     fb::currentGate = &call.gate;
     call.gate.ours.lock();
-    try {
-        call.work();
-    } catch (...) { // fb::CallAbandoned included: nobody waits for it any more
-        call.failure = std::current_exception();
+    {
+        // The library is in use from the first call to the last: its
+        // shutdown also breaks a query between two fetches.
+        const fb::LibraryUse use;
+        try {
+            call.work();
+        } catch (...) { // fb::CallAbandoned included: nobody waits for it any more
+            call.failure = std::current_exception();
+        }
     }
     call.workEnded = true;
     call.gate.ours.unlock();
@@ -129,8 +145,12 @@ void startOnWorker(const std::shared_ptr<Call>& call) {
 }
 
 QString timeoutText(std::chrono::milliseconds bound) {
-    return QStringLiteral("The database did not answer within %1 seconds")
-        .arg(QString::number(double(bound.count()) / 1000.0, 'g', 3));
+    QString seconds = QString::number(double(bound.count()) / 1000.0, 'g', 3);
+    seconds.replace(QLatin1Char('.'), QLatin1Char(',')); // a decimal comma, as the texts are Portuguese
+    return QStringLiteral("O banco de dados não respondeu em %1 %2. Verifique se o servidor está ligado e se "
+                          "a rede até ele funciona, e tente de novo.")
+        .arg(seconds,
+             bound == std::chrono::seconds(1) ? QStringLiteral("segundo") : QStringLiteral("segundos"));
 }
 
 } // namespace
@@ -161,7 +181,16 @@ void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::
     auto call = std::make_shared<Call>();
     call->work = work;
     startOnWorker(call);
-    waitFor(*call, Clock::now() + bound);
+    if (kind == BlockingCall::Open) {
+        waitFor(*call, Clock::now() + bound);
+    } else {
+        // Silence, not work: each answer of the library (a row fetched)
+        // starts the bound afresh.
+        const fb::CallGate& gate = call->gate;
+        waitFor(*call, [&gate, bound] {
+            return Clock::time_point(Clock::duration(gate.lastAnswer.load())) + bound;
+        });
+    }
     if (!call->isDone() && cancel) {
         cancel();
         waitFor(*call, Clock::now() + CancelGrace);
@@ -172,7 +201,6 @@ void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::
         if (call->gate.ours.try_lock_for(std::chrono::milliseconds(50))) {
             if (!call->workEnded) {
                 call->gate.abandoned = true;
-                ++fb::abandonedCalls;
                 call->gate.ours.unlock();
                 if (abandon)
                     abandon();

@@ -130,7 +130,10 @@ void TDatabase::Open() {
     const QByteArray block = fb::parameterBlock(Params);
     const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
-        throw ShownError(QStringLiteral("Database name is too long"));
+        throw ShownError(QStringLiteral("O caminho do banco de dados tem %1 bytes, e o cliente do banco de "
+                                        "dados aceita no máximo %2. Informe um caminho mais curto.")
+                             .arg(name.size())
+                             .arg(std::numeric_limits<short>::max()));
     runBlockingCall(BlockingCall::Open, [&] { attach(name, block); }, AttachTimeout, {}, {});
 }
 
@@ -356,6 +359,7 @@ void TQuery::Open() {
     }
     const auto cancel = [api, attachment]() mutable {
         if (api && attachment) {
+            const fb::LibraryUse use;
             ISC_STATUS_ARRAY status{};
             api->cancel_operation(status, &attachment, fb_cancel_raise);
         }
@@ -430,6 +434,8 @@ void TQuery::openNow() {
     if (api.dsql_execute2(status, &work, statement.handle(), db.dialect, nullptr, nullptr))
         raise(api, status);
 
+    const QString TooManyRows = QStringLiteral(
+        "A consulta ao banco de dados devolveu mais dados do que o programa consegue guardar.");
     std::vector<char> bytes;
     std::vector<Cell> cells;
     int rowCount = 0;
@@ -441,7 +447,7 @@ void TQuery::openNow() {
             if (fetched)
                 raise(api, status);
             if (rowCount == std::numeric_limits<int>::max())
-                throw ShownError(QStringLiteral("Too many rows"));
+                throw ShownError(TooManyRows);
             for (int i = 0; i < columns; ++i) {
                 if (nulls[i] < 0) {
                     cells.push_back({0, NullCell});
@@ -449,7 +455,7 @@ void TQuery::openNow() {
                 }
                 const auto [value, size] = storedBytes(out->sqlvar[i]);
                 if (bytes.size() + size > std::numeric_limits<quint32>::max())
-                    throw ShownError(QStringLiteral("Too many rows"));
+                    throw ShownError(TooManyRows);
                 cells.push_back({static_cast<quint32>(bytes.size()), size});
                 bytes.insert(bytes.end(), value, value + size);
             }

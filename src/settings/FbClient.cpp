@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
 #include <future>
@@ -17,7 +18,6 @@
 namespace fb {
 
 thread_local CallGate* currentGate = nullptr;
-std::atomic<int> abandonedCalls{0};
 
 std::chrono::seconds ConnectTimeout{15};
 
@@ -60,8 +60,9 @@ bool resolveAll(void* library, Api& api) {
 
 void appendItem(QByteArray& block, char item, const QByteArray& value, const char* what) {
     if (value.size() > 255)
-        throw ShownError(QStringLiteral("The %1 is too long for the database client: %2 bytes, at most 255")
-                             .arg(QLatin1String(what))
+        throw ShownError(QStringLiteral("%1 tem %2 bytes, e o cliente do banco de dados aceita no máximo "
+                                        "255. Encurte em \"Configurações\" e salve de novo.")
+                             .arg(QString::fromUtf8(what))
                              .arg(value.size()));
     block.append(item);
     block.append(static_cast<char>(static_cast<unsigned char>(value.size())));
@@ -125,36 +126,74 @@ std::vector<ShutdownFn>& shutdowns() {
     return list;
 }
 
+// Whether threads may enter the library, and how many are inside it.
+enum class Use { Open, Closing, Closed };
+std::atomic<Use> libraryState{Use::Open};
+std::atomic<int> usersInside{0};
+// Never destroyed: threads may wait on them while the process ends.
+std::mutex& stateLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+std::condition_variable& stateChanged() {
+    static auto* changed = new std::condition_variable;
+    return *changed;
+}
+
 // An embedded engine left running at exit ends its threads while the
 // process tears down around them; shut down with the application object
-// (or at exit without one), it ends them first. A second call does nothing.
-// After a call was given up the shutdown may never end (the library waits
-// for calls still inside it): then it is given up too, and the process
-// goes at once, its work being done.
+// (or at exit without one), it ends them first. When that is not allowed
+// or does not end, the process goes at once, its work being done.
 void shutDownAtEnd() {
-    if (abandonedCalls.load() == 0)
-        shutDownClients();
-    else if (!shutDownClientsWithin(std::chrono::milliseconds(ShutdownTimeoutMs)))
+    if (!closeClients(std::chrono::milliseconds(ShutdownTimeoutMs)))
         std::_Exit(EXIT_SUCCESS);
 }
 } // namespace
 
-void shutDownClients() {
-    for (ShutdownFn shutdown : shutdowns())
-        shutdown(ShutdownTimeoutMs, fb_shutrsn_app_stopped);
+LibraryUse::LibraryUse() {
+    for (;;) {
+        // Counted first, then the state read; closeClients does the
+        // opposite: one of the two always sees the other.
+        usersInside.fetch_add(1);
+        if (libraryState.load() != Use::Closing)
+            return;
+        usersInside.fetch_sub(1);
+        std::unique_lock guard(stateLock());
+        stateChanged().wait(guard, [] { return libraryState.load() != Use::Closing; });
+    }
 }
 
-bool shutDownClientsWithin(std::chrono::milliseconds bound) {
-    // The library waits for calls still inside it, whatever time-out it is
-    // given; so the shutdown runs on a thread of its own, and is left there
-    // when the bound runs out.
+LibraryUse::~LibraryUse() {
+    usersInside.fetch_sub(1);
+}
+
+bool closeClients(std::chrono::milliseconds bound) {
+    {
+        const std::lock_guard guard(stateLock());
+        Use expected = Use::Open;
+        if (!libraryState.compare_exchange_strong(expected, Use::Closing))
+            return expected == Use::Closed; // shut down already, or being shut down by another thread
+    }
+    if (usersInside.load() != 0)
+        return false; // stays closed: the process goes without the shutdown
+    // The library waits for what its own threads still run, whatever
+    // time-out it is given: the shutdown runs on a thread of its own, and is
+    // left there when the bound runs out.
     auto finished = std::make_shared<std::promise<void>>();
     std::future<void> ended = finished->get_future();
     std::thread([finished] {
-        shutDownClients();
+        for (ShutdownFn shutdown : shutdowns())
+            shutdown(ShutdownTimeoutMs, fb_shutrsn_app_stopped);
         finished->set_value();
     }).detach();
-    return ended.wait_for(bound) == std::future_status::ready;
+    if (ended.wait_for(bound) != std::future_status::ready)
+        return false;
+    {
+        const std::lock_guard guard(stateLock());
+        libraryState.store(Use::Closed);
+    }
+    stateChanged().notify_all();
+    return true;
 }
 
 void setSignalForwarder(void (*forward)(int)) {
@@ -172,6 +211,7 @@ const Api& load() {
     const auto found = loaded.find(name);
     if (found != loaded.end())
         return found->second;
+    const LibraryUse use; // loading runs the library's own start-up
     // The first of the platform's names that loads with every function.
     const QStringList candidates = libraryCandidates(name);
     void* library = nullptr;
@@ -207,17 +247,17 @@ QByteArray parameterBlock(const std::optional<QByteArray>& user, const std::opti
     block.append(static_cast<char>(isc_dpb_version1));
     // Declared, not inherited: the client would otherwise read the texts in
     // the locale's character set, and accents would fail outside UTF-8.
-    appendItem(block, isc_dpb_utf8_filename, QByteArray(), "file name flag");
+    appendItem(block, isc_dpb_utf8_filename, QByteArray(), "O indicador de nome de arquivo");
     if (user)
-        appendItem(block, isc_dpb_user_name, *user, "user name");
+        appendItem(block, isc_dpb_user_name, *user, "O nome de usuário");
     if (password)
-        appendItem(block, isc_dpb_password, *password, "password");
-    appendItem(block, isc_dpb_lc_ctype, QByteArrayLiteral("UTF8"), "character set");
+        appendItem(block, isc_dpb_password, *password, "A senha");
+    appendItem(block, isc_dpb_lc_ctype, QByteArrayLiteral("UTF8"), "O conjunto de caracteres");
     const auto seconds = static_cast<quint32>(ConnectTimeout.count());
     QByteArray timeout(4, Qt::Uninitialized);
     for (int i = 0; i < 4; ++i)
         timeout[i] = static_cast<char>((seconds >> (8 * i)) & 0xFF);
-    appendItem(block, isc_dpb_connect_timeout, timeout, "connect time-out");
+    appendItem(block, isc_dpb_connect_timeout, timeout, "O tempo limite de conexão");
     return block;
 }
 

@@ -34,12 +34,29 @@ extern QString LibraryName;
 struct CallGate {
     std::timed_mutex ours;
     std::atomic<bool> abandoned{false};
+    // When the library last answered this call (the steady clock's count):
+    // a query delivering rows is making progress, however long it takes.
+    std::atomic<std::chrono::steady_clock::rep> lastAnswer{
+        std::chrono::steady_clock::now().time_since_epoch().count()};
 };
 // The gate of the call this thread runs, or none (the caller's own thread).
 extern thread_local CallGate* currentGate;
-// How many calls were given up so far in this process.
-extern std::atomic<int> abandonedCalls;
 struct CallAbandoned {};
+
+// The library's shutdown may run only while nothing uses the library: the
+// shutdown frees state that a call inside it reads, and also what a query
+// between two fetches still needs. Every call into the library, and every
+// piece of database work as a whole (a query from prepare to its last
+// fetch), holds a LibraryUse for its length; once the end has closed the
+// library (closeClients), a thread that would start one waits until the
+// shutdown is over, and for good when the process ends without one.
+class LibraryUse {
+public:
+    LibraryUse();
+    ~LibraryUse();
+    LibraryUse(const LibraryUse&) = delete;
+    LibraryUse& operator=(const LibraryUse&) = delete;
+};
 
 // One entry of the library, called through the gate of the current call.
 template <class Fn> struct Entry;
@@ -49,8 +66,12 @@ template <class R, class... A> struct Entry<R (*)(A...)> {
         CallGate* gate = currentGate;
         if (gate)
             gate->ours.unlock();
-        const R result = fn(args...);
+        const R result = [&] {
+            const LibraryUse use;
+            return fn(args...);
+        }();
         if (gate) {
+            gate->lastAnswer.store(std::chrono::steady_clock::now().time_since_epoch().count());
             gate->ours.lock();
             if (gate->abandoned.load() && std::uncaught_exceptions() == 0)
                 throw CallAbandoned{};
@@ -110,12 +131,15 @@ const Api& load();
 // connection and never answers. A variable so that tests can shorten it.
 extern std::chrono::seconds ConnectTimeout;
 
-// Shuts every loaded client down (each waits at most 5 s for what it still
-// runs). Also runs by itself at exit; a second call does nothing.
-void shutDownClients();
-// The same, given up after bound when a call that never returns keeps the
-// library from ending; returns whether the shutdown finished.
-bool shutDownClientsWithin(std::chrono::milliseconds bound);
+// Closes the library for the process's end: from now on no thread enters
+// it. When nothing uses it, every loaded client is shut down (each
+// waits at most 5 s for what it still runs; the whole given up after
+// bound) and true is returned. With a use under way (a given-up call, a
+// query a signal interrupted) the shutdown is not allowed: nothing is
+// called, false is returned, and the caller ends the process at once
+// (std::_Exit), its work being done. Also runs by itself at exit; a call
+// after a finished shutdown does nothing and returns true.
+bool closeClients(std::chrono::milliseconds bound);
 
 // Where a signal that the client library caught goes: the program's own
 // end (it refuses the library's shutdown on a signal). Called on one of the

@@ -9,8 +9,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <span>
 #include <string_view>
+#include <thread>
+#include <time.h>
 
 namespace {
 
@@ -105,17 +108,20 @@ bool isLineEnd(char c) {
 }
 
 // The name of a section header line, or nothing when the line is no
-// header: its text starts with "[" and holds a "]"; the name runs to the
-// last "]".
-std::optional<Span> headerName(const char* data, Span text) {
-    const Span t = trimmed(data, text);
+// header: its text starts with "[" and the line holds a "]"; the name runs to
+// the last "]". The profile functions look for that "]" in the whole line but
+// compare the name as a C string, so a NUL before it ends the name: "[B", NUL,
+// "x]" names section B.
+std::optional<Span> headerName(const char* data, const Line& line) {
+    const Span t = trimmed(data, line.text);
     if (t.begin == t.end || data[t.begin] != '[')
         return std::nullopt;
     const qsizetype close =
-        qsizetype(std::string_view(data + t.begin + 1, size_t(t.end - t.begin - 1)).rfind(']'));
+        qsizetype(std::string_view(data + t.begin + 1, size_t(line.rawEnd - t.begin - 1)).rfind(']'));
     if (close < 0)
         return std::nullopt;
-    return trimmed(data, {t.begin + 1, t.begin + 1 + close});
+    const qsizetype nameEnd = std::min(t.begin + 1 + close, line.text.end);
+    return trimmed(data, {t.begin + 1, nameEnd});
 }
 
 struct SectionRange {
@@ -185,7 +191,7 @@ void findSections(const QByteArray& content, std::span<const QByteArray> names,
             continue;
         }
         const Line line = lineAt(content, start);
-        const auto name = headerName(data, line.text);
+        const auto name = headerName(data, line);
         pos = line.next; // no second header on one line
         if (!name)
             continue;
@@ -253,8 +259,9 @@ QByteArray bareName(const QByteArray& name) {
     return name.mid(s.begin, s.end - s.begin);
 }
 
+// The fixed text of every refusal to save, the reason on the next line.
 [[noreturn]] void refuse(const QString& path, const QString& why) {
-    throw ShownError(QStringLiteral("Unable to write to %1: %2").arg(path, why));
+    throw ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(path, why));
 }
 
 bool holdsLineBreakOrNull(const QByteArray& text) {
@@ -379,7 +386,7 @@ void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype
         content.truncate(oldSize + grows);
 }
 
-QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes) {
+QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes, bool* changed) {
     std::vector<PlannedSection> sections;
     for (const ini::Write& w : writes) {
         PlannedSection& s = findOrAdd(sections, bareName(w.section));
@@ -416,6 +423,8 @@ QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes) 
             edits.push_back({last.next, last.next, lineEnd + added});
         }
     }
+    if (changed)
+        *changed = !edits.empty() || !newSections.isEmpty();
     if (edits.empty() && newSections.isEmpty())
         return content;
 
@@ -453,21 +462,25 @@ void checkStorable(const QByteArray& section, const QByteArray& key, const QByte
     // that would read back as something else.
     const QByteArray bareKey = bareName(key);
     if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
-        refuse(
-            pathForErrors,
-            QStringLiteral("the section name \"%1\" cannot be stored").arg(QString::fromLocal8Bit(section)));
+        refuse(pathForErrors, QStringLiteral("O nome de seção \"%1\" não pode ser gravado no arquivo: está "
+                                             "vazio ou tem \"]\", quebra de linha ou caractere nulo.")
+                                  .arg(QString::fromLocal8Bit(section)));
     if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
-        refuse(pathForErrors,
-               QStringLiteral("the key \"%1\" cannot be stored").arg(QString::fromLocal8Bit(key)));
+        refuse(pathForErrors, QStringLiteral("A chave \"%1\" não pode ser gravada no arquivo: está vazia, "
+                                             "começa com \"[\" ou tem \"=\", quebra de linha ou caractere "
+                                             "nulo.")
+                                  .arg(QString::fromLocal8Bit(key)));
     if (holdsLineBreakOrNull(value))
-        refuse(pathForErrors,
-               QStringLiteral("the value of %1 holds a line break").arg(QString::fromLocal8Bit(bareKey)));
+        refuse(pathForErrors, QStringLiteral("O valor de %1 tem uma quebra de linha ou um caractere nulo, "
+                                             "que o arquivo não consegue guardar.")
+                                  .arg(QString::fromLocal8Bit(bareKey)));
 }
 
-QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors) {
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors,
+                 bool* changed) {
     for (const Write& w : writes)
         checkStorable(w.section, w.key, w.value, pathForErrors);
-    return storeChecked(std::move(content), writes);
+    return storeChecked(std::move(content), writes, changed);
 }
 
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
@@ -575,6 +588,7 @@ void IniFile::write(const QString& section, const QString& key, const QString& v
 void IniFile::applyPendingWrites() {
     if (m_applied == m_writes.size())
         return;
+    takeShape();
     m_content = ini::store(std::move(m_content), std::span(m_writes).subspan(m_applied), m_path);
     m_applied = m_writes.size();
 }
@@ -585,33 +599,216 @@ QString IniFile::lockPathFor(const QString& realPath) {
 }
 
 std::chrono::milliseconds SettingsLockTimeout{5000};
+bool (*SettingsEndRequested)() = nullptr;
+std::chrono::milliseconds SettingsRewritePatience{2000};
 
-void IniFile::release() {
+namespace {
+
+// A section name as the comparison of names sees it: ASCII letters folded,
+// other text by its case folding (bytes that are no text as they are).
+QByteArray foldedName(QByteArrayView name) {
+    if (std::none_of(name.begin(), name.end(), [](char c) { return c & 0x80; })) {
+        QByteArray folded(name.size(), Qt::Uninitialized);
+        std::transform(name.begin(), name.end(), folded.begin(), asciiLower);
+        return folded;
+    }
+    QStringDecoder decoder(QStringConverter::System, QStringConverter::Flag::Stateless);
+    const QString text = decoder(name);
+    if (decoder.hasError())
+        return name.toByteArray();
+    return text.toCaseFolded().toUtf8();
+}
+
+} // namespace
+
+IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
+    Shape shape;
+    const char* data = content.constData();
+    const qsizetype size = content.size();
+    // Headers by their "[" alone, as findSections finds them.
+    for (qsizetype pos = 0; pos < size;) {
+        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
+        if (!bracket)
+            break;
+        const qsizetype at = static_cast<const char*>(bracket) - data;
+        const qsizetype start = headerLineStart(content, at);
+        if (start < 0) {
+            pos = at + 1;
+            continue;
+        }
+        const Line line = lineAt(content, start);
+        if (const auto name = headerName(data, line)) {
+            const QByteArrayView bytes(data + name->begin, name->end - name->begin);
+            shape.sections.insert(foldedName(bytes), bytes.toByteArray());
+        }
+        pos = line.next;
+    }
+    qsizetype end = size;
+    while (end > 0 && !isLineEnd(data[end - 1]))
+        --end;
+    shape.completeLines = end;
+    return shape;
+}
+
+QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shape) {
+    const Shape now = shapeOf(content);
+    QList<QByteArray> lost;
+    for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it) {
+        if (!now.sections.contains(it.key()))
+            lost.append(it.value());
+    }
+    if (lost.isEmpty() && content.size() < shape.completeLines)
+        lost.append(QByteArray()); // the sections are there, lines of them are not
+    return lost;
+}
+
+namespace {
+
+// The sections this process has seen in each settings file (by its real
+// path) since its last save of it, and the most complete lines: a file read
+// half-written by another program, at a load or before the lock, must not
+// make them look gone.
+std::mutex knownMutex;
+QHash<QString, IniFile::Shape> knownShapes;
+
+void addKnown(const QString& target, const IniFile::Shape& shape) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    IniFile::Shape& known = knownShapes[target];
+    for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it)
+        known.sections.insert(it.key(), it.value());
+    known.completeLines = std::max(known.completeLines, shape.completeLines);
+}
+
+void setKnown(const QString& target, IniFile::Shape shape) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    knownShapes[target] = std::move(shape);
+}
+
+IniFile::Shape known(const QString& target) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    return knownShapes.value(target);
+}
+
+// Whether the file was last written long enough ago that no writer in
+// place is between two of its steps.
+bool isQuiet(const FileStamp& stamp) {
+    struct timespec now {};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    return nowNs - std::max(stamp.modifiedNs, stamp.changedNs) >=
+           std::chrono::nanoseconds(SettingsRewriteQuiet).count();
+}
+
+} // namespace
+
+void IniFile::takeShape() {
+    if (!m_shape && m_applied == 0 && m_loaded && m_readable)
+        m_shape = shapeOf(m_content);
+}
+
+bool IniFile::release(Save save) {
     if (m_writes.empty())
-        return;
-    const ShownError unableToWrite(QStringLiteral("Unable to write to %1").arg(m_path));
+        return false;
     const QString target = resolvedTarget(m_path);
+    const auto refused = [&](const QString& why) {
+        return ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(m_path, why));
+    };
+    // What the file held before: loaded, or read now (outside the lock, and
+    // let go before the read under it, so the file is held once at a time).
+    takeShape();
+    Shape before;
+    if (m_shape) {
+        before = std::move(*m_shape);
+    } else {
+        QByteArray content;
+        const FileRead read = readWholeFile(target, content, MaxFileSize);
+        if (read == FileRead::Missing && save == Save::OnlyChanges)
+            return false;
+        if (read == FileRead::Ok) {
+            before = shapeOf(content);
+            bool changed = true;
+            if (save == Save::OnlyChanges)
+                (void)ini::store(std::move(content), m_writes, m_path, &changed);
+            if (!changed)
+                return false; // nothing to write: no need for the lock
+        }
+    }
+    m_shape.reset();
+    addKnown(target, before);
+    before = known(target);
+    // The object reads the file afresh after the save (or its failure).
+    m_content = QByteArray();
+    m_loaded = false;
+    m_applied = 0;
+    m_section.valid = false;
+
     FileLock lock;
     QString why;
-    switch (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why)) {
-    case FileLock::Result::Locked:
-        break;
-    case FileLock::Result::TimedOut: // the one failure the folder and file do not explain
-        throw ShownError(QStringLiteral("Unable to write to %1: %2").arg(m_path, why));
-    case FileLock::Result::Failed:
-        throw unableToWrite;
-    }
+    const auto ending = [] { return SettingsEndRequested && SettingsEndRequested(); };
+    if (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why, ending) != FileLock::Result::Locked)
+        throw refused(why);
+
     // What other writers released before the lock was had is kept: only
     // this object's writes are applied to the file as it is now.
-    QByteArray content;
-    if (readWholeFile(target, content, MaxFileSize) == FileRead::Failed)
-        throw unableToWrite;
-    content = ini::store(std::move(content), m_writes, m_path);
-    if (!writeFileAtomically(target, content))
-        throw unableToWrite;
-    m_content = std::move(content);
-    m_loaded = m_readable = m_exists = true;
-    m_section.valid = false;
-    m_writes.clear();
-    m_applied = 0;
+    const auto start = std::chrono::steady_clock::now();
+    FileStamp unchanged; // the stamp of the last read, and since when it holds
+    auto unchangedSince = start;
+    for (;;) {
+        QByteArray content;
+        FileStamp stamp;
+        bool changing = false;
+        const FileRead read = readWholeFile(target, content, MaxFileSize, &why, &stamp, &changing);
+        if (read == FileRead::Failed)
+            throw refused(why);
+        if (read == FileRead::Missing && save == Save::OnlyChanges)
+            return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (!(stamp == unchanged)) {
+            unchanged = stamp;
+            unchangedSince = now;
+        }
+        // The file as the last writer of the protocol left it (its state is
+        // noted in the lock file) needs no check; one another program wrote
+        // must hold what was seen before, and must have been left alone for
+        // a moment (a writer in place writes it in more than one step).
+        const bool protocols = !changing && lock.note() == stamp.text();
+        const QList<QByteArray> lost = protocols  ? QList<QByteArray>()
+                                       : changing ? QList<QByteArray>{QByteArray()}
+                                                  : lostFrom(content, before);
+        const bool settled = !changing && now - unchangedSince >= SettingsRewriteSettled;
+        if (protocols || (lost.isEmpty() && isQuiet(stamp)) || settled) {
+            bool changed = true;
+            content = ini::store(std::move(content), m_writes, m_path, &changed);
+            if (!changed && save == Save::OnlyChanges)
+                return false;
+            // Should another program write the file in place from now on,
+            // only its own write is lost: the rename leaves it writing into
+            // the file it replaced.
+            if (!writeFileAtomically(target, content, &why))
+                throw refused(why);
+            lock.setNote(fileStampOf(target).text());
+            setKnown(target, shapeOf(content));
+            m_content = std::move(content);
+            m_loaded = m_readable = m_exists = true;
+            m_writes.clear();
+            return true;
+        }
+        if (ending())
+            throw refused(QStringLiteral("O programa está sendo encerrado; nada foi gravado."));
+        if (now - start >= SettingsRewritePatience) {
+            QStringList names;
+            for (const QByteArray& name : lost) {
+                if (!name.isNull())
+                    names << QStringLiteral("[%1]").arg(QString::fromLocal8Bit(name));
+            }
+            throw refused(
+                QStringLiteral("Outro programa está regravando o arquivo %1 sem a trava das configurações "
+                               "(%2). Para não apagar o que ele grava, nada foi salvo; feche esse programa e "
+                               "salve de novo.")
+                    .arg(target, names.isEmpty()
+                                     ? QStringLiteral("o arquivo muda enquanto é lido")
+                                     : QStringLiteral("faltam as seções %1").arg(names.join(u", "))));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <QHash>
+
 #include <chrono>
 #include <optional>
 #include <span>
@@ -35,6 +37,20 @@ struct Write {
 // (links followed), reads the file afresh under it, applies only the
 // writes made through this object, renames the new file over the old and
 // lets the lock go. Readers take no lock: the rename is atomic.
+//
+// Other programs may write the file in place without the lock (truncating
+// it and writing it anew, as the Windows profile functions and many
+// editors do). A file read half-written must never be renamed over the
+// real one. Every writer of the protocol notes in the lock file which state
+// of the file it left (inode, size, times); a file in another state was
+// written by someone else, and before the rename the file read under the
+// lock must then still hold every section this process has seen in it since
+// its last save of it (at loads, or just before the lock), be no shorter
+// than the most complete lines seen so, not have changed while it was
+// read, and have been left alone for a moment.
+// Otherwise it is read again after a moment; a file that stays so but no
+// longer changes is taken as it is (nothing is being written into it), one
+// that keeps changing fails the save.
 class IniFile {
 public:
     explicit IniFile(QString path);
@@ -67,14 +83,32 @@ public:
     void write(const QString& section, const QString& key, const QString& value);
 
     // Flushes the writes made so far to disk, atomically, under the lock
-    // (see above). Throws ShownError ("Unable to write to <path>") when
-    // the file cannot be read or written, or the lock is not had within
-    // SettingsLockTimeout; the file then stays as it was.
-    void release();
+    // (see above). Throws ShownError ("Unable to write to <path>." and the
+    // reason in Portuguese on the next line) when the file cannot be read
+    // or written, the lock is not had within SettingsLockTimeout, another
+    // program keeps rewriting the file, or the program is ending; the file
+    // then stays as it was. Always writes the file (and so leaves it 0600);
+    // OnlyChanges writes nothing when the file is missing or already holds
+    // every value. Returns whether the file was written.
+    enum class Save { Always, OnlyChanges };
+    bool release(Save save = Save::Always);
+
+    // The sections of content (by their names, letter case aside) and where
+    // its last complete line ends: what a file read later under the lock
+    // must still hold.
+    struct Shape {
+        QHash<QByteArray, QByteArray> sections; // folded name -> name as written
+        qsizetype completeLines = 0;
+    };
+    static Shape shapeOf(const QByteArray& content);
+    // The sections of shape that content lacks, or an empty list when it
+    // holds them all and its complete lines too.
+    static QList<QByteArray> lostFrom(const QByteArray& content, const Shape& shape);
 
 private:
     bool load();
     void applyPendingWrites();
+    void takeShape();
 
     std::vector<ini::Write> m_writes;
     size_t m_applied = 0; // writes already applied to m_content
@@ -96,6 +130,7 @@ private:
     bool m_loaded = false;
     bool m_readable = false;
     bool m_exists = false;
+    std::optional<Shape> m_shape; // of the file as loaded, before any write
 };
 
 // Byte-level helpers, public so the tests and fuzzers can reach them.
@@ -109,7 +144,9 @@ void checkStorable(const QByteArray& section, const QByteArray& key, const QByte
 // storing them one after the other, made in one pass over content however
 // many they are (and in content's own memory when it is not shared). Throws
 // as checkStorable when any cannot be stored, before storing any.
-QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors);
+// changed, when given, tells whether any byte changed.
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors,
+                 bool* changed = nullptr);
 // One entry, its line rewritten even when it holds the value.
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors);
@@ -122,3 +159,17 @@ QString decodedValue(const char* data, qsizetype size);
 // keeps it for seconds is stuck, and the save then fails with its error
 // rather than freezing the window or writing without the lock.
 extern std::chrono::milliseconds SettingsLockTimeout;
+
+// Asked during a save's waits (for the lock, for another program to finish
+// writing the file in place): once it says the program is ending, the save
+// gives up at once, writing nothing. None by default.
+extern bool (*SettingsEndRequested)();
+
+// How long a save waits for a file that another program is writing in
+// place without the lock, and how long such a file must stay unchanged to
+// be taken as it is.
+extern std::chrono::milliseconds SettingsRewritePatience;
+inline constexpr std::chrono::milliseconds SettingsRewriteSettled{300};
+// How long ago another program must have written the file for its state to
+// be taken as whole.
+inline constexpr std::chrono::milliseconds SettingsRewriteQuiet{20};

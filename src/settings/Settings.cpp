@@ -22,7 +22,7 @@ void CarregaConfig() {
 }
 
 void SalvaIni() {
-    QDir().mkpath(settingsFolder()); // a failure shows as the write error below
+    makeSettingsFolder();
     IniFile ini(settingsFilePath());
     for (const SettingsKey& key : SettingsKeys)
         ini.write(SettingsSection, paddedKey(key.name), *key.value);
@@ -34,11 +34,12 @@ void ReadSettingsFileThrough() {
     if (!QFileInfo::exists(settingsFolder()) || !QFileInfo::exists(path))
         return;
     // Read as the layer reads it: a FIFO, a device or a runaway file is
-    // refused at once instead of blocking or filling the memory.
+    // refused at once instead of blocking or filling the memory; a folder is
+    // no file, as when nothing is there.
     QByteArray content;
     QString why;
     if (readWholeFile(path, content, IniFile::MaxFileSize, &why) == FileRead::Failed)
-        throw ShownError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, why));
+        throw ShownError(QStringLiteral("Não foi possível abrir o arquivo \"%1\".\r\n%2").arg(path, why));
 }
 
 QString WithFolderSeparator(const QString& folder) {

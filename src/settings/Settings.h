@@ -8,6 +8,11 @@
 QString settingsFolder();
 QString settingsFilePath();
 
+// Creates the settings folder when it is missing, for its owner only; a
+// folder already there is left as it is. Throws ShownError ("Unable to
+// write to <file>" and why) when it cannot be made.
+void makeSettingsFolder();
+
 inline const QString SettingsSection = QStringLiteral("Configuracoes");
 
 // Loads nine settings values from the file (not Comp); does nothing when the
@@ -16,12 +21,13 @@ void CarregaConfig();
 
 // Writes the ten values of section Configuracoes with their padded keys,
 // creating the folder when needed. All ten land together or none does.
-// Throws ShownError ("Unable to write to <path>") on failure.
+// Throws ShownError ("Unable to write to <path>." and the reason) on failure.
 void SalvaIni();
 
 // Reads the settings file through as plain lines, keeping nothing: the
 // start-up's check that the file can be read. Throws ShownError when it
-// exists but cannot be opened or read; a missing folder or file is no error.
+// exists but cannot be opened or read; a missing folder or file, or a folder
+// at the file's path, is no error.
 void ReadSettingsFileThrough();
 
 // A text without its leading and trailing characters of code U+0020 or

@@ -1,5 +1,12 @@
 #include "settings/Settings.h"
 
+#include "settings/AtomicWrite.h"
+#include "settings/ShownError.h"
+
+#include <windows.h>
+
+using namespace Qt::StringLiterals;
+
 // The places the gadgets of a Windows installation use, as they name them.
 QString settingsFolder() {
     return QStringLiteral("C:\\TempVUX");
@@ -7,6 +14,16 @@ QString settingsFolder() {
 
 QString settingsFilePath() {
     return QStringLiteral("C:\\TempVUX\\ConfigGadGet.Ini");
+}
+
+// The folder inherits the access rules of C:\, as the gadgets' own does.
+void makeSettingsFolder() {
+    if (::CreateDirectoryW(L"C:\\TempVUX", nullptr) || ::GetLastError() == ERROR_ALREADY_EXISTS)
+        return;
+    const DWORD error = ::GetLastError();
+    throw ShownError(
+        QStringLiteral("Unable to write to %1.\r\nNão foi possível criar a pasta %2. %3")
+            .arg(settingsFilePath(), settingsFolder(), systemFailureReason(int(error), u"C:\\"_s)));
 }
 
 QString defaultGadgetsFolder() {

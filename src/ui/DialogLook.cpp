@@ -5,11 +5,15 @@
 
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHoverEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QTabBar>
 #include <QToolButton>
+
+#include <utility>
 
 using namespace look;
 
@@ -235,6 +239,54 @@ private:
     QGroupBox* m_group;
 };
 
+// An unselected tab starts white, turns dark grey under the pointer and
+// light grey once the pointer has left it, and stays so. The style book
+// cannot know which tabs the pointer has left: the bar names them by their
+// place ("first", "middle", "last", "only-one", as its selectors do) in its
+// pointerLeft property.
+class TabsLeftByThePointer : public QObject {
+public:
+    explicit TabsLeftByThePointer(QTabBar* bar) : QObject(bar), m_bar(bar) {
+        bar->setAttribute(Qt::WA_Hover);
+        bar->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != m_bar)
+            return false;
+        if (event->type() == QEvent::HoverMove || event->type() == QEvent::HoverEnter)
+            pointerOver(m_bar->tabAt(static_cast<QHoverEvent*>(event)->position().toPoint()));
+        else if (event->type() == QEvent::HoverLeave || event->type() == QEvent::Leave)
+            pointerOver(-1);
+        return false;
+    }
+
+private:
+    void pointerOver(int tab) {
+        const int left = std::exchange(m_over, tab);
+        if (left == tab || left < 0 || left >= m_bar->count())
+            return;
+        const int count = m_bar->count();
+        const QString place = count == 1          ? QStringLiteral("only-one")
+                              : left == 0         ? QStringLiteral("first")
+                              : left == count - 1 ? QStringLiteral("last")
+                                                  : QStringLiteral("middle");
+        QStringList places = m_bar->property("pointerLeft").toString().split(u' ', Qt::SkipEmptyParts);
+        if (places.contains(place))
+            return;
+        places.append(place);
+        m_bar->setProperty("pointerLeft", places.join(u' '));
+        // A property selector is matched when the style polishes the widget.
+        m_bar->style()->unpolish(m_bar);
+        m_bar->style()->polish(m_bar);
+        m_bar->update();
+    }
+
+    QTabBar* m_bar;
+    int m_over = -1;
+};
+
 } // namespace
 
 void applyDialogLook(QWidget* dialog) {
@@ -252,6 +304,8 @@ void applyDialogLook(QWidget* dialog) {
         new RadioButton(button);
     for (QGroupBox* group : dialog->findChildren<QGroupBox*>())
         new GroupFrame(group);
+    for (QTabBar* bar : dialog->findChildren<QTabBar*>())
+        new TabsLeftByThePointer(bar);
     for (QLineEdit* field : dialog->findChildren<QLineEdit*>()) {
         // A list's own editor is not a field of the dialog.
         if (!qobject_cast<QComboBox*>(field->parentWidget()))

@@ -7,7 +7,19 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+// The leak checker stops the process's threads by tracing them from a
+// helper, which a process that is not dumpable refuses.
+#if defined(__SANITIZE_ADDRESS__)
+#define ORVANTO_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(leak_sanitizer)
+#define ORVANTO_LEAK_CHECKED 1
+#endif
+#endif
 
 namespace {
 
@@ -35,14 +47,42 @@ bool endRequested() {
     return ending.load();
 }
 
+void keepCoreDumpsOff() {
+    // Not dumpable: no core at all, whatever the system's core pattern, and
+    // not inherited by the programs it starts. Under the leak checker the
+    // process must stay traceable: there a zero core limit does it.
+#if defined(ORVANTO_LEAK_CHECKED)
+    rlimit limit{};
+    ::getrlimit(RLIMIT_CORE, &limit);
+    limit.rlim_cur = 0;
+    ::setrlimit(RLIMIT_CORE, &limit);
+#else
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+#endif
+}
+
+void installEndSignals() {
+    if (wakeRead >= 0)
+        return;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    wakeRead = fds[0];
+    wakeWrite = fds[1];
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGTERM, SIGINT, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
+}
+
 void endOnSignals(QCoreApplication& app) {
-    if (wakeRead < 0) {
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0)
-            return;
-        wakeRead = fds[0];
-        wakeWrite = fds[1];
-    }
+    installEndSignals();
+    if (wakeRead < 0)
+        return;
+    // A signal that came before is still in the pipe: the notifier fires
+    // as soon as the loop runs.
     auto* notifier = new QSocketNotifier(wakeRead, QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
         char drained[64];
@@ -53,10 +93,4 @@ void endOnSignals(QCoreApplication& app) {
         // exit() ends every running loop, the waits' included, at once.
         app.exit(0);
     });
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(signal, &action, nullptr);
 }

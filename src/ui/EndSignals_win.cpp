@@ -97,13 +97,28 @@ bool endRequested() {
     return ending.load();
 }
 
+// Windows writes no dump of a crashed program unless the machine is set up
+// for it (Windows Error Reporting's LocalDumps); what is left is the crash
+// box, which would keep the process and its memory alive until answered.
+void keepCoreDumpsOff() {
+    ::SetErrorMode(::GetErrorMode() | SEM_NOGPFAULTERRORBOX);
+}
+
+// Console events are taken from the start; one that comes before the
+// application object ends the program as soon as its loop runs.
+void installEndSignals() {
+    if (mainEnded)
+        return;
+    mainEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::atexit(signalMainEnded);
+    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+}
+
 void endOnSignals(QCoreApplication& app) {
+    installEndSignals();
     application = &app;
-    if (!mainEnded) {
-        mainEnded = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        std::atexit(signalMainEnded);
-    }
     static EndMessages messages;
     app.installNativeEventFilter(&messages);
-    ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+    if (endRequested())
+        requestEnd(SIGTERM);
 }

@@ -47,6 +47,19 @@ private slots:
             << u"/srv/my data/erp#1.fdb"_s;
         QTest::newRow("macro left as it stands") << QByteArray("VALDORE = $(dir_sampleDb)/erp.fdb\n")
                                                  << u"VALDORE"_s << u"$(dir_sampleDb)/erp.fdb"_s;
+        QTest::newRow("quoted path keeps the blanks inside its quotes")
+            << QByteArray("VALDORE = \"/srv/erp.fdb  \"\t # quoted\r\n") << u"VALDORE"_s
+            << u"/srv/erp.fdb  "_s;
+        QTest::newRow("only blanks, tabs and CRs are trimmed")
+            << QByteArray("VALDORE = /srv/erp.fdb\f\n") << u"VALDORE"_s << u"/srv/erp.fdb\f"_s;
+        // $DIR: the alias file's folder, the engine's configuration folder.
+        QTest::newRow("configuration folder macro")
+            << QByteArray("VALDORE = $(dir_conf)/erp.fdb\n") << u"VALDORE"_s << u"$DIR/erp.fdb"_s;
+        QTest::newRow("configuration folder macro in capitals, no separator")
+            << QByteArray("VALDORE = \"$(DIR_CONF)dados\\my erp.fdb \"\n") << u"VALDORE"_s
+            << u"$DIR/dados/my erp.fdb "_s;
+        QTest::newRow("configuration folder macro after a separator")
+            << QByteArray("VALDORE = /x/$(dir_conf)/erp.fdb\n") << u"VALDORE"_s << u"/x$DIR/erp.fdb"_s;
         QTest::newRow("block on the lines after")
             << QByteArray("security.db = $(dir_secDb)/security3.fdb\n{\n\tRemoteAccess = false\n\tVALDORE = "
                           "/inside.fdb\n}\n"
@@ -82,7 +95,7 @@ private slots:
         QFETCH(QString, path);
         AliasFilePath = m_dir.filePath(u"databases.conf"_s);
         writeFile(AliasFilePath, file);
-        QCOMPARE(retornaCaminho(alias), path);
+        QCOMPARE(retornaCaminho(alias), QString(path).replace(u"$DIR"_s, m_dir.path()));
     }
 
     // The alias file's include directive, as the database engine reads it.
@@ -197,6 +210,12 @@ private slots:
         if (!QFile::exists(AliasFilePath))
             QSKIP("no Firebird alias file on this machine");
         QVERIFY(retornaCaminho(u"security.db"_s).endsWith(u"/security3.fdb"_s));
+        // The engine reads this file through a link in its own folder, which
+        // is the folder its "$(dir_conf)" names.
+        const QString engineLink = EngineConfigFolder() + u"/databases.conf"_s;
+        QCOMPARE(QFileInfo(engineLink).canonicalFilePath(), QFileInfo(AliasFilePath).canonicalFilePath());
+        if (QFileInfo(engineLink).isSymLink())
+            QVERIFY(EngineConfigFolder() != QFileInfo(AliasFilePath).absolutePath());
     }
 };
 

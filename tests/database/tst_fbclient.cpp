@@ -77,16 +77,19 @@ private slots:
         const QString max = QString(255, u'u');
         const QString tooLong = QString(256, u'p');
         QTest::newRow("255 bytes fit") << max << max << QString();
-        QTest::newRow("user 256")
-            << tooLong << u"x"_s
-            << u"The user name is too long for the database client: 256 bytes, at most 255"_s;
+        QTest::newRow("user 256") << tooLong << u"x"_s
+                                  << u"O nome de usuário tem 256 bytes, e o cliente do banco de dados aceita "
+                                     u"no máximo 255. Encurte em "
+                                     u"\"Configurações\" e salve de novo."_s;
         QTest::newRow("password 256")
             << u"x"_s << tooLong
-            << u"The password is too long for the database client: 256 bytes, at most 255"_s;
+            << u"A senha tem 256 bytes, e o cliente do banco de dados aceita no máximo 255. Encurte em "
+               u"\"Configurações\" e salve de novo."_s;
         // 128 two-byte characters: 256 bytes although only 128 characters.
         QTest::newRow("password 128 x ã")
             << u"x"_s << QString(128, u'ã')
-            << u"The password is too long for the database client: 256 bytes, at most 255"_s;
+            << u"A senha tem 256 bytes, e o cliente do banco de dados aceita no máximo 255. Encurte em "
+               u"\"Configurações\" e salve de novo."_s;
     }
     void parameterBlockItemLengths() {
         QFETCH(QString, user);

@@ -1,6 +1,7 @@
 // A settings folder that cannot take the new file (a full disk, a read-only
-// file system): the save fails with the write error, the error report shows
-// it, the old file keeps every byte and no temporary file stays behind.
+// file system): the save fails with the write error and its reason, the
+// error report shows it, the old file keeps every byte and no temporary file
+// stays behind.
 // Once the obstacle goes, the same save goes through.
 //
 // The obstacles are real mounts (a small tmpfs, read-only bind mounts): the
@@ -118,15 +119,22 @@ private slots:
 
     void saveFailsAndKeepsTheOldFile_data() {
         QTest::addColumn<QString>("obstacle");
-        QTest::newRow("full disk, no room at all") << "full";
-        QTest::newRow("full disk, room for part of the file") << "almost full";
-        QTest::newRow("read-only folder") << "read-only folder";
-        QTest::newRow("read-only file system holding the folder") << "read-only tmpfs";
-        QTest::newRow("read-only home, no settings folder yet") << "read-only home";
+        QTest::addColumn<QString>("reason"); // %1: the settings folder, %2: the home folder
+        const QString full = QStringLiteral("O disco de %1 está cheio (ou a sua cota de disco acabou). "
+                                            "Libere espaço e salve de novo.");
+        const QString readOnly = QStringLiteral("%1 fica num disco montado somente para leitura.");
+        QTest::newRow("full disk, no room at all") << "full" << full;
+        QTest::newRow("full disk, room for part of the file") << "almost full" << full;
+        QTest::newRow("read-only folder") << "read-only folder" << readOnly;
+        QTest::newRow("read-only file system holding the folder") << "read-only tmpfs" << readOnly;
+        QTest::newRow("read-only home, no settings folder yet")
+            << "read-only home"
+            << QStringLiteral("Não foi possível criar a pasta %1. ") + readOnly.arg(u"%2");
     }
 
     void saveFailsAndKeepsTheOldFile() {
         QFETCH(QString, obstacle);
+        QFETCH(QString, reason);
         const QString folder = settingsFolder();
         const QString filler = folder + QStringLiteral("/filler");
         const QByteArray before = obstacle == u"read-only home" ? QByteArray() : oldFile();
@@ -164,13 +172,15 @@ private slots:
         entriesBefore = folderEntries();
 
         setNewValues();
-        const QString error = QStringLiteral("Unable to write to ") + settingsFilePath();
+        const QString start = QStringLiteral("Unable to write to %1.\r\n").arg(settingsFilePath());
+        QString error;
         try {
             SalvaIni();
             QFAIL("the save reported success");
         } catch (const ShownError& e) {
-            QCOMPARE(e.text(), error);
+            error = e.text();
         }
+        QVERIFY2(error.startsWith(start + reason.arg(folder, home->path())), qPrintable(error));
         if (before.isEmpty())
             QVERIFY(!QFileInfo::exists(folder));
         else
@@ -180,7 +190,7 @@ private slots:
         // What the user sees: the error report of a handler that let it through.
         RecordingPlatform platform;
         runGuarded([] { SalvaIni(); });
-        QCOMPARE(platform.texts(), QStringList{error + u'.'});
+        QCOMPARE(platform.texts(), QStringList{error});
         if (!before.isEmpty())
             QCOMPARE(readFile(settingsFilePath()), before);
 

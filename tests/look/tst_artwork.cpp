@@ -13,17 +13,26 @@
 
 namespace {
 
-// The card's outline: left, top, right, bottom and corner radius, in pixels.
-constexpr double OutlineLeft = 1, OutlineTop = 2, OutlineRight = 639, OutlineBottom = 581, OutlineRadius = 40;
+// The card's outline and its opaque inside: rectangles with corners of
+// quarter ellipses (left, top, right, bottom; widths of the left and right
+// corners, their height), in pixels.
+struct Rounded {
+    double left, top, right, bottom, leftWidth, rightWidth, height;
 
-// Signed distance from a point to the card's outline; negative inside.
-double outlineDistance(double x, double y) {
-    const double cx = std::clamp(x, OutlineLeft + OutlineRadius, OutlineRight - OutlineRadius);
-    const double cy = std::clamp(y, OutlineTop + OutlineRadius, OutlineBottom - OutlineRadius);
-    if (cx == x && cy == y)
-        return -std::min({x - OutlineLeft, OutlineRight - x, y - OutlineTop, OutlineBottom - y});
-    return std::hypot(x - cx, y - cy) - OutlineRadius;
-}
+    bool contains(double x, double y) const {
+        if (x < left || x > right || y < top || y > bottom)
+            return false;
+        const double cx = std::clamp(x, left + leftWidth, right - rightWidth);
+        const double cy = std::clamp(y, top + height, bottom - height);
+        const double rx = x < cx ? leftWidth : rightWidth;
+        return std::pow((x - cx) / rx, 2) + std::pow((y - cy) / height, 2) <= 1;
+    }
+    Rounded grown(double by) const {
+        return {left - by, top - by, right + by, bottom + by, leftWidth + by, rightWidth + by, height + by};
+    }
+};
+constexpr Rounded Outline{0, 2, 639, 581, 52.75, 53, 41};
+constexpr Rounded Inside{1, 3, 638, 580, 57.5, 58, 40};
 
 QImage load(const char* path) {
     QImage image(QString::fromLatin1(path));
@@ -50,6 +59,8 @@ private slots:
     void picturesAreRgbaAtTheirSizes();
 
     void cardBorderRowsAndColumnAreTransparent();
+    void cardOutlineCounts_data();
+    void cardOutlineCounts();
     void cardSidesAreStraightFromRow42To540();
     void cardTranslucencyOnlyAlongTheRoundedOutline();
     void cardInsideIsOpaque();
@@ -135,38 +146,69 @@ void TestArtwork::cardBorderRowsAndColumnAreTransparent() {
         QVERIFY2(alphaAt(m_card, 639, y) == 0, qPrintable(QStringLiteral("(639, %1)").arg(y)));
 }
 
+void TestArtwork::cardOutlineCounts_data() {
+    QTest::addColumn<int>("lowest");
+    QTest::addColumn<int>("highest");
+    QTest::addColumn<int>("pixels");
+    // Of 640 x 583 = 373,120 pixels; the transparent ones give the panel its shape.
+    QTest::newRow("fully transparent") << 0 << 0 << 4850;
+    QTest::newRow("partly transparent") << 1 << 254 << 2891;
+    QTest::newRow("opaque") << 255 << 255 << 365379;
+}
+
+void TestArtwork::cardOutlineCounts() {
+    QFETCH(int, lowest);
+    QFETCH(int, highest);
+    QFETCH(int, pixels);
+    int count = 0;
+    for (int y = 0; y < m_card.height(); ++y)
+        for (int x = 0; x < m_card.width(); ++x)
+            if (const int a = alphaAt(m_card, x, y); a >= lowest && a <= highest)
+                ++count;
+    QCOMPARE(count, pixels);
+}
+
 void TestArtwork::cardSidesAreStraightFromRow42To540() {
+    // The card reaches the picture's first column; its last column stays clear.
     const auto leftProfile = [&](int y) {
         return QList<int>{alphaAt(m_card, 0, y), alphaAt(m_card, 1, y), alphaAt(m_card, 2, y),
                           alphaAt(m_card, 3, y)};
     };
     const auto rightProfile = [&](int y) {
-        return QList<int>{alphaAt(m_card, 639, y), alphaAt(m_card, 638, y), alphaAt(m_card, 637, y),
-                          alphaAt(m_card, 636, y)};
+        return QList<int>{alphaAt(m_card, 638, y), alphaAt(m_card, 637, y), alphaAt(m_card, 636, y),
+                          alphaAt(m_card, 635, y)};
     };
     const QList<int> left = leftProfile(290);
-    QCOMPARE(left.front(), 0);  // transparent just outside
-    QCOMPARE(left.back(), 255); // opaque just inside
+    QVERIFY(left.front() > 0 && left.front() < 255); // the translucent rim
+    QCOMPARE(left.back(), 255);                      // opaque just inside
     QCOMPARE(rightProfile(290), left);
     for (int y = 42; y <= 540; ++y) {
         QCOMPARE(leftProfile(y), left);
         QCOMPARE(rightProfile(y), left);
     }
+    // The rows just beyond already bend away, on both sides.
+    for (int y : {41, 541}) {
+        QVERIFY2(leftProfile(y) != left, qPrintable(QStringLiteral("row %1, left").arg(y)));
+        QVERIFY2(rightProfile(y) != left, qPrintable(QStringLiteral("row %1, right").arg(y)));
+    }
     // Beyond the straight part the corners curve away.
-    for (const QPoint corner : {QPoint(1, 2), QPoint(638, 2), QPoint(1, 580), QPoint(638, 580), QPoint(5, 6)})
+    for (const QPoint corner : {QPoint(0, 2), QPoint(638, 2), QPoint(0, 580), QPoint(638, 580), QPoint(5, 6)})
         QCOMPARE(alphaAt(m_card, corner.x(), corner.y()), 0);
 }
 
 void TestArtwork::cardTranslucencyOnlyAlongTheRoundedOutline() {
+    // A pixel wholly inside the opaque inside is opaque; one whose centre lies
+    // a pixel beyond the outline is transparent.
+    const Rounded beyond = Outline.grown(1);
     int soft = 0;
     for (int y = 0; y < m_card.height(); ++y) {
         for (int x = 0; x < m_card.width(); ++x) {
-            const double d = outlineDistance(x + 0.5, y + 0.5);
             const int a = alphaAt(m_card, x, y);
             const QString where = QStringLiteral("(%1, %2) alpha %3").arg(x).arg(y).arg(a);
-            if (d <= -2.0)
+            if (Inside.contains(x, y) && Inside.contains(x + 1, y) && Inside.contains(x, y + 1) &&
+                Inside.contains(x + 1, y + 1))
                 QVERIFY2(a == 255, qPrintable(where));
-            else if (d >= 0.75)
+            else if (!beyond.contains(x + 0.5, y + 0.5))
                 QVERIFY2(a == 0, qPrintable(where));
             if (a > 0 && a < 255)
                 ++soft;

@@ -126,9 +126,10 @@ private slots:
         QWidget owner;
         owner.show();
         QVERIFY(QTest::qWaitForWindowExposed(&owner));
-        // The product gives the choosers no starting folder: they open in
-        // the current one, here a scratch folder holding one folder.
-        QTemporaryDir scratch;
+        // The file chooser opens in the current folder, the folder chooser
+        // at home (there is no desktop folder here): both a scratch folder
+        // holding one folder.
+        ScratchHome scratch;
         QVERIFY(QDir(scratch.path()).mkdir(u"Relatórios"_s));
         const QString before = QDir::currentPath();
         QDir::setCurrent(scratch.path());

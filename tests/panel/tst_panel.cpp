@@ -25,6 +25,7 @@
 #include <QToolButton>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -529,7 +530,9 @@ private slots:
 
     void startupWithUnreadableFileEndsWithOne() {
         fx->panel.reset();
-        QVERIFY(QDir().mkpath(settingsFilePath())); // exists, but cannot be read as a file
+        // Exists, but is no file to read: a FIFO would block a reader.
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        QCOMPARE(::mkfifo(QFile::encodeName(settingsFilePath()).constData(), 0600), 0);
         QCOMPARE(runOrvanto(*qApp), 1);
         QCOMPARE(fake->messages.size(), 1);
         QCOMPARE(fake->messages.first().kind, MessageKind::Error);

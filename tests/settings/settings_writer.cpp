@@ -4,14 +4,31 @@
 //                                tests kill it at random moments);
 //   settings_writer count KEY N  counts KEY of section [Contadores] up N
 //                                times, one read, write and release each, as
-//                                a gadget keeps its own entries.
+//                                a gadget keeps its own entries;
+//   settings_writer mark KEY N   writes KEY1=1 ... KEYN=N to section
+//                                [Marcas], one release each 10 ms, reading
+//                                nothing first, as the panel saves;
+//   settings_writer save         saves once; on failure prints the error
+//                                text and ends with status 1;
+//   settings_writer outside STOP rewrites the file in place, without the
+//                                lock, as programs outside the protocol do
+//                                (truncated, then written in two halves),
+//                                counting Voltas of section [Fora] up from
+//                                what it read each time, until the file
+//                                STOP exists; prints how many times it wrote.
+#include "settings/AtomicWrite.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
+#include "settings/ShownError.h"
 #include "settings/Variaveis.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,7 +38,64 @@ int countUp(const QString& key, int rounds) {
         IniFile ini(settingsFilePath());
         const int value = ini.read(section, key).toInt();
         ini.write(section, key, QString::number(value + 1));
-        ini.release();
+        try {
+            ini.release();
+        } catch (const ShownError& error) { // a refusal leaves the file as it is: go on
+            std::fprintf(stderr, "%s\n", error.text().toUtf8().constData());
+        }
+    }
+    return 0;
+}
+
+int mark(const QString& key, int rounds) {
+    for (int i = 1; i <= rounds; ++i) {
+        IniFile ini(settingsFilePath());
+        ini.write(QStringLiteral("Marcas"), key + QString::number(i), QString::number(i));
+        try {
+            ini.release();
+        } catch (const ShownError& error) { // a refusal leaves the file as it is: go on
+            std::fprintf(stderr, "%s\n", error.text().toUtf8().constData());
+        }
+        ::usleep(10000); // one save after the other, as a user or a gadget saves
+    }
+    return 0;
+}
+
+int rewriteInPlace(const QString& stopFile) {
+    const QByteArray name = QFile::encodeName(settingsFilePath());
+    long rounds = 0;
+    while (!QFileInfo::exists(stopFile)) {
+        QByteArray content;
+        readWholeFile(settingsFilePath(), content, IniFile::MaxFileSize);
+        const int voltas = ini::lookup(content, "Fora", "Voltas").value_or("0").toInt();
+        content = ini::store(content, "Fora", "Voltas", QByteArray::number(voltas + 1), settingsFilePath());
+        ++rounds;
+        const int fd = ::open(name.constData(), O_WRONLY | O_TRUNC | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return 2;
+        const qsizetype half = content.size() / 2;
+        bool ok = ::write(fd, content.constData(), size_t(half)) == half;
+        ::usleep(1000);
+        ok = ok &&
+             ::write(fd, content.constData() + half, size_t(content.size() - half)) == content.size() - half;
+        ::close(fd);
+        if (!ok)
+            return 2;
+        ::usleep(50000); // some 20 times a second: a busy writer, not a runaway one
+    }
+    std::printf("%ld\n", rounds);
+    return 0;
+}
+
+int saveOnce() {
+    LocRem = QStringLiteral("L");
+    Usuario = QStringLiteral("SYSDBA");
+    Senha = QStringLiteral("segredo");
+    try {
+        SalvaIni();
+    } catch (const ShownError& error) {
+        std::fputs(error.text().toUtf8().constData(), stdout);
+        return 1;
     }
     return 0;
 }
@@ -30,6 +104,12 @@ int countUp(const QString& key, int rounds) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    if (argc == 2 && QByteArrayView(argv[1]) == "save")
+        return saveOnce();
+    if (argc == 4 && QByteArrayView(argv[1]) == "mark")
+        return mark(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
+    if (argc == 3 && QByteArrayView(argv[1]) == "outside")
+        return rewriteInPlace(QString::fromLocal8Bit(argv[2]));
     if (argc == 4 && QByteArrayView(argv[1]) == "count")
         return countUp(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     for (unsigned long i = 0;; ++i) {

@@ -4,7 +4,9 @@
 // server's first `budget` bytes of each connection on to the client and
 // then goes silent, keeping both connections open: a network that stops
 // delivering in the middle of an answer while the server itself is fine.
-// The client's bytes keep flowing to the server throughout.
+// The client's bytes keep flowing to the server throughout. Given a rate,
+// it passes the server's bytes at most that fast (bytes a second, counted
+// from the connection's start, a few KB ahead at most): a slow link.
 
 #include <QString>
 
@@ -18,13 +20,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 #include <vector>
 
 class StallingProxy {
 public:
-    StallingProxy(quint16 serverPort, size_t budget) : m_serverPort(serverPort), m_budget(budget) {
+    StallingProxy(quint16 serverPort, size_t budget, size_t bytesPerSecond = 0)
+        : m_serverPort(serverPort), m_budget(budget), m_rate(bytesPerSecond) {
         sockaddr_in address = loopback(0);
         socklen_t length = sizeof address;
         if (m_listener < 0 || ::pipe2(m_stop, O_CLOEXEC) != 0 ||
@@ -56,12 +60,26 @@ public:
     bool stalled() const { return m_stalled; }
 
 private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr size_t Burst = 4096;
+
     struct Link {
         int client;
         int server;
+        Clock::time_point start = Clock::now();
         size_t delivered = 0;
         bool closed = false;
     };
+
+    // How many of the server's bytes the link may pass on now.
+    size_t allowance(const Link& link) const {
+        size_t allowed = m_budget;
+        if (m_rate) {
+            const double seconds = std::chrono::duration<double>(Clock::now() - link.start).count();
+            allowed = std::min(allowed, size_t(seconds * double(m_rate)) + Burst);
+        }
+        return allowed > link.delivered ? allowed - link.delivered : 0;
+    }
 
     static sockaddr_in loopback(quint16 port) {
         sockaddr_in address{};
@@ -91,14 +109,19 @@ private:
     void relay() {
         for (;;) {
             std::vector<pollfd> watched{{m_stop[0], POLLIN, 0}, {m_listener, POLLIN, 0}};
+            int timeout = -1;
             for (const Link& link : m_links) {
                 if (link.closed)
                     continue;
                 watched.push_back({link.client, POLLIN, 0});
-                // A spent budget leaves the server's bytes where they are.
-                watched.push_back({link.delivered < m_budget ? link.server : -1, POLLIN, 0});
+                // A spent budget leaves the server's bytes where they are;
+                // a spent rate, until the next few bytes are due.
+                const bool due = allowance(link) > 0;
+                watched.push_back({due ? link.server : -1, POLLIN, 0});
+                if (!due && link.delivered < m_budget)
+                    timeout = 5;
             }
-            if (::poll(watched.data(), watched.size(), -1) < 0)
+            if (::poll(watched.data(), watched.size(), timeout) < 0)
                 continue;
             if (watched[0].revents)
                 return;
@@ -117,7 +140,7 @@ private:
                     !pass(link.client, link.server, SIZE_MAX, nullptr))
                     link.closed = true;
                 if (!link.closed && (fromServer.revents & (POLLIN | POLLHUP)) &&
-                    !pass(link.server, link.client, m_budget - link.delivered, &link.delivered))
+                    !pass(link.server, link.client, allowance(link), &link.delivered))
                     link.closed = true;
                 if (link.delivered >= m_budget)
                     m_stalled = true;
@@ -143,6 +166,7 @@ private:
 
     quint16 m_serverPort;
     size_t m_budget;
+    size_t m_rate;
     int m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int m_stop[2] = {-1, -1};
     quint16 m_port = 0;

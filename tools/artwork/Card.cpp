@@ -133,27 +133,27 @@ QImage backgroundCard(double ratio) {
     const int width = qRound(640 * ratio), height = qRound(583 * ratio);
     QImage sheet(width, height, QImage::Format_ARGB32_Premultiplied);
     sheet.fill(Qt::white);
-    const QRectF inner = kCardOutline.adjusted(1, 1, -1, -1);
-    const double innerRadius = kCardRadius - 1;
     {
         QPainter p(&sheet);
         p.scale(ratio, ratio);
         p.setRenderHint(QPainter::Antialiasing);
-        drawHeader(p, rounded(inner, innerRadius));
+        drawHeader(p, roundedPath(kCardInside, kCardInsideCorners));
         drawInsetPanel(p);
         drawPreviewWell(p);
         // A light frame line just inside the rim.
         p.setPen(QPen(QColor(0xd6, 0xd6, 0xd6), 1));
         p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(inner.adjusted(0.5, 0.5, -0.5, -0.5), innerRadius - 0.5, innerRadius - 0.5);
+        p.drawPath(roundedPath(kCardInside.adjusted(0.5, 0.5, -0.5, -0.5), kCardInsideCorners.shrunk(0.5)));
     }
 
-    // The rim: one picture pixel of grey at 55 % between the outline and the
-    // opaque inside. Coverage is taken per device pixel, on the outline scaled to them.
+    // The rim: grey at 55 % between the outline and the opaque inside.
+    // Coverage is taken per device pixel, on the outline scaled to them.
     const auto scaled = [ratio](const QRectF& r) {
         return QRectF(r.left() * ratio, r.top() * ratio, r.width() * ratio, r.height() * ratio);
     };
-    const QRectF outlinePixels = scaled(kCardOutline), innerPixels = scaled(inner);
+    const QRectF outlinePixels = scaled(kCardOutline), insidePixels = scaled(kCardInside);
+    const CornerRadii outlineCorners = kCardCorners.scaled(ratio),
+                      insideCorners = kCardInsideCorners.scaled(ratio);
     const QColor rim(0x9c, 0x9c, 0x9c);
     const double rimAlpha = 0.55;
     QImage out(width, height, QImage::Format_ARGB32_Premultiplied);
@@ -161,8 +161,8 @@ QImage backgroundCard(double ratio) {
         const auto* src = reinterpret_cast<const QRgb*>(sheet.constScanLine(y));
         auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
         for (int x = 0; x < out.width(); ++x) {
-            const double a0 = roundedCoverage(outlinePixels, kCardRadius * ratio, x, y);
-            const double a1 = roundedCoverage(innerPixels, innerRadius * ratio, x, y);
+            const double a0 = roundedCoverage(outlinePixels, outlineCorners, x, y);
+            const double a1 = roundedCoverage(insidePixels, insideCorners, x, y);
             const double rimPart = (a0 - a1) * rimAlpha;
             const auto mix = [&](int card, int edge) { return qRound(card * a1 + edge * rimPart); };
             dst[x] = qRgba(mix(qRed(src[x]), rim.red()), mix(qGreen(src[x]), rim.green()),

@@ -127,9 +127,9 @@ void fillTextIn(QPainter& p, const QRectF& box, int align, const QString& text, 
     fillText(p, QPointF(x, y), text, font, colour);
 }
 
-double roundedCoverage(const QRectF& rect, double radius, int x, int y, int n) {
-    const double l = rect.left() + radius, r = rect.right() - radius;
-    const double t = rect.top() + radius, b = rect.bottom() - radius;
+double roundedCoverage(const QRectF& rect, CornerRadii radii, int x, int y, int n) {
+    const double l = rect.left() + radii.left, r = rect.right() - radii.right;
+    const double t = rect.top() + radii.vertical, b = rect.bottom() - radii.vertical;
     // Whole pixels outside the rectangle, or inside it away from the corners, need no sampling.
     if (x + 1 <= rect.left() || x >= rect.right() || y + 1 <= rect.top() || y >= rect.bottom())
         return 0;
@@ -137,6 +137,7 @@ double roundedCoverage(const QRectF& rect, double radius, int x, int y, int n) {
         x >= rect.left() && x + 1 <= rect.right() && y >= rect.top() && y + 1 <= rect.bottom();
     if (insideBox && ((x >= l && x + 1 <= r) || (y >= t && y + 1 <= b)))
         return 1;
+    const double ry = radii.vertical;
     int inside = 0;
     for (int j = 0; j < n; ++j) {
         const double py = y + (j + 0.5) / n;
@@ -145,12 +146,29 @@ double roundedCoverage(const QRectF& rect, double radius, int x, int y, int n) {
             if (px < rect.left() || px > rect.right() || py < rect.top() || py > rect.bottom())
                 continue;
             const double dx = px < l ? l - px : (px > r ? px - r : 0);
+            const double rx = px < l ? radii.left : radii.right;
             const double dy = py < t ? t - py : (py > b ? py - b : 0);
-            if (dx * dx + dy * dy <= radius * radius)
+            if ((dx * dx) / (rx * rx) + (dy * dy) / (ry * ry) <= 1)
                 ++inside;
         }
     }
     return double(inside) / (n * n);
+}
+
+QPainterPath roundedPath(const QRectF& rect, CornerRadii radii) {
+    const double left = 2 * radii.left, right = 2 * radii.right, height = 2 * radii.vertical;
+    QPainterPath path;
+    path.moveTo(rect.left() + radii.left, rect.top());
+    path.lineTo(rect.right() - radii.right, rect.top());
+    path.arcTo(QRectF(rect.right() - right, rect.top(), right, height), 90, -90);
+    path.lineTo(rect.right(), rect.bottom() - radii.vertical);
+    path.arcTo(QRectF(rect.right() - right, rect.bottom() - height, right, height), 0, -90);
+    path.lineTo(rect.left() + radii.left, rect.bottom());
+    path.arcTo(QRectF(rect.left(), rect.bottom() - height, left, height), 270, -90);
+    path.lineTo(rect.left(), rect.top() + radii.vertical);
+    path.arcTo(QRectF(rect.left(), rect.top(), left, height), 180, -90);
+    path.closeSubpath();
+    return path;
 }
 
 QString money(double value, int decimals) {

@@ -50,8 +50,19 @@ double textWidth(const QString& text, const QFont& font);
 void fillTextIn(QPainter& p, const QRectF& box, int align, const QString& text, const QFont& font,
                 const QColor& colour);
 
+// The corners of a rounded rectangle: quarter ellipses of the given height,
+// the left ones and the right ones each of their own width.
+struct CornerRadii {
+    double left = 0, right = 0, vertical = 0;
+    CornerRadii scaled(double factor) const { return {left * factor, right * factor, vertical * factor}; }
+    CornerRadii shrunk(double by) const { return {left - by, right - by, vertical - by}; }
+};
+
 // Share of the pixel (x, y) inside a rounded rectangle, sampled n x n times.
-double roundedCoverage(const QRectF& rect, double radius, int x, int y, int n = 16);
+double roundedCoverage(const QRectF& rect, CornerRadii radii, int x, int y, int n = 16);
+
+// The outline of a rounded rectangle, for painting and clipping.
+QPainterPath roundedPath(const QRectF& rect, CornerRadii radii);
 
 // Brazilian money and number formats: "R$ 1.234,56", "1.234", "12,5%".
 QString money(double value, int decimals = 2);
