@@ -1,4 +1,5 @@
 #include "StandInGadget.h"
+#include "Turn.h"
 
 #include "settings/Database.h"
 #include "settings/DatabaseLocation.h"
@@ -12,65 +13,9 @@
 #include <QFileInfo>
 #include <QThread>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 
 const QString ExeSuffix = QStringLiteral(".exe");
-
-// A turn among this user's gadgets at a database file, taken with flock(2)
-// on a lock file in the user's own settings folder (a shared folder such as
-// /tmp would let another user hold the name first). The kernel ends a turn
-// when its process dies, so no turn is ever left stale. After timeoutMs the
-// waiter goes on without one: the engine then refuses the second opener,
-// and the lookup's own retries follow.
-class Turn {
-public:
-    Turn(const QString& folder, const QString& what, int timeoutMs) {
-        const QByteArray key =
-            QCryptographicHash::hash(what.toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-        if (!QDir().mkpath(folder))
-            return;
-        m_path = QFile::encodeName(folder +
-                                   QStringLiteral("/.orvanto-gadget-%1.lock").arg(QString::fromLatin1(key)));
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < timeoutMs) {
-            m_fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-            if (m_fd < 0)
-                return;
-            while (::flock(m_fd, LOCK_EX | LOCK_NB) != 0 && waited.elapsed() < timeoutMs)
-                QThread::msleep(20);
-            // The holder before removes the file as it leaves: a lock on a
-            // removed file is no turn, so take a fresh one.
-            struct stat held {};
-            struct stat named {};
-            if (::fstat(m_fd, &held) == 0 && ::stat(m_path.constData(), &named) == 0 &&
-                held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-                m_held = waited.elapsed() < timeoutMs || ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
-                return;
-            }
-            ::close(m_fd);
-            m_fd = -1;
-        }
-    }
-    ~Turn() {
-        if (m_held)
-            ::unlink(m_path.constData()); // no lock files left behind
-        if (m_fd >= 0)
-            ::close(m_fd); // ends the turn
-    }
-    Turn(const Turn&) = delete;
-    Turn& operator=(const Turn&) = delete;
-
-private:
-    QByteArray m_path;
-    int m_fd = -1;
-    bool m_held = false;
-};
 
 std::optional<QString> lookupOnce(const GadgetSettings& settings) {
     // Destroyed in reverse: query, connection (commits), transaction.

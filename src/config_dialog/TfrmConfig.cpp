@@ -41,10 +41,6 @@ constexpr quint16 vkUp = 38;
 constexpr quint16 vkRight = 39;
 constexpr quint16 vkDown = 40;
 
-QString defaultGadgetsFolder() {
-    return QDir::toNativeSeparators(QDir::homePath() + QStringLiteral("/Morvelt/Gadgets VUX"));
-}
-
 QString dialogStyleBook() {
     QFile file(QStringLiteral(":/styles/dialog.qss"));
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();

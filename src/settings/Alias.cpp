@@ -2,6 +2,7 @@
 
 #include "settings/AtomicWrite.h"
 #include "settings/FbClient.h"
+#include "settings/FirebirdInstallation.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,7 @@
 
 #include <optional>
 
-QString AliasFilePath = QStringLiteral("/etc/firebird/3.0/databases.conf");
+QString AliasFilePath = registeredAliasFile();
 
 namespace {
 // An installation's alias file holds a few kilobytes of comments and

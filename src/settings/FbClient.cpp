@@ -1,10 +1,9 @@
 #include "settings/FbClient.h"
 
+#include "settings/FirebirdInstallation.h"
 #include "settings/ShownError.h"
 
 #include <QCoreApplication>
-
-#include <dlfcn.h>
 
 #include <condition_variable>
 #include <csignal>
@@ -17,8 +16,6 @@
 #include <vector>
 
 namespace fb {
-
-QString LibraryName = QStringLiteral("libfbclient.so.2");
 
 thread_local CallGate* currentGate = nullptr;
 
@@ -36,7 +33,7 @@ QString notFound(const QString& name) {
 }
 
 template <class Fn> bool resolve(void* library, const char* symbol, Fn& target) {
-    target = reinterpret_cast<Fn>(::dlsym(library, symbol));
+    target = reinterpret_cast<Fn>(librarySymbol(library, symbol));
     return target != nullptr;
 }
 
@@ -215,14 +212,21 @@ const Api& load() {
     if (found != loaded.end())
         return found->second;
     const LibraryUse use; // loading runs the library's own start-up
-    void* library = ::dlopen(name.toLocal8Bit().constData(), RTLD_NOW | RTLD_LOCAL);
-    if (!library)
-        throw ShownError(notFound(name));
+    // The first of the platform's names that loads with every function.
+    const QStringList candidates = libraryCandidates(name);
+    void* library = nullptr;
     Api api;
-    if (!resolveAll(library, api)) {
-        ::dlclose(library);
-        throw ShownError(notFound(name));
+    for (const QString& candidate : candidates) {
+        library = openLibrary(candidate);
+        if (library && resolveAll(library, api))
+            break;
+        if (library)
+            closeLibrary(library);
+        library = nullptr;
+        api = Api{};
     }
+    if (!library)
+        throw ShownError(notFound(candidates.join(QStringLiteral(", "))));
     if (ShutdownFn shutdown = nullptr; resolve(library, "fb_shutdown", shutdown)) {
         if (shutdowns().empty()) {
             std::atexit(shutDownAtEnd);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <mutex>
 #include <span>
+#include <string_view>
 #include <thread>
 #include <time.h>
 
@@ -115,10 +116,11 @@ std::optional<Span> headerName(const char* data, const Line& line) {
     const Span t = trimmed(data, line.text);
     if (t.begin == t.end || data[t.begin] != '[')
         return std::nullopt;
-    const void* close = memrchr(data + t.begin + 1, ']', size_t(line.rawEnd - t.begin - 1));
-    if (!close)
+    const qsizetype close =
+        qsizetype(std::string_view(data + t.begin + 1, size_t(line.rawEnd - t.begin - 1)).rfind(']'));
+    if (close < 0)
         return std::nullopt;
-    const qsizetype nameEnd = std::min(qsizetype(static_cast<const char*>(close) - data), line.text.end);
+    const qsizetype nameEnd = std::min(t.begin + 1 + close, line.text.end);
     return trimmed(data, {t.begin + 1, nameEnd});
 }
 

@@ -3,9 +3,15 @@
 #include <QString>
 
 // Where the settings file lives: the folder "TempVUX" in the user's home
-// folder, file "ConfigGadGet.Ini" in it. Tests move HOME to a scratch folder.
+// folder, file "ConfigGadGet.Ini" in it; on Windows "C:\TempVUX", as the
+// gadgets there read it. Tests move HOME to a scratch folder.
 QString settingsFolder();
 QString settingsFilePath();
+
+// Creates the settings folder when it is missing, for its owner only; a
+// folder already there is left as it is. Throws ShownError ("Unable to
+// write to <file>" and why) when it cannot be made.
+void makeSettingsFolder();
 
 inline const QString SettingsSection = QStringLiteral("Configuracoes");
 
@@ -29,7 +35,15 @@ void ReadSettingsFileThrough();
 QString Trimmed(const QString& text);
 
 // The platform's folder separator ("/" here, "\" on Windows).
+#ifdef _WIN32
+inline constexpr char16_t FolderSeparator = u'\\';
+#else
 inline constexpr char16_t FolderSeparator = u'/';
+#endif
+
+// The gadgets folder the settings dialog offers when none is set: "Morvelt/
+// Gadgets VUX" in the user's home folder; "C:\Morvelt\Gadgets VUX" on Windows.
+QString defaultGadgetsFolder();
 
 // The gadgets folder with the separator appended when it lacks one. The
 // character tested is the one at the position of the trimmed length (the
