@@ -742,13 +742,6 @@ bool TfrmConfig::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::FocusOut:
         focusLeft(static_cast<QWidget*>(watched), static_cast<QFocusEvent*>(event)->reason());
         return false;
-    case QEvent::MouseButtonPress:
-        // The list holds the focus a page of the dialog's handed it without
-        // having been entered: a click on it enters it now, before its items
-        // drop down.
-        if (watched == ui->ppbFiliais && ui->ppbFiliais->hasFocus() && m_focused != ui->ppbFiliais)
-            focusArrived(ui->ppbFiliais, Qt::MouseFocusReason);
-        return false;
     default:
         return QDialog::eventFilter(watched, event);
     }
