@@ -23,11 +23,13 @@ set(CPACK_DEBIAN_DEBUGINFO_PACKAGE ON)
 # opened with dlopen, which dpkg-shlibdeps cannot see.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2")
-# The embedded engine opens local database files; Tahoma is the panel's
-# font; Qt's Portuguese texts (choosers, context menus) match the program's
-# own; isql-fb creates the demo database.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "firebird3.0-server-core, fonts-wine, qt6-translations-l10n")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "firebird3.0-utils")
+# The embedded engine opens local database files; the server package makes
+# the group firebird, whose members share the demo database and the
+# engine's lock folder, and serves the connection to a server on this
+# machine; isql-fb creates the demo database; Tahoma is the panel's font;
+# Qt's Portuguese texts (choosers, context menus) match the program's own.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "firebird3.0-server-core, firebird3.0-server, firebird3.0-utils, fonts-wine, qt6-translations-l10n")
 # The demo database's shared folder is made for the engine's group at
 # install time and goes with a purge.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA

@@ -97,7 +97,8 @@ struct Outcome {
     }
 };
 
-Outcome prepare(const Scratch& scratch, const QString& aliasFile = {}, As user = As::Self) {
+Outcome prepare(const Scratch& scratch, const QString& aliasFile = {}, As user = As::Self,
+                const QString& path = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"HOME"_s, scratch.home);
@@ -106,6 +107,8 @@ Outcome prepare(const Scratch& scratch, const QString& aliasFile = {}, As user =
     env.insert(u"ORVANTO_GADGET"_s, QStringLiteral(ORVANTO_GADGET_PROGRAM));
     env.remove(u"ORVANTO_NO_DEMO"_s);
     env.remove(u"FIREBIRD_LOCK"_s);
+    if (!path.isEmpty())
+        env.insert(u"PATH"_s, path);
     process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     if (user == As::Self) {
@@ -191,6 +194,10 @@ QByteArray olderDatabaseHeader() {
     header[19] = char(0x80);
     return header;
 }
+
+// The last line of a run after which the demo cannot be used yet.
+const QString NotReady =
+    u"prepare-demo: The demo cannot be used yet: do what is said above, then run prepare-demo again."_s;
 
 void verifyNoEngineText(const QString& output) {
     for (const QString& raw : {u"Statement failed"_s, u"SQLSTATE"_s, u"Permission denied"_s, u"directive"_s})
@@ -297,7 +304,8 @@ private slots:
         writeFile(scratch.aliasFile, aliases);
 
         const Outcome outcome = prepare(scratch);
-        QVERIFY2(outcome.status == 0, qPrintable(outcome.output));
+        QVERIFY2(outcome.status == 1, qPrintable(outcome.output)); // the alias names a missing file
+        QCOMPARE(outcome.lastLine(), NotReady);
         QCOMPARE(readFile(scratch.gadgets() + u"/Tarvelo.exe"_s),
                  QByteArray("#!/bin/sh\nexec my-real-gadget\n"));
         QCOMPARE(QDir(scratch.gadgets()).entryList(QDir::Files), QStringList{u"Tarvelo.exe"_s});
@@ -306,11 +314,36 @@ private slots:
         QVERIFY(outcome.output.contains(u"keeping"_s));
     }
 
+    // A machine without Firebird's command-line tool: nothing is made, the
+    // package to install is named, and the run ends with status 1.
+    void withoutIsqlTheDemoIsNotReady() {
+        Scratch scratch;
+        // Every program of the system's folders but the tool, linked from a scratch folder.
+        const QString bin = scratch.dir.filePath(u"bin"_s);
+        QVERIFY(QDir().mkpath(bin));
+        for (const QString& folder : {u"/usr/bin"_s, u"/bin"_s, u"/usr/sbin"_s, u"/sbin"_s}) {
+            const QDir system(folder);
+            for (const QString& name : system.entryList(QDir::Files | QDir::System)) {
+                if (name != u"isql-fb"_s && name != u"isql"_s)
+                    QFile::link(system.filePath(name), bin + u'/' + name); // the first folder's wins
+            }
+        }
+        const Outcome outcome = prepare(scratch, {}, As::Self, bin);
+        QCOMPARE(outcome.status, 1);
+        QVERIFY2(outcome.output.contains(u"isql-fb not found, so no demo database was made"_s),
+                 qPrintable(outcome.output));
+        QCOMPARE(outcome.commands(), QStringList{u"apt-get install firebird3.0-utils"_s});
+        QCOMPARE(outcome.lastLine(), NotReady);
+        QVERIFY(!QFileInfo::exists(scratch.database()));
+        QCOMPARE(readFile(scratch.aliasFile), DistributionAliases);
+    }
+
     void anAliasFileThatCannotBeWrittenGetsInstructions() {
         Scratch scratch;
         const QString unwritable = scratch.dir.filePath(u"no-such-folder/databases.conf"_s);
         const Outcome first = prepare(scratch, unwritable);
-        QVERIFY2(first.status == 0, qPrintable(first.output));
+        QVERIFY2(first.status == 1, qPrintable(first.output));
+        QCOMPARE(first.lastLine(), NotReady);
         QVERIFY2(first.output.contains(
                      u"echo 'VALDORE = %1' | sudo tee -a %2"_s.arg(scratch.database(), unwritable)),
                  qPrintable(first.output));
@@ -361,7 +394,8 @@ private slots:
 
         for (int run = 0; run < 2; ++run) {
             const Outcome outcome = prepare(scratch);
-            QVERIFY2(outcome.status == 0, qPrintable(outcome.output));
+            QVERIFY2(outcome.status == 1, qPrintable(outcome.output));
+            QCOMPARE(outcome.lastLine(), NotReady);
             QVERIFY2(outcome.output.contains(u"the alias VALDORE in %1 points at %2, but %3."_s.arg(
                          scratch.aliasFile, path, problem)),
                      qPrintable(outcome.output));
@@ -451,8 +485,8 @@ private slots:
         if (machine != u"no folder"_s)
             scratch.makeSharedFolder();
         if (machine.startsWith(u"database"_s)) {
-            QVERIFY2(prepare(scratch, scratch.dir.filePath(u"unused.conf"_s)).status == 0,
-                     "root's preparation failed");
+            prepare(scratch, scratch.dir.filePath(u"unused.conf"_s)); // no alias: not ready, but made
+            QVERIFY2(QFileInfo::exists(scratch.database()), "root's preparation failed");
             if (machine == u"database 600"_s)
                 QVERIFY(::chmod(QFile::encodeName(scratch.database()).constData(), 0600) == 0);
             QVERIFY(QDir(scratch.home + u"/Morvelt"_s).removeRecursively()); // root's gadgets
@@ -470,7 +504,9 @@ private slots:
         const QByteArray aliases = readFile(scratch.aliasFile);
 
         const Outcome outcome = prepare(scratch, {}, as);
-        QVERIFY2(outcome.status == 0, qPrintable(outcome.output));
+        // Ready at once, or not yet, with the last line saying so.
+        const bool ready = usable && !fixByRoot;
+        QVERIFY2(outcome.status == (ready ? 0 : 1), qPrintable(outcome.output));
         for (QString text : says) {
             text.replace(u"{folder}"_s, scratch.shared)
                 .replace(u"{database}"_s, scratch.database())
@@ -480,6 +516,8 @@ private slots:
         verifyNoEngineText(outcome.output);
         if (as == As::Outsider)
             QCOMPARE(outcome.lastLine(), u"prepare-demo: "_s + says.last());
+        else if (!ready)
+            QCOMPARE(outcome.lastLine(), NotReady);
         QCOMPARE(readFile(scratch.aliasFile), aliases);
         // Whatever the engine allows, the user's own gadgets are installed.
         QCOMPARE(QDir(scratch.gadgets()).entryList(QDir::Files).size(), int(GadgetCatalogue.size()));
@@ -487,6 +525,7 @@ private slots:
         if (fixByRoot) {
             runAsRoot(outcome.commands());
             const Outcome again = prepare(scratch, {}, as);
+            QVERIFY2(again.status == 0, qPrintable(again.output));
             QVERIFY2(again.output.contains(
                          u"points at %1: the file is there and usable"_s.arg(scratch.database())),
                      qPrintable(again.output));
