@@ -31,9 +31,16 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS "libfbclient2")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "firebird3.0-server-core, firebird3.0-server, firebird3.0-utils, fonts-wine, qt6-translations-l10n")
 # The demo database's shared folder is made for the engine's group at
-# install time and goes with a purge.
+# install time and goes with a purge, as does the demo's alias: the purge
+# script carries its own copy of the alias functions, since the package's
+# files are gone when it runs.
+file(READ "${PROJECT_SOURCE_DIR}/scripts/lib/demo-alias.sh" DEMO_ALIAS_FUNCTIONS)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${PROJECT_SOURCE_DIR}/scripts/lib/demo-alias.sh")
+configure_file("${PROJECT_SOURCE_DIR}/packaging/debian/postrm.in" "${CMAKE_BINARY_DIR}/packaging-debian/postrm"
+               @ONLY FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                                      WORLD_READ WORLD_EXECUTE)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-    "${PROJECT_SOURCE_DIR}/packaging/debian/postinst;${PROJECT_SOURCE_DIR}/packaging/debian/postrm")
+    "${PROJECT_SOURCE_DIR}/packaging/debian/postinst;${CMAKE_BINARY_DIR}/packaging-debian/postrm")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Documentation files are installed compressed, as Debian policy wants

@@ -54,6 +54,7 @@ class TestPackage : public QObject {
     QString m_package;
     QString m_debugPackage;
     QString m_root;
+    QString m_control; // the maintainer scripts
 
     QString installed(const QString& path) const { return m_root + u'/' + path; }
 
@@ -79,6 +80,9 @@ private slots:
         m_root = m_dir.filePath(u"root"_s);
         const Run unpack = run(u"dpkg-deb"_s, {u"-x"_s, m_package, m_root});
         QVERIFY2(unpack.status == 0, qPrintable(unpack.output));
+        m_control = m_dir.filePath(u"control"_s);
+        const Run control = run(u"dpkg-deb"_s, {u"-e"_s, m_package, m_control});
+        QVERIFY2(control.status == 0, qPrintable(control.output));
     }
 
     void controlFields() {
@@ -210,8 +214,7 @@ private slots:
             QSKIP("the folder is made for root and the engine's group: run as root");
         if (run(u"getent"_s, {u"group"_s, u"firebird"_s}).status != 0)
             QSKIP("no firebird group on this machine (the engine is not installed)");
-        const QString control = m_dir.filePath(u"control"_s);
-        QCOMPARE(run(u"dpkg-deb"_s, {u"-e"_s, m_package, control}).status, 0);
+        const QString& control = m_control;
         const QString root = m_dir.filePath(u"dpkg-root"_s);
         QVERIFY(QDir().mkpath(root));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -233,6 +236,100 @@ private slots:
         QVERIFY(QFileInfo::exists(folder + u"/valdore.fdb"_s));
         QCOMPARE(run(control + u"/postrm"_s, {u"purge"_s}, env).status, 0);
         QVERIFY(!QFileInfo::exists(root + u"/var/lib/orvanto"_s));
+    }
+
+    // The installed prepare-demo adds the demo's alias to the engine's
+    // alias file of a scratch root; a removal keeps it, a purge leaves the
+    // file byte for byte as it was before, also when lines were added after
+    // the demo's. Another prepare-demo entry changed in between is left.
+    void purgeTakesTheDemoAliasAway_data() {
+        QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<QByteArray>("addedLater"); // by the administrator, after prepare-demo
+        const QByteArray distribution = "# List of known databases\n"
+                                        "security.db = $(dir_secDb)/security3.fdb\n"
+                                        "{\n\tRemoteAccess = false\n}\n";
+        QTest::newRow("distribution's file") << distribution << QByteArray();
+        QTest::newRow("last line without its end")
+            << QByteArray("employee = /srv/employee.fdb") << QByteArray();
+        QTest::newRow("empty file") << QByteArray() << QByteArray();
+        QTest::newRow("CRLF lines and no end")
+            << QByteArray("# made elsewhere\r\nerp = /srv/erp.fdb\r\n\r\n   ") << QByteArray();
+        QTest::newRow("a line added later") << distribution << QByteArray("erp = /srv/erp.fdb\n");
+        QTest::newRow("a line added later, no end before")
+            << QByteArray("employee = /srv/employee.fdb") << QByteArray("# ours\nerp = /srv/erp.fdb");
+    }
+    void purgeTakesTheDemoAliasAway() {
+        QFETCH(QByteArray, before);
+        QFETCH(QByteArray, addedLater);
+        if (::geteuid() != 0)
+            QSKIP("the demo database is made as root: run as root");
+        const QString& control = m_control;
+        QTemporaryDir root;
+        QVERIFY(root.isValid());
+        const QString aliases = root.filePath(u"etc/firebird/3.0/databases.conf"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(aliases).path()));
+        writeFile(aliases, before);
+        QCOMPARE(::chmod(QFile::encodeName(aliases).constData(), 0640), 0);
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, root.filePath(u"root"_s));
+        env.insert(u"ORVANTO_ALIAS_FILE"_s, aliases);
+        env.insert(u"ORVANTO_DEMO_DIR"_s, root.filePath(u"var/lib/orvanto/demo"_s));
+        env.remove(u"ORVANTO_NO_DEMO"_s);
+        env.remove(u"FIREBIRD_LOCK"_s);
+        QVERIFY(QDir().mkpath(root.filePath(u"root"_s)));
+        const Run prepare = run(installed(u"usr/share/orvanto/prepare-demo"_s), {}, env);
+        QVERIFY2(prepare.status == 0, qPrintable(prepare.output));
+        const QByteArray prepared = readFile(aliases);
+        QVERIFY2(prepared.contains(
+                     "\nVALDORE = " + root.filePath(u"var/lib/orvanto/demo/valdore.fdb"_s).toUtf8() + "\n"),
+                 prepared.constData());
+        if (!addedLater.isEmpty()) {
+            QFile file(aliases);
+            QVERIFY(file.open(QIODevice::Append));
+            file.write(addedLater);
+        }
+        const QByteArray withLater = readFile(aliases);
+
+        env.insert(u"DPKG_ROOT"_s, root.path());
+        QCOMPARE(run(control + u"/postrm"_s, {u"remove"_s}, env).status, 0);
+        QCOMPARE(readFile(aliases), withLater);
+        const Run purge = run(control + u"/postrm"_s, {u"purge"_s}, env);
+        QVERIFY2(purge.status == 0 && purge.output.isEmpty(), qPrintable(purge.output));
+        QCOMPARE(readFile(aliases), before + addedLater);
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(aliases).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0640));
+        QVERIFY(!QFileInfo::exists(root.filePath(u"var/lib/orvanto"_s)));
+
+        // prepare-demo --remove does the same; a second purge finds nothing to do.
+        QCOMPARE(run(installed(u"usr/share/orvanto/prepare-demo"_s), {}, env).status, 0);
+        QVERIFY(readFile(aliases) != before + addedLater);
+        const Run remove = run(installed(u"usr/share/orvanto/prepare-demo"_s), {u"--remove"_s}, env);
+        QVERIFY2(remove.status == 0, qPrintable(remove.output));
+        QCOMPARE(readFile(aliases), before + addedLater);
+        QCOMPARE(run(control + u"/postrm"_s, {u"purge"_s}, env).status, 0);
+        QCOMPARE(readFile(aliases), before + addedLater);
+    }
+
+    // An entry whose marked lines were changed is the administrator's now.
+    void purgeKeepsAChangedDemoEntry() {
+        const QString& control = m_control;
+        const QString postrm = QString::fromUtf8(readFile(control + u"/postrm"_s));
+        const QRegularExpression marker(u"^demo_alias_begin='(.*)'$"_s, QRegularExpression::MultilineOption);
+        const QRegularExpression end(u"^demo_alias_end='(.*)'$"_s, QRegularExpression::MultilineOption);
+        QVERIFY(marker.match(postrm).hasMatch() && end.match(postrm).hasMatch());
+        QTemporaryDir root;
+        const QString aliases = root.filePath(u"etc/firebird/3.0/databases.conf"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(aliases).path()));
+        const QByteArray edited = marker.match(postrm).captured(1).toUtf8() +
+                                  "\nVALDORE = /srv/demo.fdb\nerp = /srv/erp.fdb\n" +
+                                  end.match(postrm).captured(1).toUtf8() + "\n";
+        writeFile(aliases, edited);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"DPKG_ROOT"_s, root.path());
+        QCOMPARE(run(control + u"/postrm"_s, {u"purge"_s}, env).status, 0);
+        QCOMPARE(readFile(aliases), edited);
     }
 
     void metainfoIsValid() {
