@@ -47,14 +47,18 @@ set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # (gzip -n: no name or time stamp, so the package builds reproducibly).
 find_program(ORVANTO_GZIP gzip REQUIRED)
 set(orvanto_docs "${CMAKE_BINARY_DIR}/packaging-doc")
-foreach(doc changelog orvanto.1)
-  add_custom_command(OUTPUT "${orvanto_docs}/${doc}.gz"
+# The manual page points at the README installed beside the changelog.
+foreach(doc packaging/doc/changelog packaging/doc/orvanto.1 README.md)
+  get_filename_component(name "${doc}" NAME)
+  add_custom_command(OUTPUT "${orvanto_docs}/${name}.gz"
     COMMAND ${CMAKE_COMMAND} -E make_directory "${orvanto_docs}"
-    COMMAND ${ORVANTO_GZIP} -9n -c "${PROJECT_SOURCE_DIR}/packaging/doc/${doc}" > "${orvanto_docs}/${doc}.gz"
-    DEPENDS "${PROJECT_SOURCE_DIR}/packaging/doc/${doc}" VERBATIM)
+    COMMAND ${ORVANTO_GZIP} -9n -c "${PROJECT_SOURCE_DIR}/${doc}" > "${orvanto_docs}/${name}.gz"
+    DEPENDS "${PROJECT_SOURCE_DIR}/${doc}" VERBATIM)
 endforeach()
-add_custom_target(orvanto_package_docs ALL DEPENDS "${orvanto_docs}/changelog.gz" "${orvanto_docs}/orvanto.1.gz")
-install(FILES "${orvanto_docs}/changelog.gz" "${PROJECT_SOURCE_DIR}/packaging/doc/copyright"
+add_custom_target(orvanto_package_docs ALL
+  DEPENDS "${orvanto_docs}/changelog.gz" "${orvanto_docs}/orvanto.1.gz" "${orvanto_docs}/README.md.gz")
+install(FILES "${orvanto_docs}/changelog.gz" "${orvanto_docs}/README.md.gz"
+              "${PROJECT_SOURCE_DIR}/packaging/doc/copyright"
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/orvanto)
 install(FILES "${orvanto_docs}/orvanto.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 

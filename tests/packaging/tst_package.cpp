@@ -141,6 +141,7 @@ private slots:
         QTest::newRow("manual page") << u"usr/share/man/man1/orvanto.1.gz"_s << false;
         QTest::newRow("copyright") << u"usr/share/doc/orvanto/copyright"_s << false;
         QTest::newRow("changelog") << u"usr/share/doc/orvanto/changelog.gz"_s << false;
+        QTest::newRow("README") << u"usr/share/doc/orvanto/README.md.gz"_s << false;
         for (const char* size : {"16", "32", "48", "256"})
             QTest::newRow(qPrintable(u"icon %1"_s.arg(QLatin1String(size))))
                 << u"usr/share/icons/hicolor/%1x%1/apps/orvanto.png"_s.arg(QLatin1String(size)) << false;
@@ -358,6 +359,23 @@ private slots:
         QVERIFY2(sections.output.contains(u".gnu_debuglink"_s), qPrintable(path));
         const Run contents = run(u"dpkg-deb"_s, {u"--contents"_s, m_debugPackage});
         QVERIFY2(contents.output.contains(u"/usr/lib/debug/.build-id/"_s), qPrintable(contents.output));
+    }
+
+    // Every file the manual page names under /usr/share/doc is in the
+    // package, and the README there is this source tree's.
+    void manualPagePointsAtInstalledDocs() {
+        const Run page = run(u"zcat"_s, {installed(u"usr/share/man/man1/orvanto.1.gz"_s)});
+        QCOMPARE(page.status, 0);
+        const QRegularExpression docPath(u"/usr/share/doc/[^\\s]+"_s);
+        QStringList named;
+        for (auto it = docPath.globalMatch(page.output); it.hasNext();)
+            named << it.next().captured();
+        QVERIFY2(!named.isEmpty(), qPrintable(page.output));
+        for (const QString& path : named)
+            QVERIFY2(QFileInfo(installed(path.mid(1))).isFile(), qPrintable(path));
+        QVERIFY2(!page.output.contains(u"see the README"_s, Qt::CaseInsensitive), qPrintable(page.output));
+        const Run readme = run(u"zcat"_s, {installed(u"usr/share/doc/orvanto/README.md.gz"_s)});
+        QCOMPARE(readme.output.toUtf8(), readFile(QStringLiteral(ORVANTO_SOURCE_DIR "/README.md")));
     }
 
     void desktopEntryStartsTheInstalledProgram() {
