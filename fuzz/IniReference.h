@@ -10,6 +10,7 @@
 
 #include <QChar>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -123,23 +124,30 @@ inline bool sameName(std::string_view a, std::string_view b) {
     return true;
 }
 
-inline std::optional<std::string_view> headerName(std::string_view text) {
+// The "]" is looked for in the whole line, past a NUL too, but a NUL ends
+// the name: "[B", NUL, "x]" names section B.
+inline std::optional<std::string_view> headerName(std::string_view text, std::string_view raw) {
     const std::string_view t = trim(text);
     if (t.empty() || t.front() != '[')
         return std::nullopt;
-    const size_t close = t.rfind(']');
-    if (close == std::string_view::npos || close == 0)
+    const size_t open = size_t(t.data() - raw.data());
+    const size_t close = raw.rfind(']');
+    if (close == std::string_view::npos || close <= open)
         return std::nullopt;
-    return trim(t.substr(1, close - 1));
+    const size_t nameEnd = std::min(close, text.size());
+    return trim(raw.substr(open + 1, nameEnd - open - 1));
 }
 
 // A line as a header is looked for in it: the first loses a leading UTF-8
 // byte order mark, which is no text of the file.
 inline std::optional<std::string_view> headerNameOfLine(const std::vector<Line>& ls, size_t i) {
     std::string_view text = ls[i].text;
-    if (i == 0 && text.substr(0, 3) == "\xEF\xBB\xBF")
+    std::string_view raw = ls[i].raw;
+    if (i == 0 && text.substr(0, 3) == "\xEF\xBB\xBF") {
         text.remove_prefix(3);
-    return headerName(text);
+        raw.remove_prefix(3);
+    }
+    return headerName(text, raw);
 }
 
 // Where section/key stands in a file split into lines.

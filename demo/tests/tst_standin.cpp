@@ -79,6 +79,21 @@ class TestStandIn : public QObject {
     QString m_erp;
     std::unique_ptr<ScratchHome> m_home;
 
+    // The stand-in started from folder under a gadget's name, as the panel
+    // starts one, with this case's home and no display.
+    bool startAsGadget(QProcess& gadget, const QTemporaryDir& folder) {
+        const QString name = folder.filePath(u"Tarvelo.exe"_s);
+        if (!QFile::link(QStringLiteral(ORVANTO_GADGET_PROGRAM), name))
+            return false;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"HOME"_s, m_home->path());
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        gadget.setProcessEnvironment(env);
+        gadget.setProcessChannelMode(QProcess::ForwardedChannels);
+        gadget.start(name, {});
+        return gadget.waitForStarted();
+    }
+
 private slots:
     void initTestCase() {
         QVERIFY(m_dir.isValid());
@@ -394,16 +409,8 @@ private slots:
         }
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        const QString name = folder.filePath(u"Tarvelo.exe"_s);
-        QVERIFY(QFile::link(QStringLiteral(ORVANTO_GADGET_PROGRAM), name));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_home->path());
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         QProcess gadget;
-        gadget.setProcessEnvironment(env);
-        gadget.setProcessChannelMode(QProcess::ForwardedChannels);
-        gadget.start(name, {});
-        QVERIFY(gadget.waitForStarted());
+        QVERIFY(startAsGadget(gadget, folder));
         auto stop = qScopeGuard([&] {
             gadget.kill();
             gadget.waitForFinished();
@@ -436,16 +443,8 @@ private slots:
                  FileLock::Result::Locked);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        const QString name = folder.filePath(u"Tarvelo.exe"_s);
-        QVERIFY(QFile::link(QStringLiteral(ORVANTO_GADGET_PROGRAM), name));
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"HOME"_s, m_home->path());
-        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         QProcess gadget;
-        gadget.setProcessEnvironment(env);
-        gadget.setProcessChannelMode(QProcess::ForwardedChannels);
-        gadget.start(name, {});
-        QVERIFY(gadget.waitForStarted());
+        QVERIFY(startAsGadget(gadget, folder));
         auto stop = qScopeGuard([&] {
             gadget.kill();
             gadget.waitForFinished();

@@ -172,14 +172,14 @@ bool TFrmOrvanto::eventFilter(QObject* watched, QEvent* event) {
         // A focused push button is pressed by Enter too, as on the original
         // platform (Qt does so only inside dialogs). Once per stroke: a held
         // key must not start the gadgets again and again.
+        if (event->type() != QEvent::KeyPress)
+            return false;
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (event->type() == QEvent::KeyPress &&
-            (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
-            if (!key->isAutoRepeat())
-                ui->btnIniciarGadgets->click();
-            return true;
-        }
-        return false;
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            return false;
+        if (!key->isAutoRepeat())
+            ui->btnIniciarGadgets->click();
+        return true;
     }
     auto* box = qobject_cast<QCheckBox*>(watched);
     if (!box)

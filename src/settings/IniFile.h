@@ -169,7 +169,7 @@ extern bool (*SettingsEndRequested)();
 // place without the lock, and how long such a file must stay unchanged to
 // be taken as it is.
 extern std::chrono::milliseconds SettingsRewritePatience;
-inline constexpr std::chrono::milliseconds SettingsRewriteSettled{300};
+inline constexpr std::chrono::milliseconds SettingsRewriteSettled{1000};
 // How long ago another program must have written the file for its state to
 // be taken as whole.
 inline constexpr std::chrono::milliseconds SettingsRewriteQuiet{20};

@@ -17,9 +17,11 @@
 
 #include <string>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,6 +34,7 @@ public:
         m_pid = fork();
         if (m_pid == 0) {
             close(fds[0]);
+            detachFromTest();
             const std::string fd = std::to_string(fds[1]);
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
                    "-wr", static_cast<char*>(nullptr));
@@ -80,6 +83,7 @@ public:
         const std::string home = m_wmDir.path().toStdString();
         m_wm = fork();
         if (m_wm == 0) {
+            detachFromTest();
             setenv("DISPLAY", m_display.c_str(), 1);
             setenv("XDG_CONFIG_HOME", home.c_str(), 1); // no user's own configuration, nothing written there
             setenv("XDG_CACHE_HOME", home.c_str(), 1);
@@ -101,6 +105,20 @@ public:
     }
 
 private:
+    // In a child: it dies with the test, and holds none of the test's
+    // output pipes, so a test that crashes is not waited for until its time-out.
+    static void detachFromTest() {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        const int null = open("/dev/null", O_RDWR);
+        if (null >= 0) {
+            dup2(null, STDIN_FILENO);
+            dup2(null, STDOUT_FILENO);
+            dup2(null, STDERR_FILENO);
+            if (null > STDERR_FILENO)
+                close(null);
+        }
+    }
+
     pid_t m_pid = -1;
     pid_t m_wm = -1;
     QTemporaryDir m_wmDir;
