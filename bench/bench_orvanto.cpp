@@ -36,7 +36,6 @@
 #include "panel/TfrmPrints.h"
 #include "settings/Database.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 #include "ui/Resources.h"
 
 #include "ui/Application.h"
@@ -164,9 +163,9 @@ struct DialogFigure {
 
     double ours() {
         useHome(home);
-        CarregaConfig(); // as the panel left them
+        CarregaConfig(Values); // as the panel left them
         const auto start = Clock::now();
-        auto dialog = std::make_unique<TfrmConfig>(nullptr);
+        auto dialog = std::make_unique<TfrmConfig>(nullptr, Values);
         showUntilPainted(dialog.get());
         const double t = seconds(start);
         if (dialog->findChild<QComboBox*>(QStringLiteral("ppbFiliais"))->count() != 10000)
@@ -290,9 +289,9 @@ struct FillFigure {
 
     double ours() {
         useHome(home);
-        LocRem.clear();
-        CaminhoBanco.clear(); // no database: the list starts empty
-        auto dialog = std::make_unique<TfrmConfig>(nullptr);
+        Values.LocRem.clear();
+        Values.CaminhoBanco.clear(); // no database: the list starts empty
+        auto dialog = std::make_unique<TfrmConfig>(nullptr, Values);
         auto* list = dialog->findChild<QComboBox*>(QStringLiteral("ppbFiliais"));
         dialog->findChild<QTabWidget*>(QStringLiteral("tbcConfig"))->setCurrentIndex(1);
         const auto start = Clock::now();
@@ -342,7 +341,7 @@ struct LaunchFigure {
         writeBytes(home + QStringLiteral("/TempVUX/ConfigGadGet.Ini"),
                    settingsText({{QStringLiteral("DiretorioGadgets"), gadgets + u'/'}}));
         useHome(home);
-        panel = std::make_unique<TFrmOrvanto>();
+        panel = std::make_unique<TFrmOrvanto>(Values);
         FrmOrvanto = panel.get();
         prints = std::make_unique<TfrmPrints>();
         frmPrints = prints.get();
@@ -360,7 +359,7 @@ struct LaunchFigure {
 
     double ours() {
         useHome(home);
-        CarregaConfig();
+        CarregaConfig(Values);
         const auto start = Clock::now();
         panel->btnIniciarGadgetsClick();
         const double t = seconds(start);
@@ -437,15 +436,15 @@ struct IniFigure {
         folderName = QFile::encodeName(home + QStringLiteral("/TempVUX"));
         tempName = folderName + "/.floor.tmp";
         useHome(home);
-        CarregaConfig(); // the values the save writes back: the file does not change
+        CarregaConfig(Values); // the values the save writes back: the file does not change
     }
 
     double readOurs() {
         useHome(home);
         const auto start = Clock::now();
-        CarregaConfig();
+        CarregaConfig(Values);
         const double t = seconds(start);
-        if (Filial != u"01")
+        if (Values.Filial != u"01")
             fail("the settings were not read");
         return t;
     }
@@ -472,7 +471,7 @@ struct IniFigure {
     double writeOurs() {
         useHome(home);
         const auto start = Clock::now();
-        SalvaIni();
+        SalvaIni(Values);
         return seconds(start);
     }
 
@@ -482,14 +481,15 @@ struct IniFigure {
         useHome(home);
         changed = !changed;
         const QString mark = changed ? QStringLiteral("~") : QString();
-        for (QString* value : {&LocRem, &Comp, &Servidor, &Protocolo, &CaminhoBanco, &Usuario, &Senha,
-                               &DiretorioGadgets, &ModoPainel, &Filial}) {
+        for (QString* value :
+             {&Values.LocRem, &Values.Comp, &Values.Servidor, &Values.Protocolo, &Values.CaminhoBanco,
+              &Values.Usuario, &Values.Senha, &Values.DiretorioGadgets, &Values.ModoPainel, &Values.Filial}) {
             if (value->endsWith(u'~'))
                 value->chop(1);
             *value += mark;
         }
         const auto start = Clock::now();
-        SalvaIni();
+        SalvaIni(Values);
         return seconds(start);
     }
 

@@ -11,7 +11,6 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -37,17 +36,17 @@ const QString Password = u"s3nha-que-nunca-aparece"_s;
 // Writes section Configuracoes as the panel's save does.
 void saveSettings(const QString& locRem, const QString& servidor, const QString& protocolo,
                   const QString& caminho, const QString& filial) {
-    LocRem = locRem;
-    Comp = u"0"_s;
-    Servidor = servidor;
-    Protocolo = protocolo;
-    CaminhoBanco = caminho;
-    Usuario = u"SYSDBA"_s;
-    Senha = Password;
-    DiretorioGadgets = u"/gadgets/"_s;
-    ModoPainel.clear();
-    Filial = filial;
-    SalvaIni();
+    Values.LocRem = locRem;
+    Values.Comp = u"0"_s;
+    Values.Servidor = servidor;
+    Values.Protocolo = protocolo;
+    Values.CaminhoBanco = caminho;
+    Values.Usuario = u"SYSDBA"_s;
+    Values.Senha = Password;
+    Values.DiretorioGadgets = u"/gadgets/"_s;
+    Values.ModoPainel.clear();
+    Values.Filial = filial;
+    SalvaIni(Values);
 }
 
 QStringList sectionsOf(const QByteArray& content) {
@@ -354,8 +353,8 @@ private slots:
         QCOMPARE(readFile(path), after);
 
         // A panel's save keeps the section whole.
-        Filial = u"02"_s;
-        SalvaIni();
+        Values.Filial = u"02"_s;
+        SalvaIni(Values);
         const QByteArray saved = readFile(path);
         QVERIFY(saved.contains("[Mirendo]\r\n; ultima abertura\r\nLeft=5\r\nTop=6\r\n"));
         QVERIFY(saved.contains("[Tarvelo]\r\nLeft=120\r\nTop=-40\r\n"));

@@ -4,6 +4,7 @@
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
 #include "settings/Database.h"
+#include "settings/Settings.h"
 #include "settings/ShownError.h"
 #include "ui/EndSignals.h"
 #include "ui/ErrorReport.h"
@@ -28,14 +29,14 @@ void setProgramIcon(QApplication& app) {
 }
 } // namespace
 
-int runOrvanto(QApplication& app) {
+int runOrvanto(QApplication& app, Settings& values) {
     // The desktop entry the windows belong to, for their icon and name in task bars.
     QGuiApplication::setDesktopFileName(QStringLiteral("orvanto"));
     ensureTahoma();
 
     std::unique_ptr<TFrmOrvanto> panel;
     try {
-        panel = std::make_unique<TFrmOrvanto>();
+        panel = std::make_unique<TFrmOrvanto>(values);
     } catch (const std::exception& error) {
         setProgramIcon(app);
         platform().messageBox(MessageKind::Error, QCoreApplication::applicationName(), errorText(error));

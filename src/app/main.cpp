@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 #include "settings/FbClient.h"
 #include "settings/IniFile.h"
+#include "settings/Settings.h"
 #include "ui/Application.h"
 #include "ui/EndSignals.h"
 #include "ui/Resources.h"
@@ -16,5 +17,6 @@ int main(int argc, char** argv) {
     // A save waiting for another program's lock gives up at once on an end request.
     SettingsEndRequested = endRequested;
     initOrvantoResources();
-    return runOrvanto(app);
+    Settings values;
+    return runOrvanto(app, values);
 }

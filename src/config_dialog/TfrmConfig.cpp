@@ -8,7 +8,6 @@
 #include "settings/DatabaseLocation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 #include "ui/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
@@ -126,8 +125,9 @@ struct TfrmConfig::BranchConnection {
     }
 };
 
-TfrmConfig::TfrmConfig(QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmConfig>()) {
+TfrmConfig::TfrmConfig(QWidget* owner, Settings& values)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmConfig>()),
+      m_values(values) {
     ui->setupUi(this);
     applyDialogLook(this);
     ensureTahoma();
@@ -222,9 +222,6 @@ void TfrmConfig::connectHandlers() {
                                          ui->rdbLocal, ui->rdbRemota, ui->btnSalvar, ui->btnCancelar})
         w->installEventFilter(this);
 
-    tmrMover.setObjectName(QStringLiteral("tmrMover"));
-    tmrMover.setInterval(1);
-    tmrMover.setTimerType(Qt::PreciseTimer);
     connect(&tmrMover, &QTimer::timeout, this, [this] { runGuarded([&] { tmrMoverTimer(); }); });
     auto* handles = new DragHandles(
         this, [this](QObject* s, Qt::MouseButton b, Qt::MouseButtons sh) { pnlFundoMouseDown(s, b, sh); },
@@ -244,9 +241,11 @@ void TfrmConfig::FormCreate() {
     // The temporary connection from the settings values in memory.
     auto ConecBanco = [&] {
         conexao = std::make_unique<BranchConnection>();
-        if (CaminhoBanco.isEmpty() || Usuario.isEmpty() || Senha.isEmpty())
+        if (m_values.CaminhoBanco.isEmpty() || m_values.Usuario.isEmpty() || m_values.Senha.isEmpty())
             return;
-        conexao->open(DatabaseNameFor(LocRem, Protocolo, Servidor, CaminhoBanco), Usuario, Senha);
+        conexao->open(
+            DatabaseNameFor(m_values.LocRem, m_values.Protocolo, m_values.Servidor, m_values.CaminhoBanco),
+            m_values.Usuario, m_values.Senha);
     };
     ConecBanco();
 
@@ -270,15 +269,14 @@ void TfrmConfig::FormCreate() {
         ui->edtPasta->setText(defaultGadgetsFolder());
     } else {
         IniFile ArqIni(path);
-        const QString& s = SettingsSection;
-        Comp = ArqIni.read(s, QStringLiteral("Comp"), QString());
-        ui->edtPasta->setText(ArqIni.read(s, QStringLiteral("DiretorioGadgets"), QString()));
-        ui->edtUsuario->setText(ArqIni.read(s, QStringLiteral("Usuario"), QString()));
-        ui->edtSenha->setText(ArqIni.read(s, QStringLiteral("Senha"), QString()));
-        ui->edtConfSenha->setText(ArqIni.read(s, QStringLiteral("Senha"), QString()));
+        const Settings stored = readSettings(ArqIni);
+        m_values.Comp = stored.Comp;
+        ui->edtPasta->setText(stored.DiretorioGadgets);
+        ui->edtUsuario->setText(stored.Usuario);
+        ui->edtSenha->setText(stored.Senha);
+        ui->edtConfSenha->setText(stored.Senha);
 
-        const ShownLocation shown = unpackLocation(ArqIni.read(s, QStringLiteral("LocRem"), QString()), Comp,
-                                                   ArqIni.read(s, QStringLiteral("CaminhoBanco"), QString()));
+        const ShownLocation shown = unpackLocation(stored.LocRem, stored.Comp, stored.CaminhoBanco);
         if (shown.remote)
             ui->rdbRemota->setChecked(true);
         else
@@ -289,19 +287,19 @@ void TfrmConfig::FormCreate() {
         ui->spbCaminhoBanco->setEnabled(!ui->rdbRemota->isChecked());
 
         if (ui->rdbRemota->isChecked()) {
-            ui->edtServidor->setText(ArqIni.read(s, QStringLiteral("Servidor"), QString()));
+            ui->edtServidor->setText(stored.Servidor);
             bool ok = false;
-            int index = ArqIni.read(s, QStringLiteral("Protocolo"), QString()).toInt(&ok, 10);
+            int index = stored.Protocolo.toInt(&ok, 10);
             // An index the list does not have shows no protocol.
             if (!ok || index < 0 || index >= ui->ppbProtocolo->count())
                 index = -1;
             ui->ppbProtocolo->setCurrentIndex(index);
         }
 
-        Filial = ArqIni.read(s, QStringLiteral("Filial"), QString());
+        m_values.Filial = stored.Filial;
 
         if (conexao->BancoFiliais.Connected() && qryFiliais &&
-            qryFiliais->Locate(QStringLiteral("CODEMPRESA"), Filial)) {
+            qryFiliais->Locate(QStringLiteral("CODEMPRESA"), m_values.Filial)) {
             ui->ppbFiliais->setCurrentIndex(
                 ui->ppbFiliais->findText(branchItem(*qryFiliais), Qt::MatchExactly | Qt::MatchCaseSensitive));
         }
@@ -366,46 +364,33 @@ void TfrmConfig::btnSalvarClick() {
     const QString servidor = Trimmed(ui->edtServidor->text());
     const bool remota = ui->rdbRemota->isChecked();
 
-    if (pasta.isEmpty()) {
-        MessageDlg(QStringLiteral("Informe a pasta das Gadgets!"));
-        showPageAndFocus(ui->edtPasta);
-        return;
-    }
-    if (caminho.isEmpty()) {
-        MessageDlg(QStringLiteral("Informe o caminho do banco de dados!"));
-        showPageAndFocus(ui->edtCaminhoBanco);
-        return;
-    }
-    if (usuario.isEmpty()) {
-        MessageDlg(QStringLiteral("Informe o usuário do banco de dados!"));
-        showPageAndFocus(ui->edtUsuario);
-        return;
-    }
-    if (senha.isEmpty()) {
-        MessageDlg(QStringLiteral("Informe a senha do banco de dados!"));
-        showPageAndFocus(ui->edtSenha);
-        return;
-    }
-    if (confSenha.isEmpty()) {
-        MessageDlg(QStringLiteral("Confirme a senha do banco de dados!"));
-        showPageAndFocus(ui->edtConfSenha);
-        return;
-    }
-    if (senha != confSenha) {
-        MessageDlg(QStringLiteral("Senha do banco de dados não confirmada!"));
-        ui->edtSenha->clear();
-        ui->edtConfSenha->clear();
-        showPageAndFocus(ui->edtSenha);
-        return;
-    }
-    if (remota && servidor.isEmpty()) {
-        MessageDlg(QStringLiteral("Informe o Servidor!"));
-        showPageAndFocus(ui->edtServidor);
-        return;
-    }
-    if (remota && !IsWrongIP(servidor) && ui->ppbProtocolo->currentIndex() < 0) {
-        MessageDlg(QStringLiteral("Informe o Protocolo da conexão!"));
-        showPageAndFocus(ui->ppbProtocolo);
+    // The checks in their order: the first that fails is told, and its
+    // field takes the focus (a password not confirmed is typed again).
+    const struct {
+        bool failed;
+        const char16_t* text;
+        QWidget* field;
+        bool retype = false;
+    } checks[] = {
+        {pasta.isEmpty(), u"Informe a pasta das Gadgets!", ui->edtPasta},
+        {caminho.isEmpty(), u"Informe o caminho do banco de dados!", ui->edtCaminhoBanco},
+        {usuario.isEmpty(), u"Informe o usuário do banco de dados!", ui->edtUsuario},
+        {senha.isEmpty(), u"Informe a senha do banco de dados!", ui->edtSenha},
+        {confSenha.isEmpty(), u"Confirme a senha do banco de dados!", ui->edtConfSenha},
+        {senha != confSenha, u"Senha do banco de dados não confirmada!", ui->edtSenha, true},
+        {remota && servidor.isEmpty(), u"Informe o Servidor!", ui->edtServidor},
+        {remota && !IsWrongIP(servidor) && ui->ppbProtocolo->currentIndex() < 0,
+         u"Informe o Protocolo da conexão!", ui->ppbProtocolo},
+    };
+    for (const auto& check : checks) {
+        if (!check.failed)
+            continue;
+        MessageDlg(QString::fromUtf16(check.text));
+        if (check.retype) {
+            ui->edtSenha->clear();
+            ui->edtConfSenha->clear();
+        }
+        showPageAndFocus(check.field);
         return;
     }
     // A list read for another database would store a branch that the saved
@@ -425,23 +410,23 @@ void TfrmConfig::btnSalvarClick() {
 
     const StoredLocation location =
         packLocation({remota, servidor, ui->ppbProtocolo->currentIndex(), caminho}, !IsWrongIP(servidor));
-    LocRem = location.locRem;
-    Servidor = location.servidor;
-    Protocolo = location.protocolo;
-    CaminhoBanco = location.caminhoBanco;
-    Comp = location.comp;
-    Usuario = usuario;
-    Senha = senha;
+    m_values.LocRem = location.locRem;
+    m_values.Servidor = location.servidor;
+    m_values.Protocolo = location.protocolo;
+    m_values.CaminhoBanco = location.caminhoBanco;
+    m_values.Comp = location.comp;
+    m_values.Usuario = usuario;
+    m_values.Senha = senha;
     const QString folder = WithFolderSeparator(ui->edtPasta->text());
     if (folder != ui->edtPasta->text())
         ui->edtPasta->setText(folder);
-    DiretorioGadgets = ui->edtPasta->text();
-    Filial = ui->ppbFiliais->currentText().left(2);
+    m_values.DiretorioGadgets = ui->edtPasta->text();
+    m_values.Filial = ui->ppbFiliais->currentText().left(2);
 
     // The opening's connection is gone before the file and the database are used.
     m_branchConnection.reset();
-    SalvaIni();
-    ConectaBancoDados(false);
+    SalvaIni(m_values);
+    ConectaBancoDados(m_values, false);
     accept();
 }
 
@@ -549,43 +534,56 @@ void TfrmConfig::rdbRemotaChange() {
 
 // --------------------------------------------------- keys and pickers
 
-void TfrmConfig::edtCaminhoBancoKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar))
-        moveFocus(ui->edtUsuario);
-}
-
-void TfrmConfig::edtUsuarioKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar))
-        moveFocus(ui->edtSenha);
-}
-
-void TfrmConfig::edtSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar))
-        moveFocus(ui->edtConfSenha);
-}
-
-void TfrmConfig::edtConfSenhaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar)) {
-        showPage(1);
-        moveFocus(ui->edtPasta);
+void TfrmConfig::enterMove(QObject* Sender, QChar KeyChar) {
+    if (!isEnter(KeyChar))
+        return;
+    // Where Enter goes from each field, and the page it shows first (-1: none).
+    const struct {
+        QObject* from;
+        int page;
+        QWidget* to;
+    } moves[] = {
+        {ui->edtCaminhoBanco, -1, ui->edtUsuario}, {ui->edtUsuario, -1, ui->edtSenha},
+        {ui->edtSenha, -1, ui->edtConfSenha},      {ui->edtConfSenha, 1, ui->edtPasta},
+        {ui->edtPasta, -1, ui->ppbFiliais},        {ui->edtServidor, -1, ui->ppbProtocolo},
+        {ui->rdbLocal, 0, ui->edtCaminhoBanco},
+    };
+    for (const auto& move : moves) {
+        if (move.from != Sender)
+            continue;
+        if (move.page >= 0)
+            showPage(move.page);
+        moveFocus(move.to);
+        return;
     }
 }
 
-void TfrmConfig::edtPastaKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar))
-        focusList();
+void TfrmConfig::edtCaminhoBancoKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
 }
 
-void TfrmConfig::edtServidorKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar))
-        moveFocus(ui->ppbProtocolo);
+void TfrmConfig::edtUsuarioKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
 }
 
-void TfrmConfig::rdbLocalKeyDown(QObject*, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
-    if (isEnter(KeyChar)) {
-        showPage(0);
-        moveFocus(ui->edtCaminhoBanco);
-    }
+void TfrmConfig::edtSenhaKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
+}
+
+void TfrmConfig::edtConfSenhaKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
+}
+
+void TfrmConfig::edtPastaKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
+}
+
+void TfrmConfig::edtServidorKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
+}
+
+void TfrmConfig::rdbLocalKeyDown(QObject* Sender, quint16&, QChar& KeyChar, Qt::KeyboardModifiers) {
+    enterMove(Sender, KeyChar);
 }
 
 void TfrmConfig::ppbProtocoloKeyDown(QObject*, quint16& Key, QChar&, Qt::KeyboardModifiers) {
@@ -641,15 +639,15 @@ void TfrmConfig::spbCaminhoBancoClick() {
 // ------------------------------------------------------------- dragging
 
 void TfrmConfig::pnlFundoMouseDown(QObject*, Qt::MouseButton, Qt::MouseButtons Shift) {
-    dragMouseDown(frmConfig ? frmConfig : this, &tmrMover, Shift);
+    m_drag.mouseDown(frmConfig ? frmConfig : this, Shift);
 }
 
 void TfrmConfig::pnlFundoMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) {
-    dragMouseUp(&tmrMover);
+    m_drag.mouseUp();
 }
 
 void TfrmConfig::tmrMoverTimer() {
-    dragTimerTick(frmConfig ? frmConfig : this);
+    m_drag.tick(frmConfig ? frmConfig : this);
 }
 
 // --------------------------------------------------------- event wiring
@@ -696,29 +694,25 @@ bool TfrmConfig::keyDown(QObject* watched, QKeyEvent* event) {
     quint16 Key = virtualKey(event);
     QChar KeyChar = keyChar(event);
     const Qt::KeyboardModifiers Shift = event->modifiers();
+    using Handler = void (TfrmConfig::*)(QObject*, quint16&, QChar&, Qt::KeyboardModifiers);
+    const std::pair<QObject*, Handler> handlers[] = {
+        {ui->edtCaminhoBanco, &TfrmConfig::edtCaminhoBancoKeyDown},
+        {ui->edtUsuario, &TfrmConfig::edtUsuarioKeyDown},
+        {ui->edtSenha, &TfrmConfig::edtSenhaKeyDown},
+        {ui->edtConfSenha, &TfrmConfig::edtConfSenhaKeyDown},
+        {ui->edtPasta, &TfrmConfig::edtPastaKeyDown},
+        {ui->edtServidor, &TfrmConfig::edtServidorKeyDown},
+        {ui->rdbLocal, &TfrmConfig::rdbLocalKeyDown},
+        {ui->ppbProtocolo, &TfrmConfig::ppbProtocoloKeyDown},
+        {ui->ppbFiliais, &TfrmConfig::ppbFiliaisKeyDown},
+        {ui->btnSalvar, &TfrmConfig::btnSalvarKeyDown},
+        {ui->btnCancelar, &TfrmConfig::btnCancelarKeyDown},
+    };
     runGuarded([&] {
-        if (watched == ui->edtCaminhoBanco)
-            edtCaminhoBancoKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->edtUsuario)
-            edtUsuarioKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->edtSenha)
-            edtSenhaKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->edtConfSenha)
-            edtConfSenhaKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->edtPasta)
-            edtPastaKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->edtServidor)
-            edtServidorKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->rdbLocal)
-            rdbLocalKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->ppbProtocolo)
-            ppbProtocoloKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->ppbFiliais)
-            ppbFiliaisKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->btnSalvar)
-            btnSalvarKeyDown(watched, Key, KeyChar, Shift);
-        else if (watched == ui->btnCancelar)
-            btnCancelarKeyDown(watched, Key, KeyChar, Shift);
+        for (const auto& [control, handler] : handlers) {
+            if (control == watched)
+                (this->*handler)(watched, Key, KeyChar, Shift);
+        }
     });
     // The lists and buttons step and move by the handlers alone; Qt's own
     // arrow handling there would take a second step.

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "config_dialog/IsWrongIP.h"
+#include "settings/Settings.h"
+#include "ui/WindowDrag.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -19,9 +21,10 @@ class QRadioButton;
 // creation loads the fields (FormCreate), "Salvar" checks and stores them.
 // A query error while the branch list is read at creation is reported, and
 // the dialog opens with an empty list so that the path can be corrected.
+// It opens from the settings values it is lent and stores a save in them.
 class TfrmConfig : public QDialog {
 public:
-    explicit TfrmConfig(QWidget* owner);
+    TfrmConfig(QWidget* owner, Settings& values);
     ~TfrmConfig() override;
 
     // Handlers, named after the control and the event they answer.
@@ -67,6 +70,7 @@ public:
     // Read access for the tests.
     const QString& camBanco() const { return CamBanco; }
     bool mudouBanco() const { return MudouBanco; }
+    const WindowDrag& drag() const { return m_drag; }
 
     QTimer tmrMover;
 
@@ -97,11 +101,15 @@ private:
     // The code part of a branch item ("01" of "01 - MATRIZ").
     static QString branchCode(const QString& item);
     bool keyDown(QObject* watched, QKeyEvent* event);
+    // The Enter moves of the fields that only move the focus.
+    void enterMove(QObject* Sender, QChar KeyChar);
     // An arrow key on one of the two location buttons.
     void stepRadio(QRadioButton* from);
     void showPageAndFocus(QWidget* field);
 
     std::unique_ptr<Ui::TfrmConfig> ui;
+    Settings& m_values;
+    WindowDrag m_drag{tmrMover};
     // The connection the branch list was read through, closed once the
     // dialog has shown its first frame or when it closes, whichever comes first.
     std::unique_ptr<BranchConnection> m_branchConnection;

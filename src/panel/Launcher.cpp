@@ -3,13 +3,12 @@
 #include "panel/GadgetCatalogue.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 #include "ui/MessageBoxes.h"
 #include "ui/Platform.h"
 
 #include <QFileInfo>
 
-void IniciarGadgets(const std::array<bool, 13>& checked, QWidget* owner) {
+void IniciarGadgets(const std::array<bool, 13>& checked, QString& DiretorioGadgets, QWidget* owner) {
     if (DiretorioGadgets.isEmpty()) {
         ShowMessage(QStringLiteral("Diretório das Gadgets não informado!\r\n"
                                    "Informe o diretório das Gadgets em 'Configurações'."));

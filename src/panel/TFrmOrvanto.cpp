@@ -42,7 +42,8 @@ public:
 };
 } // namespace
 
-TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique<Ui::TFrmOrvanto>()) {
+TFrmOrvanto::TFrmOrvanto(Settings& values, QWidget* parent)
+    : QWidget(parent), ui(std::make_unique<Ui::TFrmOrvanto>()), m_values(values) {
     ui->setupUi(this);
     auto* wholeBox = new WholeBoxClickStyle(this);
     for (QCheckBox* box : findChildren<QCheckBox*>())
@@ -80,9 +81,6 @@ TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique
             [this] { runGuarded([&] { spbConfiguraçõesClick(); }); });
     connect(ui->spbFechar, &QToolButton::clicked, this, [this] { runGuarded([&] { spbFecharClick(); }); });
 
-    tmrMover.setObjectName(QStringLiteral("tmrMover"));
-    tmrMover.setInterval(1);
-    tmrMover.setTimerType(Qt::PreciseTimer);
     connect(&tmrMover, &QTimer::timeout, this, [this] { tmrMoverTimer(); });
     auto* handles = new DragHandles(
         this, [this](QObject* s, Qt::MouseButton b, Qt::MouseButtons sh) { imgPainelMouseDown(s, b, sh); },
@@ -96,7 +94,7 @@ TFrmOrvanto::TFrmOrvanto(QWidget* parent) : QWidget(parent), ui(std::make_unique
 TFrmOrvanto::~TFrmOrvanto() = default;
 
 void TFrmOrvanto::FormCreate() {
-    CarregaConfig();
+    CarregaConfig(m_values);
     ReadSettingsFileThrough();
 }
 
@@ -121,7 +119,7 @@ void TFrmOrvanto::btnIniciarGadgetsClick() {
     std::array<bool, 13> checked{};
     for (std::size_t row = 0; row < m_boxes.size(); ++row)
         checked[row] = m_boxes[row]->isChecked();
-    IniciarGadgets(checked, this);
+    IniciarGadgets(checked, m_values.DiretorioGadgets, this);
 }
 
 void TFrmOrvanto::spbConfiguraçõesClick() {
@@ -130,7 +128,7 @@ void TFrmOrvanto::spbConfiguraçõesClick() {
     };
     std::unique_ptr<TfrmConfig> dialog;
     Reset reset; // declared after the dialog: the reference empties before it is destroyed
-    dialog = std::make_unique<TfrmConfig>(this);
+    dialog = std::make_unique<TfrmConfig>(this, m_values);
     frmConfig = dialog.get();
     frmConfig->move(roundHalfEven(x() + width() / 2.0 - frmConfig->width() / 2.0),
                     roundHalfEven(y() + height() / 2.0 - frmConfig->height() / 2.0));
@@ -156,15 +154,15 @@ void TFrmOrvanto::spbFecharClick() {
 }
 
 void TFrmOrvanto::imgPainelMouseDown(QObject*, Qt::MouseButton, Qt::MouseButtons shift) {
-    dragMouseDown(FrmOrvanto ? FrmOrvanto : this, &tmrMover, shift);
+    m_drag.mouseDown(FrmOrvanto ? FrmOrvanto : this, shift);
 }
 
 void TFrmOrvanto::imgPainelMouseUp(QObject*, Qt::MouseButton, Qt::MouseButtons) {
-    dragMouseUp(&tmrMover);
+    m_drag.mouseUp();
 }
 
 void TFrmOrvanto::tmrMoverTimer() {
-    dragTimerTick(FrmOrvanto ? FrmOrvanto : this);
+    m_drag.tick(FrmOrvanto ? FrmOrvanto : this);
 }
 
 bool TFrmOrvanto::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "settings/Settings.h"
+#include "ui/WindowDrag.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -12,10 +15,11 @@ class TFrmOrvanto;
 class QCheckBox;
 
 // The gadget panel: the frameless main window with the gadget list, the
-// preview of the gadget clicked last, and the buttons.
+// preview of the gadget clicked last, and the buttons. It works on the
+// settings values it is lent, which outlive it.
 class TFrmOrvanto : public QWidget {
 public:
-    explicit TFrmOrvanto(QWidget* parent = nullptr);
+    explicit TFrmOrvanto(Settings& values, QWidget* parent = nullptr);
     ~TFrmOrvanto() override;
 
     // Handlers, named after the control and the event they answer.
@@ -31,6 +35,7 @@ public:
 
     QCheckBox* gadgetBox(std::size_t row) const { return m_boxes[row]; }
     QTimer tmrMover;
+    const WindowDrag& drag() const { return m_drag; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,6 +46,8 @@ private:
     std::unique_ptr<Ui::TFrmOrvanto> ui;
     std::array<QCheckBox*, 13> m_boxes{};
     QCheckBox* m_mouseClickedBox = nullptr;
+    Settings& m_values;
+    WindowDrag m_drag{tmrMover};
 };
 
 extern TFrmOrvanto* FrmOrvanto;

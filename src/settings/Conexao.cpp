@@ -2,7 +2,6 @@
 
 #include "settings/DatabaseLocation.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 #include "ui/MessageBoxes.h"
 
 #include <thread>
@@ -13,24 +12,25 @@ std::unique_ptr<TTransaction> TransacGadgets;
 std::chrono::milliseconds ConnectRetryPause{500};
 int ConnectMaxAttempts = 20;
 
-void ConectaBancoDados(bool IniciandoPC) {
+void ConectaBancoDados(Settings& values, bool IniciandoPC) {
     // Objects left by a test that ended early are released here.
     BancoGadgets = std::make_unique<TDatabase>();
     TransacGadgets = std::make_unique<TTransaction>();
 
-    CarregaConfig();
+    CarregaConfig(values);
 
     BancoGadgets->Close();
     TransacGadgets->Commit();
 
-    if (CaminhoBanco.isEmpty() || Usuario.isEmpty() || Senha.isEmpty())
+    if (values.CaminhoBanco.isEmpty() || values.Usuario.isEmpty() || values.Senha.isEmpty())
         return;
 
-    const QString name = DatabaseNameFor(LocRem, Protocolo, Servidor, CaminhoBanco);
+    const QString name =
+        DatabaseNameFor(values.LocRem, values.Protocolo, values.Servidor, values.CaminhoBanco);
     if (!name.isEmpty())
         BancoGadgets->DatabaseName = name;
     BancoGadgets->LoginPrompt = false;
-    BancoGadgets->Params = ConnectionParams(Usuario, Senha);
+    BancoGadgets->Params = ConnectionParams(values.Usuario, values.Senha);
     BancoGadgets->DefaultTransaction = TransacGadgets.get();
     TransacGadgets->DefaultDatabase = BancoGadgets.get();
 

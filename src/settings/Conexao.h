@@ -3,6 +3,7 @@
 // The shared connection test that every save of the settings ends with.
 
 #include "settings/Database.h"
+#include "settings/Settings.h"
 
 #include <chrono>
 #include <memory>
@@ -13,12 +14,12 @@
 extern std::unique_ptr<TDatabase> BancoGadgets;
 extern std::unique_ptr<TTransaction> TransacGadgets;
 
-// Reloads the settings file and tries to connect with its values. With
+// Reloads the settings file into values and tries to connect with them. With
 // IniciandoPC false one attempt is made and its failure shown in a message
 // box; with true the attempts are repeated silently, ConnectRetryPause
 // apart, until one succeeds or ConnectMaxAttempts have failed. Nothing is
 // left open afterwards.
-void ConectaBancoDados(bool IniciandoPC);
+void ConectaBancoDados(Settings& values, bool IniciandoPC);
 
 // Closes the shared connection and releases both shared objects.
 void DesconectarBancoDados();

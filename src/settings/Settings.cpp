@@ -3,29 +3,62 @@
 #include "settings/AtomicWrite.h"
 #include "settings/IniFile.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
-void CarregaConfig() {
+#include <array>
+
+namespace {
+// The ten keys in the order a save writes them, with the value each holds
+// and whether loading reads it.
+struct Key {
+    const char* name;
+    QString Settings::*value;
+    bool loaded;
+};
+constexpr std::array<Key, 10> Keys{{
+    {"LocRem", &Settings::LocRem, true},
+    {"Comp", &Settings::Comp, false},
+    {"Servidor", &Settings::Servidor, true},
+    {"Protocolo", &Settings::Protocolo, true},
+    {"CaminhoBanco", &Settings::CaminhoBanco, true},
+    {"Usuario", &Settings::Usuario, true},
+    {"Senha", &Settings::Senha, true},
+    {"DiretorioGadgets", &Settings::DiretorioGadgets, true},
+    {"ModoPainel", &Settings::ModoPainel, true},
+    {"Filial", &Settings::Filial, true},
+}};
+} // namespace
+
+QString paddedKey(const char* name) {
+    return QString::fromLatin1(name).leftJustified(16, u' ');
+}
+
+Settings readSettings(IniFile& ini) {
+    Settings values;
+    for (const Key& key : Keys)
+        values.*key.value = ini.read(SettingsSection, QString::fromLatin1(key.name));
+    return values;
+}
+
+void CarregaConfig(Settings& values) {
     IniFile ini(settingsFilePath());
     if (!ini.exists())
         return;
-    for (const SettingsKey& key : SettingsKeys) {
-        if (key.loaded)
-            *key.value = ini.read(SettingsSection, QString::fromLatin1(key.name));
-    }
+    const QString comp = values.Comp; // the dialog reads Comp itself
+    values = readSettings(ini);
+    values.Comp = comp;
     ini.release();
 }
 
-void SalvaIni() {
+void SalvaIni(const Settings& values) {
     makeSettingsFolder();
     IniFile ini(settingsFilePath());
-    for (const SettingsKey& key : SettingsKeys)
-        ini.write(SettingsSection, paddedKey(key.name), *key.value);
+    for (const Key& key : Keys)
+        ini.write(SettingsSection, paddedKey(key.name), values.*key.value);
     ini.release();
 }
 

@@ -15,14 +15,39 @@ void makeSettingsFolder();
 
 inline const QString SettingsSection = QStringLiteral("Configuracoes");
 
-// Loads nine settings values from the file (not Comp); does nothing when the
-// file is missing. An absent key empties its value.
-void CarregaConfig();
+// The settings the panel shares with the gadgets: the ten values of section
+// Configuracoes. One value for the whole process, owned by the program's
+// start and lent to the panel, the dialog and the connection test.
+struct Settings {
+    QString LocRem;
+    QString Comp;
+    QString Servidor;
+    QString Protocolo;
+    QString CaminhoBanco;
+    QString Usuario;
+    QString Senha;
+    QString DiretorioGadgets;
+    QString ModoPainel;
+    QString Filial;
+};
+
+// Loads nine values from the file into values (not Comp, which the dialog
+// reads itself); leaves them as they are when the file is missing. An
+// absent key empties its value.
+void CarregaConfig(Settings& values);
+
+class IniFile;
+// All ten values as the file holds them, Comp included.
+Settings readSettings(IniFile& ini);
 
 // Writes the ten values of section Configuracoes with their padded keys,
 // creating the folder when needed. All ten land together or none does.
 // Throws ShownError ("Unable to write to <path>." and the reason) on failure.
-void SalvaIni();
+void SalvaIni(const Settings& values);
+
+// The key as a save writes it: padded with blanks to 16 characters, as the
+// gadgets' own files look (readers ignore the blanks).
+QString paddedKey(const char* name);
 
 // Reads the settings file through as plain lines, keeping nothing: the
 // start-up's check that the file can be read. Throws ShownError when it

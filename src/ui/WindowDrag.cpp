@@ -1,27 +1,32 @@
 #include "ui/WindowDrag.h"
 
-#include "settings/Variaveis.h"
 #include "ui/Platform.h"
 
 #include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 
-void dragMouseDown(QWidget* window, QTimer* timer, Qt::MouseButtons shiftState) {
+WindowDrag::WindowDrag(QTimer& tmrMover) : m_timer(tmrMover) {
+    m_timer.setObjectName(QStringLiteral("tmrMover"));
+    m_timer.setInterval(1);
+    m_timer.setTimerType(Qt::PreciseTimer);
+}
+
+void WindowDrag::mouseDown(QWidget* window, Qt::MouseButtons shiftState) {
     if (!(shiftState & Qt::LeftButton))
         return;
     Capturar = true;
-    timer->start();
+    m_timer.start();
     MouseDownInic = platform().cursorPos();
     PosIniObjeto = window->pos();
 }
 
-void dragMouseUp(QTimer* timer) {
+void WindowDrag::mouseUp() {
     Capturar = false;
-    timer->stop();
+    m_timer.stop();
 }
 
-void dragTimerTick(QWidget* window) {
+void WindowDrag::tick(QWidget* window) {
     MouseDownAtu = platform().cursorPos();
     if (!Capturar)
         return;

@@ -291,8 +291,8 @@ void TestConfigDialogBranches::saveReadsAStaleListFirst() {
     } else {
         QVERIFY2(fx->platform.messages.isEmpty(), qPrintable(fx->platform.texts().join(u'|')));
         QCOMPARE(d->result(), int(QDialog::Accepted));
-        QCOMPARE(CaminhoBanco, other);
-        QCOMPARE(Filial, filial);
+        QCOMPARE(Values.CaminhoBanco, other);
+        QCOMPARE(Values.Filial, filial);
         QCOMPARE(storedSetting(QStringLiteral("Filial")), filial);
     }
 }
@@ -463,15 +463,15 @@ void TestConfigDialogBranches::branchConnectionEndsAfterTheFirstFrame_data() {
 void TestConfigDialogBranches::branchConnectionEndsAfterTheFirstFrame() {
     ORVANTO_REQUIRE_FIREBIRD_SERVER();
     QFETCH(bool, shown);
-    LocRem = QStringLiteral("R");
-    Protocolo = QStringLiteral("0");
-    Servidor = server->hostPort();
-    CaminhoBanco = remoteDb;
-    Usuario = server->user();
-    Senha = server->password();
+    Values.LocRem = QStringLiteral("R");
+    Values.Protocolo = QStringLiteral("0");
+    Values.Servidor = server->hostPort();
+    Values.CaminhoBanco = remoteDb;
+    Values.Usuario = server->user();
+    Values.Senha = server->password();
     QCOMPARE(otherAttachments(), 0);
 
-    auto d = std::make_unique<TfrmConfig>(nullptr);
+    auto d = std::make_unique<TfrmConfig>(nullptr, Values);
     QCOMPARE(list(d.get(), "ppbFiliais")->count(), 2);
     // Letting go of the connection waits for the dialog to be seen...
     QCOMPARE(otherAttachments(), 1);
@@ -498,14 +498,14 @@ void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse_da
 void TestConfigDialogBranches::branchConnectionIsGoneBeforeTheNextDatabaseUse() {
     ORVANTO_REQUIRE_FIREBIRD_SERVER();
     QFETCH(bool, save);
-    LocRem = QStringLiteral("R");
-    Protocolo = QStringLiteral("0");
-    Servidor = server->hostPort();
-    CaminhoBanco = remoteDb;
-    Usuario = server->user();
-    Senha = server->password();
+    Values.LocRem = QStringLiteral("R");
+    Values.Protocolo = QStringLiteral("0");
+    Values.Servidor = server->hostPort();
+    Values.CaminhoBanco = remoteDb;
+    Values.Usuario = server->user();
+    Values.Senha = server->password();
 
-    auto d = std::make_unique<TfrmConfig>(nullptr);
+    auto d = std::make_unique<TfrmConfig>(nullptr, Values);
     QCOMPARE(otherAttachments(), 1);
 
     // Counts the attachments as the dialog's next attachment starts.

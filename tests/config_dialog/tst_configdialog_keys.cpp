@@ -318,7 +318,7 @@ void TestConfigDialogKeys::cancelWritesNothing() {
 
 void TestConfigDialogKeys::keyboardOnlyFromOpeningToSave() {
     const QString db = fx->database(QStringLiteral("erp.fdb"), TwoBranches);
-    TfrmConfig dialog(nullptr);
+    TfrmConfig dialog(nullptr, Values);
     dialog.resize(dialog.width(), 390);
     bool ran = false;
     QTimer::singleShot(0, &dialog, [&] {

@@ -60,7 +60,7 @@ void TestConfigDialogOpen::noFileAndNoAliasGivesDefaults() {
     QVERIFY(d->mudouBanco());
     QVERIFY(fx->platform.messages.isEmpty());
     // Comp and Filial keep their values when there is no file.
-    QCOMPARE(Comp, QString());
+    QCOMPARE(Values.Comp, QString());
 }
 
 void TestConfigDialogOpen::aliasGivesThePathWhenNoneIsStored() {
@@ -159,11 +159,11 @@ void TestConfigDialogOpen::storedLocation() {
     QCOMPARE(tabs(d.get())->currentIndex(), 0);
     QCOMPARE(focusName(), QStringLiteral("edtCaminhoBanco"));
     // Comp and Filial come from the file; the other values stay as they were.
-    QCOMPARE(Comp, comp);
-    QCOMPARE(Filial, QStringLiteral("07"));
-    QCOMPARE(LocRem, QString());
-    QCOMPARE(Servidor, QString());
-    QCOMPARE(ModoPainel, QString());
+    QCOMPARE(Values.Comp, comp);
+    QCOMPARE(Values.Filial, QStringLiteral("07"));
+    QCOMPARE(Values.LocRem, QString());
+    QCOMPARE(Values.Servidor, QString());
+    QCOMPARE(Values.ModoPainel, QString());
 }
 
 void TestConfigDialogOpen::missingKeysGetDefaults() {
@@ -174,8 +174,8 @@ void TestConfigDialogOpen::missingKeysGetDefaults() {
     QCOMPARE(edit(d.get(), "edtConfSenha")->text(), QStringLiteral("quillvane"));
     // A file without a folder entry leaves the folder empty: only a missing file gives the default.
     QCOMPARE(edit(d.get(), "edtPasta")->text(), QString());
-    QCOMPARE(Comp, QString());
-    QCOMPARE(Filial, QString());
+    QCOMPARE(Values.Comp, QString());
+    QCOMPARE(Values.Filial, QString());
 }
 
 void TestConfigDialogOpen::branchesComeFromTheDatabaseInMemory() {
@@ -201,7 +201,7 @@ void TestConfigDialogOpen::branchesComeFromTheDatabaseInMemory() {
     QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("01 - MATRIZ"));
     // The fields show the file; the values in memory keep theirs.
     QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), inFile);
-    QCOMPARE(CaminhoBanco, inMemory);
+    QCOMPARE(Values.CaminhoBanco, inMemory);
     QVERIFY(fx->platform.messages.isEmpty());
 }
 
@@ -234,7 +234,7 @@ void TestConfigDialogOpen::storedBranchIsSelectedAgain() {
     QCOMPARE(list(d.get(), "ppbFiliais")->count(), 3);
     QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), selected);
     QCOMPARE(list(d.get(), "ppbFiliais")->currentIndex() >= 0, !selected.isEmpty());
-    QCOMPARE(Filial, filial);
+    QCOMPARE(Values.Filial, filial);
 }
 
 void TestConfigDialogOpen::fileValuesWithEmptyValuesInMemoryTryNoConnection() {
@@ -257,8 +257,8 @@ void TestConfigDialogOpen::unreachableDatabaseLeavesTheListEmptySilently() {
     QVERIFY(fx->platform.messages.isEmpty());
 
     // A remote location with a protocol outside the list names no database: silent too.
-    LocRem = QStringLiteral("R");
-    Protocolo = QStringLiteral("-1");
+    Values.LocRem = QStringLiteral("R");
+    Values.Protocolo = QStringLiteral("-1");
     auto again = openDialog();
     QCOMPARE(list(again.get(), "ppbFiliais")->count(), 0);
     QVERIFY(fx->platform.messages.isEmpty());
@@ -312,19 +312,19 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
         createErpDatabase(stored, TwoBranches);
     }
     if (server) {
-        LocRem = QStringLiteral("R");
-        Protocolo = QStringLiteral("0");
-        Servidor = server->hostPort();
-        CaminhoBanco = stored;
-        Usuario = server->user();
-        Senha = server->password();
+        Values.LocRem = QStringLiteral("R");
+        Values.Protocolo = QStringLiteral("0");
+        Values.Servidor = server->hostPort();
+        Values.CaminhoBanco = stored;
+        Values.Usuario = server->user();
+        Values.Senha = server->password();
         writeSettings({{"LocRem", "R"},
                        {"Comp", "0"},
-                       {"Servidor", Servidor},
+                       {"Servidor", Values.Servidor},
                        {"Protocolo", "0"},
                        {"CaminhoBanco", stored},
-                       {"Usuario", Usuario},
-                       {"Senha", Senha},
+                       {"Usuario", Values.Usuario},
+                       {"Senha", Values.Senha},
                        {"Filial", "01"}});
         // The server goes away between the attachment and the query.
         setBeforeBlockingCall([&](BlockingCall kind) {
@@ -354,7 +354,7 @@ void TestConfigDialogOpen::wrongDatabaseIsReportedAndTheDialogStillOpens() {
     QCOMPARE(branches->count(), 0);
     QCOMPARE(branches->currentIndex(), -1);
     QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), stored);
-    QCOMPARE(Filial, QStringLiteral("01"));
+    QCOMPARE(Values.Filial, QStringLiteral("01"));
     QVERIFY(!d->mudouBanco());
 
     // The user corrects the path and reaches the branches.

@@ -19,7 +19,7 @@ void TestConfigDialogFromPanel::queryErrorAtOpeningIsReportedAndThePanelGoesOn()
     DialogFixture fx;
     TfrmPrints prints;
     frmPrints = &prints;
-    TFrmOrvanto panel;
+    TFrmOrvanto panel(Values);
     panel.show();
     QVERIFY(QTest::qWaitForWindowExposed(&panel));
     auto* configuracoes = child<QToolButton>(&panel, "spbConfigurações");

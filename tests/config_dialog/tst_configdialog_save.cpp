@@ -14,10 +14,8 @@ const QString ConnectFailure =
     QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de dados!\r\n");
 
 QStringList settingsValues() {
-    QStringList values;
-    for (const SettingsKey& key : SettingsKeys)
-        values << *key.value;
-    return values;
+    return {Values.LocRem,  Values.Comp,  Values.Servidor,         Values.Protocolo,  Values.CaminhoBanco,
+            Values.Usuario, Values.Senha, Values.DiretorioGadgets, Values.ModoPainel, Values.Filial};
 }
 
 } // namespace
@@ -191,7 +189,7 @@ void TestConfigDialogSave::savesTheFileAsTheGadgetsReadIt() {
                    {"ModoPainel", "2"},
                    {"Filial", "01"}},
                   gadgetSection);
-    CarregaConfig(); // as the panel's start left the values
+    CarregaConfig(Values); // as the panel's start left the values
 
     auto d = openDialog();
     QCOMPARE(list(d.get(), "ppbFiliais")->currentText(), QStringLiteral("01 - MATRIZ"));
@@ -299,11 +297,11 @@ void TestConfigDialogSave::storedLocation() {
     d->btnSalvarClick();
 
     QVERIFY(!d->isVisible());
-    QCOMPARE(LocRem, locRem);
-    QCOMPARE(Comp, comp);
-    QCOMPARE(Servidor, storedServer);
-    QCOMPARE(Protocolo, storedProtocol);
-    QCOMPARE(CaminhoBanco, storedPath);
+    QCOMPARE(Values.LocRem, locRem);
+    QCOMPARE(Values.Comp, comp);
+    QCOMPARE(Values.Servidor, storedServer);
+    QCOMPARE(Values.Protocolo, storedProtocol);
+    QCOMPARE(Values.CaminhoBanco, storedPath);
     QCOMPARE(storedSetting("LocRem"), locRem);
     QCOMPARE(storedSetting("Comp"), comp);
     QCOMPARE(storedSetting("Servidor"), storedServer);
@@ -366,7 +364,7 @@ void TestConfigDialogSave::filialIsTheFirstTwoCharacters() {
     d->btnSalvarClick();
     // Written as taken; the connection test's reload reads it back trimmed.
     QVERIFY(readFile(settingsFilePath()).contains("\r\nFilial          =" + filial.toUtf8() + "\r\n"));
-    QCOMPARE(Filial, Trimmed(filial));
+    QCOMPARE(Values.Filial, Trimmed(filial));
 }
 
 void TestConfigDialogSave::gadgetsFolderGetsItsSeparator_data() {
@@ -424,8 +422,8 @@ void TestConfigDialogSave::unwritableFileKeepsTheDialogOpen() {
     QCOMPARE(d->result(), int(QDialog::Rejected));
     QCOMPARE(readFile(settingsFolder()), QByteArray("not a folder"));
     // The values in memory already hold what was to be saved.
-    QCOMPARE(CaminhoBanco, db);
-    QCOMPARE(Filial, QStringLiteral("01"));
+    QCOMPARE(Values.CaminhoBanco, db);
+    QCOMPARE(Values.Filial, QStringLiteral("01"));
 }
 
 void TestConfigDialogSave::savingFromTheModalLoop() {

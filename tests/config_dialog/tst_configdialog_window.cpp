@@ -12,10 +12,7 @@ class TestConfigDialogWindow : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() {
-        fx = std::make_unique<DialogFixture>();
-        Capturar = false; // the drag state is process-wide
-    }
+    void init() { fx = std::make_unique<DialogFixture>(); }
     void cleanup() {
         fx.reset();
         QVERIFY2(noDialogLeft(), "a settings dialog was left over");
@@ -231,13 +228,13 @@ void TestConfigDialogWindow::dragsByItsHandles() {
 
     fx->platform.cursor = QPoint(500, 300);
     QTest::mousePress(d->windowHandle(), Qt::LeftButton, {}, at);
-    QVERIFY(Capturar);
+    QVERIFY(d->drag().Capturar);
     QVERIFY(d->tmrMover.isActive());
     fx->platform.cursor = QPoint(520, 280);
     QTRY_COMPARE(d->pos(), QPoint(120, 30));
 
     QTest::mouseRelease(d->windowHandle(), Qt::LeftButton, {}, at);
-    QVERIFY(!Capturar);
+    QVERIFY(!d->drag().Capturar);
     QVERIFY(!d->tmrMover.isActive());
     fx->platform.cursor = QPoint(600, 400);
     d->tmrMoverTimer();
@@ -264,7 +261,7 @@ void TestConfigDialogWindow::otherControlsAndButtonsStartNoDrag() {
     auto d = openDialog();
     const QPoint at = windowPointOver(d.get(), name);
     QTest::mousePress(d->windowHandle(), Qt::MouseButton(button), {}, at);
-    QVERIFY(!Capturar);
+    QVERIFY(!d->drag().Capturar);
     QVERIFY(!d->tmrMover.isActive());
     QTest::mouseRelease(d->windowHandle(), Qt::MouseButton(button), {}, at);
 }

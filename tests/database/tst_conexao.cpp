@@ -10,7 +10,6 @@
 #include "settings/Conexao.h"
 #include "settings/FbClient.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>
@@ -34,14 +33,14 @@ struct Location {
 
 // Writes the settings file with the location, as a save does.
 void saveSettings(const Location& where) {
-    LocRem = where.locRem;
-    Comp = u"0"_s;
-    Servidor = where.servidor;
-    Protocolo = where.protocolo;
-    CaminhoBanco = where.caminho;
-    Usuario = where.usuario;
-    Senha = where.senha;
-    SalvaIni();
+    Values.LocRem = where.locRem;
+    Values.Comp = u"0"_s;
+    Values.Servidor = where.servidor;
+    Values.Protocolo = where.protocolo;
+    Values.CaminhoBanco = where.caminho;
+    Values.Usuario = where.usuario;
+    Values.Senha = where.senha;
+    SalvaIni(Values);
 }
 
 } // namespace
@@ -97,17 +96,17 @@ private slots:
 
     void localDatabaseConnectsSilently() {
         saveSettings({u"L"_s, QString(), QString(), m_erp});
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->texts(), QStringList());
         verifyNothingLeft();
     }
 
     void settingsAreReloadedFromTheFile() {
         saveSettings({u"L"_s, QString(), QString(), m_erp});
-        CaminhoBanco = m_dir.filePath(u"elsewhere.fdb"_s); // not saved
-        ConectaBancoDados(false);
+        Values.CaminhoBanco = m_dir.filePath(u"elsewhere.fdb"_s); // not saved
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->texts(), QStringList());
-        QCOMPARE(CaminhoBanco, m_erp);
+        QCOMPARE(Values.CaminhoBanco, m_erp);
     }
 
     void failuresShowOneBox_data() {
@@ -135,7 +134,7 @@ private slots:
         QFETCH(QString, error);
         fb::LibraryName = library;
         saveSettings({locRem, u"127.0.0.1"_s, protocolo, caminho});
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->messages.size(), 1);
         QCOMPARE(m_platform->messages.first().kind, MessageKind::Plain);
         QCOMPARE(m_platform->messages.first().text, Heading + error);
@@ -154,7 +153,7 @@ private slots:
         (which == 0 ? where.caminho : which == 1 ? where.usuario : where.senha).clear();
         fb::LibraryName = u"libfbclient-missing.so.2"_s; // an attempt would show a box
         saveSettings(where);
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->texts(), QStringList());
         // The objects stay, closed, until the next test replaces them.
         QVERIFY(BancoGadgets && TransacGadgets);
@@ -164,31 +163,31 @@ private slots:
 
         fb::LibraryName = u"libfbclient.so.2"_s;
         saveSettings({u"L"_s, QString(), QString(), m_erp});
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->texts(), QStringList());
         verifyNothingLeft();
     }
 
     void noSettingsFileEndsSilently() {
         // Nothing saved: the values read before stay, here all empty.
-        CaminhoBanco.clear();
-        Usuario.clear();
-        Senha.clear();
-        ConectaBancoDados(false);
+        Values.CaminhoBanco.clear();
+        Values.Usuario.clear();
+        Values.Senha.clear();
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->texts(), QStringList());
     }
 
     void repeatedModeGivesUpSilently() {
         fb::LibraryName = u"libfbclient-missing.so.2"_s;
         saveSettings({u"L"_s, QString(), QString(), m_erp});
-        ConectaBancoDados(true);
+        ConectaBancoDados(Values, true);
         QCOMPARE(m_platform->texts(), QStringList());
         verifyNothingLeft();
     }
 
     void repeatedModeConnects() {
         saveSettings({u"L"_s, QString(), QString(), m_erp});
-        ConectaBancoDados(true);
+        ConectaBancoDados(Values, true);
         QCOMPARE(m_platform->texts(), QStringList());
         verifyNothingLeft();
     }
@@ -198,7 +197,7 @@ private slots:
         startServer();
         saveSettings(
             {u"R"_s, m_server->hostPort(), u"0"_s, m_remoteErp, m_server->user(), m_server->password()});
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->texts(), QStringList());
         verifyNothingLeft();
     }
@@ -213,7 +212,7 @@ private slots:
         saveSettings({u"R"_s, silent.hostPort(), u"0"_s, u"/dados/erp.fdb"_s});
         QElapsedTimer waited;
         waited.start();
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         // Far above the bound, far below the client's own default.
         QVERIFY2(waited.elapsed() < 60000, qPrintable(QString::number(waited.elapsed())));
         fb::ConnectTimeout = defaultTimeout;
@@ -227,7 +226,7 @@ private slots:
         ORVANTO_REQUIRE_FIREBIRD_SERVER();
         startServer();
         saveSettings({u"R"_s, m_server->hostPort(), u"0"_s, m_remoteErp, m_server->user(), u"wrong"_s});
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->messages.size(), 1);
         const QStringList lines = m_platform->messages.first().text.split(u"\r\n"_s);
         QCOMPARE(lines.value(0), u"Rezovuz - Edozed ev Urevivar"_s);
@@ -254,7 +253,7 @@ private slots:
         startServer();
         saveSettings(
             {u"R"_s, m_server->hostPort(), protocolo, m_remoteErp, m_server->user(), m_server->password()});
-        ConectaBancoDados(false);
+        ConectaBancoDados(Values, false);
         QCOMPARE(m_platform->messages.size(), 1);
         const QString name = form.arg(m_server->hostPort(), m_remoteErp);
         QCOMPARE(

@@ -18,7 +18,6 @@
 #include "panel/TfrmPrints.h"
 #include "settings/Alias.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 #include "ui/QtPlatform.h"
 
 #include <QApplication>
@@ -410,7 +409,7 @@ void TestDesktopFlows::cleanup() {
 QString TestDesktopFlows::runFlow(const std::function<void(User&)>& steps) {
     TfrmPrints prints;
     frmPrints = &prints;
-    TFrmOrvanto panel;
+    TFrmOrvanto panel(Values);
     FrmOrvanto = &panel;
     panel.move(40, 40);
     panel.show();

@@ -6,7 +6,6 @@
 #include "CoreTestSupport.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -137,17 +136,17 @@ private slots:
         QVERIFY2(completedSaves > 0, "no writer ever completed a save");
 
         // The next save that completes leaves nothing behind but the file.
-        LocRem = QStringLiteral("L");
-        Comp = QStringLiteral("0");
-        Servidor.clear();
-        Protocolo.clear();
-        CaminhoBanco = QStringLiteral("/dados/erpfim.fdb");
-        Usuario = QStringLiteral("SYSDBA");
-        Senha = QStringLiteral("segredofim");
-        DiretorioGadgets = QStringLiteral("/opt/gadgets/");
-        ModoPainel = QStringLiteral("1");
-        Filial = QStringLiteral("01");
-        SalvaIni();
+        Values.LocRem = QStringLiteral("L");
+        Values.Comp = QStringLiteral("0");
+        Values.Servidor.clear();
+        Values.Protocolo.clear();
+        Values.CaminhoBanco = QStringLiteral("/dados/erpfim.fdb");
+        Values.Usuario = QStringLiteral("SYSDBA");
+        Values.Senha = QStringLiteral("segredofim");
+        Values.DiretorioGadgets = QStringLiteral("/opt/gadgets/");
+        Values.ModoPainel = QStringLiteral("1");
+        Values.Filial = QStringLiteral("01");
+        SalvaIni(Values);
         QCOMPARE(readFile(settingsFilePath()), wholeFile("fim"));
         QCOMPARE(leftovers(), QStringList());
     }
@@ -170,8 +169,8 @@ private slots:
         QVERIFY(holder.open(QIODevice::ReadWrite));
         QCOMPARE(::flock(holder.handle(), LOCK_EX), 0); // as a live writer holds its file
 
-        Senha = QStringLiteral("segredo");
-        SalvaIni();
+        Values.Senha = QStringLiteral("segredo");
+        SalvaIni(Values);
 
         QVERIFY(!QFileInfo::exists(stale));
         QVERIFY(QFileInfo::exists(held));

@@ -55,15 +55,15 @@ private slots:
                                                         {"ModoPainel", "2"},
                                                         {"Filial", "03"}}) +
                                           after);
-        CarregaConfig();
-        QCOMPARE(Senha, QStringLiteral("antiga")); // ours, not the gadgets' "Senha" entries
-        QCOMPARE(Servidor, QStringLiteral("10.0.0.1"));
-        QCOMPARE(Filial, QStringLiteral("03"));
-        QCOMPARE(ModoPainel, QStringLiteral("2"));
+        CarregaConfig(Values);
+        QCOMPARE(Values.Senha, QStringLiteral("antiga")); // ours, not the gadgets' "Senha" entries
+        QCOMPARE(Values.Servidor, QStringLiteral("10.0.0.1"));
+        QCOMPARE(Values.Filial, QStringLiteral("03"));
+        QCOMPARE(Values.ModoPainel, QStringLiteral("2"));
 
-        Senha = QStringLiteral("nova");
-        Comp = QStringLiteral("0");
-        SalvaIni();
+        Values.Senha = QStringLiteral("nova");
+        Values.Comp = QStringLiteral("0");
+        SalvaIni(Values);
         const QByteArray expected = before +
                                     settingsText({{"LocRem", "R"},
                                                   {"Comp", "0"},
@@ -84,7 +84,7 @@ private slots:
     void newSectionAfterAllOfThem() {
         writeFile(settingsFilePath(), before + after);
         setLocalValues(QStringLiteral("/dados/erp.fdb"));
-        SalvaIni();
+        SalvaIni(Values);
         const QByteArray saved = readFile(settingsFilePath());
         QVERIFY2(saved.startsWith(before + after), "a gadget section changed");
         QCOMPARE(saved.mid(before.size() + after.size()), settingsText({{"LocRem", "L"},
@@ -110,7 +110,7 @@ private slots:
                                                         {"DiretorioGadgets", "/opt/gadgets/"},
                                                         {"Filial", "02"}}) +
                                           after);
-        CarregaConfig();
+        CarregaConfig(Values);
         auto d = openDialog();
         QCOMPARE(edit(d.get(), "edtCaminhoBanco")->text(), db);
         QCOMPARE(edit(d.get(), "edtPasta")->text(), QStringLiteral("/opt/gadgets/"));

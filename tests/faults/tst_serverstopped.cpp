@@ -38,7 +38,7 @@ private slots:
                        {"DiretorioGadgets", fx->path(QStringLiteral("gadgets/"))},
                        {"Filial", "07"}},
                       "[GadgetVendas]\r\nPosX=10\r\n");
-        CarregaConfig();
+        CarregaConfig(Values);
     }
     void cleanup() {
         server.reset();

@@ -11,7 +11,6 @@
 #include "RecordingPlatform.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 #include "ui/ErrorReport.h"
 
 #include <QDir>
@@ -66,16 +65,16 @@ QByteArray oldFile() {
 }
 
 void setNewValues() {
-    LocRem = QStringLiteral("L");
-    Comp = QStringLiteral("0");
-    Servidor.clear();
-    Protocolo.clear();
-    CaminhoBanco = QStringLiteral("/dados/novo.fdb");
-    Usuario = QStringLiteral("SYSDBA");
-    Senha = QStringLiteral("nova");
-    DiretorioGadgets = QStringLiteral("/opt/gadgets/");
-    ModoPainel.clear();
-    Filial = QStringLiteral("01");
+    Values.LocRem = QStringLiteral("L");
+    Values.Comp = QStringLiteral("0");
+    Values.Servidor.clear();
+    Values.Protocolo.clear();
+    Values.CaminhoBanco = QStringLiteral("/dados/novo.fdb");
+    Values.Usuario = QStringLiteral("SYSDBA");
+    Values.Senha = QStringLiteral("nova");
+    Values.DiretorioGadgets = QStringLiteral("/opt/gadgets/");
+    Values.ModoPainel.clear();
+    Values.Filial = QStringLiteral("01");
 }
 
 // Writes a file until the disk refuses more.
@@ -175,7 +174,7 @@ private slots:
         const QString start = QStringLiteral("Unable to write to %1.\r\n").arg(settingsFilePath());
         QString error;
         try {
-            SalvaIni();
+            SalvaIni(Values);
             QFAIL("the save reported success");
         } catch (const ShownError& e) {
             error = e.text();
@@ -189,7 +188,7 @@ private slots:
 
         // What the user sees: the error report of a handler that let it through.
         RecordingPlatform platform;
-        runGuarded([] { SalvaIni(); });
+        runGuarded([] { SalvaIni(Values); });
         QCOMPARE(platform.texts(), QStringList{error});
         if (!before.isEmpty())
             QCOMPARE(readFile(settingsFilePath()), before);
@@ -202,7 +201,7 @@ private slots:
             mounts.reset(); // the folder beneath the bind mount is the same folder
         else
             QVERIFY(QFile::remove(filler));
-        SalvaIni();
+        SalvaIni(Values);
         const QByteArray after = readFile(settingsFilePath());
         QVERIFY(after.contains("Senha           =nova\r\n"));
         if (!before.isEmpty())

@@ -9,7 +9,7 @@
 #include "TestSupport.h"
 #include "config_dialog/TfrmConfig.h"
 #include "settings/Alias.h"
-#include "settings/Variaveis.h"
+#include "settings/Settings.h"
 #include "ui/ImageBox.h"
 
 #include <QApplication>
@@ -59,7 +59,7 @@ private slots:
     void init() {
         // Empty settings values and no alias: the dialog opens no database.
         fx = std::make_unique<DialogFixture>();
-        dialog = std::make_unique<TfrmConfig>(nullptr);
+        dialog = std::make_unique<TfrmConfig>(nullptr, Values);
         dialog->move(30, 20);
         dialog->resize(dialog->width(), 390); // as the panel opens it
         dialog->show();

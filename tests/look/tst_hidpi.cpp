@@ -12,7 +12,7 @@
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
 #include "settings/Alias.h"
-#include "settings/Variaveis.h"
+#include "settings/Settings.h"
 #include "ui/ImageBox.h"
 #include "ui/WindowShape.h"
 
@@ -94,7 +94,7 @@ private slots:
         fake = std::make_unique<RecordingPlatform>();
         prints = std::make_unique<TfrmPrints>();
         frmPrints = prints.get();
-        panel = std::make_unique<TFrmOrvanto>();
+        panel = std::make_unique<TFrmOrvanto>(Values);
         panel->move(10, 10);
         panel->show();
         QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
@@ -154,7 +154,7 @@ void HiDpiTest::dialogLogoIsDrawnFromItsDensePicture() {
     const QString savedAliasFile = AliasFilePath;
     AliasFilePath = home->path() + QStringLiteral("/databases.conf"); // no alias: no database opened
     {
-        TfrmConfig dialog(nullptr);
+        TfrmConfig dialog(nullptr, Values);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
         auto* logo = child<ImageBox>(&dialog, "imgLogo");

@@ -9,7 +9,7 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Variaveis.h"
+#include "settings/Settings.h"
 #include "ui/ImageBox.h"
 #include "ui/Look.h"
 #include "ui/WindowShape.h"
@@ -553,7 +553,7 @@ void PanelLookTest::titlesFitTheirText() {
         panel.reset();
         restore.armed = true;
         QFontDatabase::removeAllApplicationFonts();
-        panel = std::make_unique<TFrmOrvanto>();
+        panel = std::make_unique<TFrmOrvanto>(Values);
         panel->show();
         QVERIFY(QTest::qWaitForWindowExposed(panel.get()));
     }

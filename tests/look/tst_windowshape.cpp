@@ -75,7 +75,7 @@ private:
 
 void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
     QVERIFY(!windowSystemBlendsAlpha());
-    TFrmOrvanto panel;
+    TFrmOrvanto panel(Values);
     // The picture for the screen's density (the 2x one at scale 2), in device pixels.
     const QImage artwork =
         child<ImageBox>(&panel, "imgPainel")->picture().toImage().convertToFormat(QImage::Format_ARGB32);
@@ -123,7 +123,7 @@ void WindowShapeTest::withoutCompositorTheDesktopShowsThroughTheCorners() {
 void WindowShapeTest::withCompositorTheWindowKeepsItsAlpha() {
     claimCompositorSelection();
     QVERIFY(windowSystemBlendsAlpha());
-    TFrmOrvanto panel;
+    TFrmOrvanto panel(Values);
     QVERIFY(panel.mask().isEmpty());
 }
 

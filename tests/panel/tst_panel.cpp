@@ -8,7 +8,6 @@
 #include "panel/TfrmPrints.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 #include "ui/ErrorReport.h"
 #include "ui/ImageBox.h"
 #include "ui/MessageBoxes.h"
@@ -231,22 +230,22 @@ private slots:
 
     void launcherStartsCheckedRowsInOrder() {
         QTemporaryDir gadgets;
-        DiretorioGadgets = gadgets.path(); // no trailing separator
+        Values.DiretorioGadgets = gadgets.path(); // no trailing separator
         panel->gadgetBox(12)->setChecked(true);
         panel->gadgetBox(0)->setChecked(true);
         QTest::mouseClick(child<QPushButton>(panel, "btnIniciarGadgets"), Qt::LeftButton);
-        QCOMPARE(DiretorioGadgets, gadgets.path() + "/");
+        QCOMPARE(Values.DiretorioGadgets, gadgets.path() + "/");
         QCOMPARE(fake->started,
                  QStringList({gadgets.path() + "/Tarvelo.exe", gadgets.path() + "/Varnelo.exe"}));
         QVERIFY(fake->messages.isEmpty());
         panel->btnIniciarGadgetsClick(); // a second click starts them again
         QCOMPARE(fake->started.size(), 4);
-        QCOMPARE(DiretorioGadgets, gadgets.path() + "/");
+        QCOMPARE(Values.DiretorioGadgets, gadgets.path() + "/");
     }
 
     void launcherWithTodosStartsAllThirteen() {
         QTemporaryDir gadgets;
-        DiretorioGadgets = gadgets.path() + "/";
+        Values.DiretorioGadgets = gadgets.path() + "/";
         child<QCheckBox>(panel, "ckbTodos")->setChecked(true);
         panel->btnIniciarGadgetsClick();
         QStringList expected;
@@ -266,7 +265,7 @@ private slots:
                                   QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
         fake->reallyStart = true;
-        DiretorioGadgets = gadgets.path();
+        Values.DiretorioGadgets = gadgets.path();
         panel->gadgetBox(0)->setChecked(true);
         panel->gadgetBox(12)->setChecked(true);
         panel->btnIniciarGadgetsClick();
@@ -289,7 +288,7 @@ private slots:
         QVERIFY(leaked > 2);
         auto closeLeaked = qScopeGuard([&] { ::close(leaked); });
         fake->reallyStart = true;
-        DiretorioGadgets = gadgets.path();
+        Values.DiretorioGadgets = gadgets.path();
         panel->gadgetBox(0)->setChecked(true);
         panel->btnIniciarGadgetsClick();
         QTRY_VERIFY(QFile::exists(list));
@@ -313,7 +312,7 @@ private slots:
         writeFile(gadgets.path() + "/Varnelo.exe", "#!/bin/sh\ntouch '" + marks.toUtf8() + "/Varnelo'\n");
         QFile::setPermissions(gadgets.path() + "/Varnelo.exe", QFile::ReadOwner | QFile::ExeOwner);
         fake->reallyStart = true;
-        DiretorioGadgets = gadgets.path();
+        Values.DiretorioGadgets = gadgets.path();
         for (std::size_t row : {0u, 1u, 2u, 12u})
             panel->gadgetBox(row)->setChecked(true);
         panel->btnIniciarGadgetsClick();
@@ -394,7 +393,7 @@ private slots:
             QVERIFY(QFile::setPermissions(gadget, executable));
         }
         fake->reallyStart = true;
-        DiretorioGadgets = gadgets.path();
+        Values.DiretorioGadgets = gadgets.path();
         panel->gadgetBox(0)->setChecked(true);
         panel->btnIniciarGadgetsClick();
         QCOMPARE(fake->texts(), QStringList{"Não foi possível abrir \"" + gadget + "\".\r\n" + reason});
@@ -420,7 +419,7 @@ private slots:
         QFETCH(bool, anyChecked);
         QFETCH(QString, message);
         writeFile(home->path() + "/arquivo", "x");
-        DiretorioGadgets = QString(folder).replace("{home}", home->path());
+        Values.DiretorioGadgets = QString(folder).replace("{home}", home->path());
         panel->gadgetBox(1)->setChecked(anyChecked);
         panel->btnIniciarGadgetsClick();
         QCOMPARE(fake->texts(), QStringList{message});
@@ -428,12 +427,12 @@ private slots:
         QCOMPARE(fake->messages.first().caption, QStringLiteral("Orvanto"));
         QVERIFY(fake->started.isEmpty());
         if (!folder.isEmpty())
-            QVERIFY(DiretorioGadgets.endsWith('/')); // the separator stays in memory
+            QVERIFY(Values.DiretorioGadgets.endsWith('/')); // the separator stays in memory
     }
 
     void launchErrorStopsTheRemainingRows() {
         QTemporaryDir gadgets;
-        DiretorioGadgets = gadgets.path();
+        Values.DiretorioGadgets = gadgets.path();
         fake->onStart = [](const QString& path) {
             if (path.endsWith("Dunavel.exe"))
                 throw ShownError(QStringLiteral("sem recursos"));
@@ -449,7 +448,7 @@ private slots:
         auto* background = child<ImageBox>(panel, "imgPainel");
         fake->cursor = QPoint(500, 300);
         QTest::mousePress(background, Qt::LeftButton, {}, QPoint(400, 250));
-        QVERIFY(Capturar);
+        QVERIFY(panel->drag().Capturar);
         QVERIFY(panel->tmrMover.isActive());
         fake->cursor = QPoint(520, 280);
         panel->tmrMoverTimer();
@@ -459,7 +458,7 @@ private slots:
         fake->cursor = QPoint(300, 0);
         QTRY_COMPARE(panel->pos(), QPoint(-100, -250)); // the real timer follows, unclamped
         QTest::mouseRelease(background, Qt::LeftButton, {}, QPoint(400, 250));
-        QVERIFY(!Capturar);
+        QVERIFY(!panel->drag().Capturar);
         QVERIFY(!panel->tmrMover.isActive());
         fake->cursor = QPoint(0, 0);
         panel->tmrMoverTimer();
@@ -499,13 +498,13 @@ private slots:
         const QPoint start = panel->pos();
         fake->cursor = QPoint(500, 300);
         QTest::mousePress(target, Qt::MouseButton(button), {}, at);
-        QCOMPARE(Capturar, drags);
+        QCOMPARE(panel->drag().Capturar, drags);
         fake->cursor = QPoint(530, 280);
         QTest::mouseMove(target, at + QPoint(30, -20));
         panel->tmrMoverTimer();
         QCOMPARE(panel->pos(), drags ? start + QPoint(30, -20) : start);
         QTest::mouseRelease(target, Qt::MouseButton(button), {}, at + QPoint(30, -20));
-        QVERIFY(!Capturar);
+        QVERIFY(!panel->drag().Capturar);
     }
 
     void startupShowsThePanelAndCloseEndsWithZero() {
@@ -520,9 +519,9 @@ private slots:
             QVERIFY(frmPrints && !frmPrints->isVisible());
             QTest::mouseClick(child<QToolButton>(FrmOrvanto, "spbFechar"), Qt::LeftButton);
         });
-        QCOMPARE(runOrvanto(*qApp), 0);
+        QCOMPARE(runOrvanto(*qApp, Values), 0);
         QVERIFY(shown);
-        QCOMPARE(Usuario, QStringLiteral("ana"));
+        QCOMPARE(Values.Usuario, QStringLiteral("ana"));
         QVERIFY(!FrmOrvanto);
         QVERIFY(fake->messages.isEmpty());
         frmPrints = &fx->prints;
@@ -533,7 +532,7 @@ private slots:
         // Exists, but is no file to read: a FIFO would block a reader.
         QVERIFY(QDir().mkpath(settingsFolder()));
         QCOMPARE(::mkfifo(QFile::encodeName(settingsFilePath()).constData(), 0600), 0);
-        QCOMPARE(runOrvanto(*qApp), 1);
+        QCOMPARE(runOrvanto(*qApp, Values), 1);
         QCOMPARE(fake->messages.size(), 1);
         QCOMPARE(fake->messages.first().kind, MessageKind::Error);
         QVERIFY(fake->messages.first().text.contains(settingsFilePath()));

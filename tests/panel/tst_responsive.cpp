@@ -8,7 +8,7 @@
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
 #include "settings/Database.h"
-#include "settings/Variaveis.h"
+#include "settings/Settings.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -84,16 +84,16 @@ private slots:
 
     void panelRepaintsWhileTheProbeWaits() {
         SilentListener silent;
-        LocRem = QStringLiteral("R");
-        Protocolo = QStringLiteral("0");
-        Servidor = QStringLiteral("127.0.0.1/%1").arg(silent.port());
-        CaminhoBanco = QStringLiteral("/dados/erp.fdb");
-        Usuario = QStringLiteral("SYSDBA");
-        Senha = QStringLiteral("x");
+        Values.LocRem = QStringLiteral("R");
+        Values.Protocolo = QStringLiteral("0");
+        Values.Servidor = QStringLiteral("127.0.0.1/%1").arg(silent.port());
+        Values.CaminhoBanco = QStringLiteral("/dados/erp.fdb");
+        Values.Usuario = QStringLiteral("SYSDBA");
+        Values.Senha = QStringLiteral("x");
 
         TfrmPrints prints;
         frmPrints = &prints;
-        TFrmOrvanto panel;
+        TFrmOrvanto panel(Values);
         panel.show();
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         PaintCounter counter;
@@ -127,7 +127,7 @@ private slots:
         QElapsedTimer clock;
         clock.start();
         {
-            TfrmConfig dialog(&panel); // its opening probes the silent server
+            TfrmConfig dialog(&panel, Values); // its opening probes the silent server
             QVERIFY(clock.elapsed() >= 600);
             QCOMPARE(child<QComboBox>(&dialog, "ppbFiliais")->count(), 0); // the failure stays silent
         }

@@ -20,7 +20,6 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -31,6 +30,7 @@
 #include <unistd.h>
 
 namespace {
+Settings Values;
 
 int countUp(const QString& key, int rounds) {
     const QString section = QStringLiteral("Contadores");
@@ -88,11 +88,11 @@ int rewriteInPlace(const QString& stopFile) {
 }
 
 int saveOnce() {
-    LocRem = QStringLiteral("L");
-    Usuario = QStringLiteral("SYSDBA");
-    Senha = QStringLiteral("segredo");
+    Values.LocRem = QStringLiteral("L");
+    Values.Usuario = QStringLiteral("SYSDBA");
+    Values.Senha = QStringLiteral("segredo");
     try {
-        SalvaIni();
+        SalvaIni(Values);
     } catch (const ShownError& error) {
         std::fputs(error.text().toUtf8().constData(), stdout);
         return 1;
@@ -114,13 +114,13 @@ int main(int argc, char** argv) {
         return countUp(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     for (unsigned long i = 0;; ++i) {
         const QString suffix = QString::number(i);
-        LocRem = QStringLiteral("L");
-        Comp = QStringLiteral("0");
-        CaminhoBanco = QStringLiteral("/dados/erp") + suffix + QStringLiteral(".fdb");
-        Usuario = QStringLiteral("SYSDBA");
-        Senha = QStringLiteral("segredo") + suffix;
-        DiretorioGadgets = QStringLiteral("/opt/gadgets/");
-        Filial = QStringLiteral("01");
-        SalvaIni();
+        Values.LocRem = QStringLiteral("L");
+        Values.Comp = QStringLiteral("0");
+        Values.CaminhoBanco = QStringLiteral("/dados/erp") + suffix + QStringLiteral(".fdb");
+        Values.Usuario = QStringLiteral("SYSDBA");
+        Values.Senha = QStringLiteral("segredo") + suffix;
+        Values.DiretorioGadgets = QStringLiteral("/opt/gadgets/");
+        Values.Filial = QStringLiteral("01");
+        SalvaIni(Values);
     }
 }

@@ -3,7 +3,6 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,16 +15,16 @@
 namespace {
 
 void setAllValues(const QString& suffix) {
-    LocRem = QStringLiteral("L");
-    Comp = QStringLiteral("0");
-    Servidor = QString();
-    Protocolo = QString();
-    CaminhoBanco = QStringLiteral("/dados/erp") + suffix + QStringLiteral(".fdb");
-    Usuario = QStringLiteral("SYSDBA");
-    Senha = QStringLiteral("segredo") + suffix;
-    DiretorioGadgets = QStringLiteral("/opt/gadgets/");
-    ModoPainel = QStringLiteral("1");
-    Filial = QStringLiteral("01");
+    Values.LocRem = QStringLiteral("L");
+    Values.Comp = QStringLiteral("0");
+    Values.Servidor = QString();
+    Values.Protocolo = QString();
+    Values.CaminhoBanco = QStringLiteral("/dados/erp") + suffix + QStringLiteral(".fdb");
+    Values.Usuario = QStringLiteral("SYSDBA");
+    Values.Senha = QStringLiteral("segredo") + suffix;
+    Values.DiretorioGadgets = QStringLiteral("/opt/gadgets/");
+    Values.ModoPainel = QStringLiteral("1");
+    Values.Filial = QStringLiteral("01");
 }
 
 const QByteArray GadgetSection = "[Tarvelo]\r\n"
@@ -51,7 +50,7 @@ private slots:
 
     void newFileHasPaddedKeysInOrder() {
         setAllValues(QString());
-        SalvaIni();
+        SalvaIni(Values);
         QCOMPARE(readFile(settingsFilePath()), QByteArray("[Configuracoes]\r\n"
                                                           "LocRem          =L\r\n"
                                                           "Comp            =0\r\n"
@@ -68,7 +67,7 @@ private slots:
     void saveCreatesFolderAndOwnerOnlyFile() {
         QVERIFY(!QFileInfo::exists(settingsFolder()));
         setAllValues(QString());
-        SalvaIni();
+        SalvaIni(Values);
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(settingsFilePath()).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
@@ -89,7 +88,7 @@ private slots:
         writeFile(settingsFilePath(), "[Configuracoes]\r\nLocRem=R\r\n");
         QCOMPARE(::chmod(QFile::encodeName(settingsFilePath()).constData(), mode_t(mode)), 0);
         setAllValues(QString());
-        SalvaIni();
+        SalvaIni(Values);
         struct stat st {};
         QCOMPARE(::stat(QFile::encodeName(settingsFilePath()).constData(), &st), 0);
         QCOMPARE(st.st_mode & 0777, mode_t(0600));
@@ -97,17 +96,17 @@ private slots:
 
     void roundTripThroughCarregaConfig() {
         setAllValues(QStringLiteral("X"));
-        Comp = QStringLiteral("1");
-        SalvaIni();
+        Values.Comp = QStringLiteral("1");
+        SalvaIni(Values);
         clearSettingsValues();
-        CarregaConfig();
-        QCOMPARE(CaminhoBanco, QStringLiteral("/dados/erpX.fdb"));
-        QCOMPARE(Senha, QStringLiteral("segredoX"));
-        QCOMPARE(LocRem, QStringLiteral("L"));
-        QCOMPARE(DiretorioGadgets, QStringLiteral("/opt/gadgets/"));
-        QCOMPARE(ModoPainel, QStringLiteral("1"));
-        QCOMPARE(Filial, QStringLiteral("01"));
-        QVERIFY2(Comp.isEmpty(), "Comp is never loaded from the file");
+        CarregaConfig(Values);
+        QCOMPARE(Values.CaminhoBanco, QStringLiteral("/dados/erpX.fdb"));
+        QCOMPARE(Values.Senha, QStringLiteral("segredoX"));
+        QCOMPARE(Values.LocRem, QStringLiteral("L"));
+        QCOMPARE(Values.DiretorioGadgets, QStringLiteral("/opt/gadgets/"));
+        QCOMPARE(Values.ModoPainel, QStringLiteral("1"));
+        QCOMPARE(Values.Filial, QStringLiteral("01"));
+        QVERIFY2(Values.Comp.isEmpty(), "Comp is never loaded from the file");
     }
 
     void gadgetSectionsSurviveByteForByte() {
@@ -115,8 +114,8 @@ private slots:
                                   "[Varnelo]\r\nPos=1,2\r\n"; // no final line break
         writeFile(settingsFilePath(), before);
         setAllValues(QString());
-        SalvaIni();
-        SalvaIni(); // twice: still one entry per key
+        SalvaIni(Values);
+        SalvaIni(Values); // twice: still one entry per key
         const QByteArray after = readFile(settingsFilePath());
         QVERIFY(after.contains(GadgetSection));
         QVERIFY(after.endsWith("[Varnelo]\r\nPos=1,2\r\n") || after.endsWith("[Varnelo]\r\nPos=1,2"));
@@ -130,7 +129,7 @@ private slots:
     void newSectionGoesAtTheEnd() {
         writeFile(settingsFilePath(), "[Ostrela]\r\nX=1"); // no final line break
         setAllValues(QString());
-        SalvaIni();
+        SalvaIni(Values);
         const QByteArray after = readFile(settingsFilePath());
         QVERIFY(after.startsWith("[Ostrela]\r\nX=1\r\n[Configuracoes]\r\nLocRem          =L\r\n"));
     }
@@ -139,8 +138,8 @@ private slots:
     // profile functions end it.
     void entryAfterAnUnendedLastLineEndsItsLine() {
         writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana");
-        CarregaConfig();
-        SalvaIni();
+        CarregaConfig(Values);
+        SalvaIni(Values);
         const QByteArray after = readFile(settingsFilePath());
         QVERIFY2(after.startsWith("[Configuracoes]\r\nUsuario=ana\r\nLocRem          ="), after.constData());
         QVERIFY2(after.endsWith("Filial          =\r\n"), after.constData());
@@ -149,15 +148,15 @@ private slots:
     void byteOrderMarkKeepsTheFirstSection() {
         // Saving must update the section the mark stands before, not add a second one.
         writeFile(settingsFilePath(), "\xEF\xBB\xBF[Configuracoes]\r\nUsuario=ana\r\n[Tarvelo]\r\nX=1\r\n");
-        CarregaConfig();
-        SalvaIni();
+        CarregaConfig(Values);
+        SalvaIni(Values);
         const QByteArray after = readFile(settingsFilePath());
         QVERIFY(after.startsWith("\xEF\xBB\xBF[Configuracoes]\r\nUsuario=ana\r\n"));
         QCOMPARE(after.count("[Configuracoes]"), 1);
         QVERIFY(after.endsWith("[Tarvelo]\r\nX=1\r\n"));
 
         writeFile(settingsFilePath(), "\xEF\xBB\xBF");
-        SalvaIni();
+        SalvaIni(Values);
         QVERIFY(readFile(settingsFilePath()).startsWith("\xEF\xBB\xBF[Configuracoes]\r\n"));
     }
 
@@ -260,13 +259,13 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QString, expected);
         writeFile(settingsFilePath(), content);
-        CaminhoBanco = QStringLiteral("stale");
-        CarregaConfig();
-        QCOMPARE(CaminhoBanco, expected);
-        SalvaIni();
-        CaminhoBanco = QStringLiteral("stale");
-        CarregaConfig();
-        QCOMPARE(CaminhoBanco, expected);
+        Values.CaminhoBanco = QStringLiteral("stale");
+        CarregaConfig(Values);
+        QCOMPARE(Values.CaminhoBanco, expected);
+        SalvaIni(Values);
+        Values.CaminhoBanco = QStringLiteral("stale");
+        CarregaConfig(Values);
+        QCOMPARE(Values.CaminhoBanco, expected);
     }
 
     void longValuesAreCut_data() {
@@ -283,29 +282,29 @@ private slots:
         for (int i = 0; i < length; ++i)
             value += QChar(u'a' + i % 26);
         setAllValues(QString());
-        CaminhoBanco = value;
-        SalvaIni();
+        Values.CaminhoBanco = value;
+        SalvaIni(Values);
         QVERIFY(readFile(settingsFilePath()).contains(value.toUtf8())); // written whole
-        CaminhoBanco.clear();
-        CarregaConfig();
-        QCOMPARE(CaminhoBanco, value.left(readBack));
+        Values.CaminhoBanco.clear();
+        CarregaConfig(Values);
+        QCOMPARE(Values.CaminhoBanco, value.left(readBack));
     }
 
     void noFileLeavesValuesAndCreatesNothing() {
-        Usuario = QStringLiteral("kept");
-        CarregaConfig();
-        QCOMPARE(Usuario, QStringLiteral("kept"));
+        Values.Usuario = QStringLiteral("kept");
+        CarregaConfig(Values);
+        QCOMPARE(Values.Usuario, QStringLiteral("kept"));
         QVERIFY(!QFileInfo::exists(settingsFolder()));
     }
 
     void absentKeyEmptiesItsValue() {
         writeFile(settingsFilePath(), "[Configuracoes]\r\nUsuario=ana\r\n");
-        Senha = QStringLiteral("old");
-        Comp = QStringLiteral("1");
-        CarregaConfig();
-        QCOMPARE(Usuario, QStringLiteral("ana"));
-        QVERIFY(Senha.isEmpty());
-        QCOMPARE(Comp, QStringLiteral("1"));
+        Values.Senha = QStringLiteral("old");
+        Values.Comp = QStringLiteral("1");
+        CarregaConfig(Values);
+        QCOMPARE(Values.Usuario, QStringLiteral("ana"));
+        QVERIFY(Values.Senha.isEmpty());
+        QCOMPARE(Values.Comp, QStringLiteral("1"));
     }
 
     // A value the save did not change keeps its line byte for byte, also
@@ -322,8 +321,8 @@ private slots:
     void unchangedValuesKeepTheirBytes() {
         QFETCH(QByteArray, line);
         writeFile(settingsFilePath(), "[Configuracoes]\r\n" + line + "\r\n[Tarvelo]\r\nX=1\r\n");
-        CarregaConfig();
-        SalvaIni();
+        CarregaConfig(Values);
+        SalvaIni(Values);
         const QByteArray after = readFile(settingsFilePath());
         QVERIFY2(after.startsWith("[Configuracoes]\r\n" + line + "\r\n"), after.constData());
         QVERIFY(!after.contains("\xEF\xBF\xBD"));
@@ -332,9 +331,9 @@ private slots:
 
     void changedValueReplacesTheLine() {
         writeFile(settingsFilePath(), "[Configuracoes]\r\nSenha=Jo\xE3o#2024\r\n");
-        CarregaConfig();
-        Senha = QStringLiteral("nova");
-        SalvaIni();
+        CarregaConfig(Values);
+        Values.Senha = QStringLiteral("nova");
+        SalvaIni(Values);
         QVERIFY(readFile(settingsFilePath()).startsWith("[Configuracoes]\r\nSenha           =nova\r\n"));
     }
 
@@ -413,8 +412,8 @@ private slots:
         const QByteArray before = "[Configuracoes]\r\nSenha           =old\r\n" + GadgetSection;
         writeFile(settingsFilePath(), before);
         setAllValues(QString());
-        Senha = QStringLiteral("nova\r\nUsuario=intruso");
-        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni());
+        Values.Senha = QStringLiteral("nova\r\nUsuario=intruso");
+        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni(Values));
         QCOMPARE(readFile(settingsFilePath()), before); // not even the entries before Senha
     }
 
@@ -506,7 +505,7 @@ private slots:
         } else {
             setAllValues(QString());
             try {
-                SalvaIni();
+                SalvaIni(Values);
                 QFAIL("the save reported success");
             } catch (const ShownError& error) {
                 text = error.text();
@@ -584,7 +583,7 @@ private slots:
         QDir().mkpath(settingsFolder());
         QVERIFY(QFile::link(real, settingsFilePath()));
         setAllValues(QString());
-        SalvaIni();
+        SalvaIni(Values);
         QVERIFY(QFileInfo(settingsFilePath()).isSymLink());
         QVERIFY(readFile(real).contains("Usuario         =SYSDBA"));
     }
@@ -600,7 +599,7 @@ private slots:
         QDir().mkpath(settingsFolder());
         QVERIFY(QFile::link(middle, settingsFilePath()));
         setAllValues(QString());
-        SalvaIni();
+        SalvaIni(Values);
         QVERIFY(QFileInfo(settingsFilePath()).isSymLink());
         QVERIFY(QFileInfo(middle).isSymLink());
         const QByteArray saved = readFile(real);
@@ -655,7 +654,7 @@ private slots:
                  QStringLiteral("default"));
         setAllValues(QString());
         try {
-            SalvaIni();
+            SalvaIni(Values);
             QFAIL("the save reported success");
         } catch (const ShownError& error) {
             QVERIFY2(
@@ -678,10 +677,10 @@ private slots:
     void startupReadThrough() {
         ReadSettingsFileThrough(); // no folder: no error
         QVERIFY(QDir().mkpath(settingsFilePath()));
-        Usuario = QStringLiteral("kept");
+        Values.Usuario = QStringLiteral("kept");
         ReadSettingsFileThrough();
-        CarregaConfig();
-        QCOMPARE(Usuario, QStringLiteral("kept"));
+        CarregaConfig(Values);
+        QCOMPARE(Values.Usuario, QStringLiteral("kept"));
         QVERIFY(!IniFile(settingsFilePath()).exists());
     }
 
@@ -771,7 +770,7 @@ private slots:
                      FileLock::Result::Locked);
             setAllValues(QString());
             try {
-                SalvaIni();
+                SalvaIni(Values);
                 QFAIL("the save reported success");
             } catch (const ShownError& error) {
                 QVERIFY2(error.text().startsWith(
@@ -783,7 +782,7 @@ private slots:
             }
             QCOMPARE(readFile(settingsFilePath()), before);
         }
-        SalvaIni();
+        SalvaIni(Values);
         SettingsLockTimeout = defaultBound;
         QVERIFY(readFile(settingsFilePath()).contains("Senha           =segredo\r\n"));
     }

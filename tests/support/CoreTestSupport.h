@@ -25,6 +25,10 @@ private:
 };
 
 // Empties the ten process-wide settings values, as at the process start.
+// The settings values of the test process, lent to the windows under test
+// as the program's start lends its own.
+inline Settings Values;
+
 void clearSettingsValues();
 
 // The value of a key of the program's section in the settings file.

@@ -10,7 +10,6 @@
 #include "config_dialog/TfrmConfig.h"
 #include "settings/Alias.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -35,10 +34,10 @@ inline void writeSettings(const Entries& entries, const QByteArray& extra = {}) 
 // loading leaves them.
 inline void setLocalValues(const QString& path, const QString& user = ErpDatabaseOwner,
                            const QString& password = QStringLiteral("masterkey")) {
-    LocRem = QStringLiteral("L");
-    CaminhoBanco = path;
-    Usuario = user;
-    Senha = password;
+    Values.LocRem = QStringLiteral("L");
+    Values.CaminhoBanco = path;
+    Values.Usuario = user;
+    Values.Senha = password;
 }
 
 // Everything one test needs; made fresh by init(), dropped by cleanup().
@@ -77,7 +76,7 @@ inline const QList<Branch> TwoBranches = {
 
 // The dialog, shown and active so that focus changes raise their events.
 inline std::unique_ptr<TfrmConfig> openDialog() {
-    auto dialog = std::make_unique<TfrmConfig>(nullptr);
+    auto dialog = std::make_unique<TfrmConfig>(nullptr, Values);
     dialog->resize(dialog->width(), 390);
     dialog->show();
     dialog->activateWindow();

@@ -9,7 +9,7 @@
 #include "TestSupport.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Variaveis.h"
+#include "settings/Settings.h"
 
 #include <QTest>
 
@@ -22,11 +22,10 @@ struct PanelFixture {
     std::unique_ptr<TFrmOrvanto> panel;
 
     explicit PanelFixture(QPoint at = QPoint(100, 50)) {
-        // Values and the drag state are process-wide; each case starts afresh.
+        // The values are the process's; each case starts afresh.
         clearSettingsValues();
-        Capturar = false;
         frmPrints = &prints;
-        panel = std::make_unique<TFrmOrvanto>();
+        panel = std::make_unique<TFrmOrvanto>(Values);
         panel->move(at);
         panel->show();
     }

@@ -1,7 +1,7 @@
 #include "CoreTestSupport.h"
 
 #include "settings/IniFile.h"
-#include "settings/Variaveis.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -65,8 +65,7 @@ void writeFile(const QString& path, const QByteArray& content) {
 }
 
 void clearSettingsValues() {
-    for (const SettingsKey& key : SettingsKeys)
-        key.value->clear();
+    Values = Settings{};
 }
 
 void waitForEndingThreads() {

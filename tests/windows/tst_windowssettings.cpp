@@ -10,7 +10,6 @@
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "settings/Variaveis.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -46,9 +45,10 @@ QByteArray fileBytes(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+Settings Values;
+
 void clearValues() {
-    for (const SettingsKey& key : SettingsKeys)
-        key.value->clear();
+    Values = Settings{};
 }
 
 } // namespace
@@ -87,13 +87,13 @@ private slots:
     void saveIsReadByProfileFunctions() {
         QFETCH(QString, value);
         QFETCH(QString, profileRead);
-        CaminhoBanco = value;
-        Usuario = u"SYSDBA"_s;
-        SalvaIni();
+        Values.CaminhoBanco = value;
+        Values.Usuario = u"SYSDBA"_s;
+        SalvaIni(Values);
         QCOMPARE(profileString(SettingsSection, u"CaminhoBanco"_s), profileRead);
-        CaminhoBanco.clear();
-        CarregaConfig();
-        QCOMPARE(CaminhoBanco, value);
+        Values.CaminhoBanco.clear();
+        CarregaConfig(Values);
+        QCOMPARE(Values.CaminhoBanco, value);
         QCOMPARE(profileString(SettingsSection, u"Usuario"_s), u"SYSDBA"_s);
         // The file is in the ANSI code page, as the gadgets read it.
         const std::wstring text = wide(value);
@@ -111,10 +111,10 @@ private slots:
         QVERIFY(writeProfileString(SettingsSection, u"CaminhoBanco"_s, u"C:\\Dados\\Preço.fdb"_s));
         QVERIFY(writeProfileString(SettingsSection, u"Usuario"_s, u"JOÃO"_s));
         QVERIFY(writeProfileString(SettingsSection, u"DiretorioGadgets"_s, u"C:\\Morvelt\\Gadgets VUX\\"_s));
-        CarregaConfig();
-        QCOMPARE(CaminhoBanco, u"C:\\Dados\\Preço.fdb"_s);
-        QCOMPARE(Usuario, u"JOÃO"_s);
-        QCOMPARE(DiretorioGadgets, u"C:\\Morvelt\\Gadgets VUX\\"_s);
+        CarregaConfig(Values);
+        QCOMPARE(Values.CaminhoBanco, u"C:\\Dados\\Preço.fdb"_s);
+        QCOMPARE(Values.Usuario, u"JOÃO"_s);
+        QCOMPARE(Values.DiretorioGadgets, u"C:\\Morvelt\\Gadgets VUX\\"_s);
     }
 
     // A gadget's own section, written by the profile functions, survives a
@@ -122,15 +122,15 @@ private slots:
     void saveAndGadgetWritesKeepEachOther() {
         QVERIFY(QDir().mkpath(settingsFolder()));
         QVERIFY(writeProfileString(u"Tarvelo"_s, u"Left"_s, u"120"_s));
-        Senha = u"quillvane"_s;
-        SalvaIni();
+        Values.Senha = u"quillvane"_s;
+        SalvaIni(Values);
         QVERIFY(writeProfileString(u"Mirendo"_s, u"Top"_s, u"40"_s));
         QCOMPARE(profileString(u"Tarvelo"_s, u"Left"_s), u"120"_s);
         QCOMPARE(profileString(u"Mirendo"_s, u"Top"_s), u"40"_s);
         QCOMPARE(profileString(SettingsSection, u"Senha"_s), u"quillvane"_s);
         clearValues();
-        CarregaConfig();
-        QCOMPARE(Senha, u"quillvane"_s);
+        CarregaConfig(Values);
+        QCOMPARE(Values.Senha, u"quillvane"_s);
     }
 
     // The profile functions hold the file unshared while they write it: the
@@ -167,8 +167,8 @@ private slots:
         seed.write(before);
         seed.close();
         QVERIFY(::SetFileAttributesW(wide(settingsFilePath()).c_str(), FILE_ATTRIBUTE_READONLY));
-        Usuario = u"B"_s;
-        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni());
+        Values.Usuario = u"B"_s;
+        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni(Values));
         QVERIFY(::SetFileAttributesW(wide(settingsFilePath()).c_str(), FILE_ATTRIBUTE_NORMAL));
         QCOMPARE(fileBytes(settingsFilePath()), before);
     }
@@ -197,8 +197,8 @@ private slots:
                  FileLock::Result::Locked);
         const auto saved = SettingsLockTimeout;
         SettingsLockTimeout = std::chrono::milliseconds(200);
-        Usuario = u"B"_s;
-        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni());
+        Values.Usuario = u"B"_s;
+        QVERIFY_THROWS_EXCEPTION(ShownError, SalvaIni(Values));
         SettingsLockTimeout = saved;
         QVERIFY(!QFile::exists(settingsFilePath()));
     }
@@ -225,8 +225,8 @@ private slots:
         const FILETIME old{t.LowPart, t.HighPart};
         QVERIFY(::SetFileTime(file, nullptr, nullptr, &old));
         ::CloseHandle(file);
-        Usuario = u"B"_s;
-        SalvaIni();
+        Values.Usuario = u"B"_s;
+        SalvaIni(Values);
         QVERIFY(!QFile::exists(stale));
         QVERIFY(QFile::exists(fresh));
     }

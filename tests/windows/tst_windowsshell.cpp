@@ -5,7 +5,6 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/Launcher.h"
 #include "settings/Settings.h"
-#include "settings/Variaveis.h"
 #include "ui/Platform.h"
 #include "ui/QtPlatform.h"
 
@@ -214,11 +213,12 @@ private slots:
         setStandardPlatform(&desktop);
         QWidget panel;
         panel.show();
-        DiretorioGadgets = QDir::toNativeSeparators(gadgets.path());
+        Settings Values;
+        Values.DiretorioGadgets = QDir::toNativeSeparators(gadgets.path());
         std::array<bool, 13> checked{};
         checked[0] = checked[1] = checked[12] = true;
-        IniciarGadgets(checked, &panel);
-        QCOMPARE(DiretorioGadgets, QDir::toNativeSeparators(gadgets.path()) + u'\\');
+        IniciarGadgets(checked, Values.DiretorioGadgets, &panel);
+        QCOMPARE(Values.DiretorioGadgets, QDir::toNativeSeparators(gadgets.path()) + u'\\');
         const auto started = waitForProcesses({u"Tarvelo.exe"_s, u"Mirendo.exe"_s, u"Varnelo.exe"_s});
         QCOMPARE(started.size(), 3);
         QVERIFY(runningProcesses({u"Calvoria.exe"_s}).isEmpty()); // not ticked, not there
