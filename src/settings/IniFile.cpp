@@ -786,7 +786,12 @@ bool IniFile::release(Save save) {
             // the file it replaced.
             if (!writeFileAtomically(target, content, &why))
                 throw refused(why);
-            lock.setNote(fileStampOf(target).text());
+            // The state noted is the file as this save left it. A writer in
+            // place may already have begun on it (truncated it, written part
+            // of it): then nothing is noted, and the next save checks what
+            // it reads instead of taking a half file for ours.
+            const FileStamp left = fileStampOf(target);
+            lock.setNote(left.size == content.size() ? left.text() : QByteArray());
             setKnown(target, shapeOf(content));
             m_content = std::move(content);
             m_loaded = m_readable = m_exists = true;
