@@ -8,8 +8,8 @@
 #include "FirebirdServer.h"
 #include "SilentListener.h"
 #include "StallingProxy.h"
-#include "settings/Database.h"
-#include "settings/FbClient.h"
+#include "database/Database.h"
+#include "database/FbClient.h"
 
 #include <QCoreApplication>
 #include <QHash>

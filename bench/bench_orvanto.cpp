@@ -34,7 +34,7 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Database.h"
+#include "database/Database.h"
 #include "settings/Settings.h"
 #include "ui/Resources.h"
 

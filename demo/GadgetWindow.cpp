@@ -2,7 +2,7 @@
 
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "ui/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "ui/Fonts.h"
 
 #include <QCloseEvent>

@@ -1,7 +1,7 @@
 #include "StandInGadget.h"
 #include "Turn.h"
 
-#include "settings/Database.h"
+#include "database/Database.h"
 #include "settings/DatabaseLocation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"

@@ -1,8 +1,8 @@
 #include "GadgetWindow.h"
-#include "settings/FbClient.h"
+#include "database/FbClient.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "ui/EndSignals.h"
+#include "platform/EndSignals.h"
 #include "ui/Resources.h"
 #include "ui/Translations.h"
 

@@ -2,7 +2,7 @@
 // from the rules of a dotted quad: split at the dots, then judge each group.
 
 #include "FuzzSupport.h"
-#include "config_dialog/IsWrongIP.h"
+#include "settings/IsWrongIP.h"
 
 #include <QString>
 

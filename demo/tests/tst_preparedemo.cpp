@@ -7,8 +7,8 @@
 
 #include "StandInGadget.h"
 #include "TestSupport.h"
-#include "settings/Alias.h"
-#include "settings/Database.h"
+#include "database/Alias.h"
+#include "database/Database.h"
 
 #include <QDir>
 #include <QDirIterator>

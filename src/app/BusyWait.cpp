@@ -1,7 +1,7 @@
 #include "app/BusyWait.h"
 
-#include "settings/FbClient.h"
-#include "ui/EndSignals.h"
+#include "database/FbClient.h"
+#include "platform/EndSignals.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -3,15 +3,15 @@
 #include "app/BusyWait.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Database.h"
+#include "database/Database.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "ui/EndSignals.h"
-#include "ui/ErrorReport.h"
+#include "platform/EndSignals.h"
+#include "platform/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
 #include "ui/Geometry.h"
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>

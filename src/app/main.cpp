@@ -1,9 +1,9 @@
 #include "app/Startup.h"
-#include "settings/FbClient.h"
+#include "database/FbClient.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "ui/Application.h"
-#include "ui/EndSignals.h"
+#include "platform/EndSignals.h"
 #include "ui/Resources.h"
 
 int main(int argc, char** argv) {

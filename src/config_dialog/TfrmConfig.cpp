@@ -2,18 +2,18 @@
 
 #include "ui_TfrmConfig.h"
 
-#include "settings/Alias.h"
-#include "settings/Conexao.h"
-#include "settings/Database.h"
+#include "database/Alias.h"
+#include "database/Conexao.h"
+#include "database/Database.h"
 #include "settings/DatabaseLocation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "ui/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
 #include "ui/Look.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Platform.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
 #include "ui/WindowDrag.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config_dialog/IsWrongIP.h"
+#include "settings/IsWrongIP.h"
 #include "settings/Settings.h"
 #include "ui/WindowDrag.h"
 

@@ -3,8 +3,8 @@
 #include "panel/GadgetCatalogue.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "ui/MessageBoxes.h"
-#include "ui/Platform.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
 
 #include <QFileInfo>
 

@@ -7,11 +7,11 @@
 #include "panel/Launcher.h"
 #include "panel/TfrmPrints.h"
 #include "settings/Settings.h"
-#include "ui/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "ui/Fonts.h"
 #include "ui/Geometry.h"
 #include "ui/Look.h"
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 #include "ui/WindowDrag.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "ui/Application.h"
 
 #include "settings/Settings.h"
-#include "ui/ErrorReport.h"
-#include "ui/QtPlatform.h"
+#include "platform/ErrorReport.h"
+#include "platform/QtPlatform.h"
 #include "ui/Translations.h"
 
 OrvantoApplication::OrvantoApplication(int& argc, char** argv) : QApplication(argc, argv) {

@@ -1,6 +1,6 @@
 #include "ui/WindowDrag.h"
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QMouseEvent>
 #include <QTimer>

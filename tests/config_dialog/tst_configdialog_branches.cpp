@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QTabBar>
 
-#include "settings/Database.h"
+#include "database/Database.h"
 
 class TestConfigDialogBranches : public QObject {
     Q_OBJECT

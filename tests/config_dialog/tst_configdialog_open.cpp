@@ -4,7 +4,7 @@
 #include "DialogFixture.h"
 
 #include "FirebirdServer.h"
-#include "settings/Database.h"
+#include "database/Database.h"
 #include "settings/ShownError.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 // The alias lookup over alias files written by the test.
 
 #include "CoreTestSupport.h"
-#include "settings/Alias.h"
+#include "database/Alias.h"
 
 #include <QDir>
 #include <QFileInfo>

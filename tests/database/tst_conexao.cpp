@@ -7,8 +7,8 @@
 #include "FirebirdServer.h"
 #include "RecordingPlatform.h"
 #include "SilentListener.h"
-#include "settings/Conexao.h"
-#include "settings/FbClient.h"
+#include "database/Conexao.h"
+#include "database/FbClient.h"
 #include "settings/Settings.h"
 
 #include <QElapsedTimer>

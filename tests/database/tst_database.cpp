@@ -4,8 +4,8 @@
 #include "ErpDatabase.h"
 #include "FirebirdServer.h"
 #include "StallingProxy.h"
-#include "settings/Database.h"
-#include "settings/FbClient.h"
+#include "database/Database.h"
+#include "database/FbClient.h"
 
 #include <QElapsedTimer>
 #include <QProcess>

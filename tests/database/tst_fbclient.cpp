@@ -2,8 +2,8 @@
 // database name rule and the connection parameters. No client library.
 
 #include "CoreTestSupport.h"
-#include "settings/Database.h"
-#include "settings/FbClient.h"
+#include "database/Database.h"
+#include "database/FbClient.h"
 
 #include <QTest>
 

@@ -3,7 +3,7 @@
 // CHAR in multi-byte character sets.
 
 #include "CoreTestSupport.h"
-#include "settings/ValueText.h"
+#include "database/ValueText.h"
 
 #include <QTest>
 

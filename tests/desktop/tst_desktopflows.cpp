@@ -16,9 +16,9 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Alias.h"
+#include "database/Alias.h"
 #include "settings/Settings.h"
-#include "ui/QtPlatform.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -11,7 +11,7 @@
 #include "RecordingPlatform.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "ui/ErrorReport.h"
+#include "platform/ErrorReport.h"
 
 #include <QDir>
 #include <QFileInfo>

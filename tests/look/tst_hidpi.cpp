@@ -11,7 +11,7 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Alias.h"
+#include "database/Alias.h"
 #include "settings/Settings.h"
 #include "ui/ImageBox.h"
 #include "ui/WindowShape.h"

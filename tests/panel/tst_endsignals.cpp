@@ -10,9 +10,9 @@
 #include "StallingProxy.h"
 #include "TestSupport.h"
 #include "app/BusyWait.h"
-#include "settings/Database.h"
-#include "settings/FbClient.h"
-#include "ui/EndSignals.h"
+#include "database/Database.h"
+#include "database/FbClient.h"
+#include "platform/EndSignals.h"
 
 #include <QProcess>
 #include <QScopeGuard>

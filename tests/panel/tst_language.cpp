@@ -1,7 +1,7 @@
 // Qt's own texts speak the program's language: the choosers and the edit
 // fields' context menu are Portuguese, although the tests run in the C locale.
 #include "TestSupport.h"
-#include "ui/QtPlatform.h"
+#include "platform/QtPlatform.h"
 
 #include <QAbstractButton>
 #include <QAbstractItemView>

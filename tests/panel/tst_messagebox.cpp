@@ -1,6 +1,6 @@
 // The real message box: caption, icon, one "OK" button, centred on the screen.
 #include "TestSupport.h"
-#include "ui/MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>

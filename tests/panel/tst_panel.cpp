@@ -8,9 +8,9 @@
 #include "panel/TfrmPrints.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "ui/ErrorReport.h"
+#include "platform/ErrorReport.h"
 #include "ui/ImageBox.h"
-#include "ui/MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDir>

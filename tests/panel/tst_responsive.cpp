@@ -7,7 +7,7 @@
 #include "config_dialog/TfrmConfig.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Database.h"
+#include "database/Database.h"
 #include "settings/Settings.h"
 
 #include <QComboBox>

@@ -3,7 +3,7 @@
 // values, and back.
 
 #include "CoreTestSupport.h"
-#include "config_dialog/IsWrongIP.h"
+#include "settings/IsWrongIP.h"
 #include "settings/DatabaseLocation.h"
 
 #include <QTest>

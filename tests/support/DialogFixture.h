@@ -8,7 +8,7 @@
 #include "RecordingPlatform.h"
 #include "TestSupport.h"
 #include "config_dialog/TfrmConfig.h"
-#include "settings/Alias.h"
+#include "database/Alias.h"
 #include "settings/Settings.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QList>
 #include <QQueue>

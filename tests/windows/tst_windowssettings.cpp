@@ -3,10 +3,10 @@
 // lock and the replace, the client library's absence and the alias file of
 // the registered Firebird installation. Run under Wine.
 
-#include "settings/Alias.h"
+#include "database/Alias.h"
 #include "settings/AtomicWrite.h"
-#include "settings/FbClient.h"
-#include "settings/FirebirdInstallation.h"
+#include "database/FbClient.h"
+#include "database/FirebirdInstallation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"

@@ -5,8 +5,8 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/Launcher.h"
 #include "settings/Settings.h"
-#include "ui/Platform.h"
-#include "ui/QtPlatform.h"
+#include "platform/Platform.h"
+#include "platform/QtPlatform.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "ui/StartFailure.h"
+#include "platform/StartFailure.h"
 
 #include <QFile>
 

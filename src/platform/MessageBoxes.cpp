@@ -1,6 +1,6 @@
-#include "ui/MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 

@@ -1,6 +1,6 @@
-#include "settings/Database.h"
+#include "database/Database.h"
 
-#include "settings/FbClient.h"
+#include "database/FbClient.h"
 
 #include <QSet>
 

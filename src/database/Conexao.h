@@ -2,7 +2,7 @@
 
 // The shared connection test that every save of the settings ends with.
 
-#include "settings/Database.h"
+#include "database/Database.h"
 #include "settings/Settings.h"
 
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 #include <QtGlobal>
 

@@ -5,9 +5,9 @@
 // program runs where it is missing. Errors are thrown as ShownError whose
 // text is the client's messages joined by CR LF, without a final ".".
 
-#include "settings/BlockingCall.h"
+#include "database/BlockingCall.h"
 #include "settings/ShownError.h"
-#include "settings/ValueText.h"
+#include "database/ValueText.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
-#include "settings/ValueText.h"
+#include "database/ValueText.h"
 
-#include "settings/FbClient.h"
+#include "database/FbClient.h"
 
 #include <QDate>
 

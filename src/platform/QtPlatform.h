@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Platform.h"
+#include "platform/Platform.h"
 
 // The real platform: Qt's boxes and choosers, posix_spawn for gadgets.
 class QtPlatform final : public Platform {

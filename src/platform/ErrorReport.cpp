@@ -1,6 +1,6 @@
-#include "ui/ErrorReport.h"
+#include "platform/ErrorReport.h"
 
-#include "ui/MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
 #include "settings/ShownError.h"
 

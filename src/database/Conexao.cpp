@@ -1,8 +1,8 @@
-#include "settings/Conexao.h"
+#include "database/Conexao.h"
 
 #include "settings/DatabaseLocation.h"
 #include "settings/Settings.h"
-#include "ui/MessageBoxes.h"
+#include "platform/MessageBoxes.h"
 
 #include <thread>
 

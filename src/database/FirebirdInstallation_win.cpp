@@ -1,6 +1,6 @@
-#include "settings/FirebirdInstallation.h"
+#include "database/FirebirdInstallation.h"
 
-#include "settings/FbClient.h"
+#include "database/FbClient.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "config_dialog/IsWrongIP.h"
+#include "settings/IsWrongIP.h"
 
 namespace {
 bool isAsciiDigit(QChar c) {

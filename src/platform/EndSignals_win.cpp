@@ -1,4 +1,4 @@
-#include "ui/EndSignals.h"
+#include "platform/EndSignals.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "ui/QtPlatform.h"
+#include "platform/QtPlatform.h"
 
-#include "ui/EndSignals.h"
+#include "platform/EndSignals.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,6 +1,6 @@
-#include "ui/QtPlatform.h"
+#include "platform/QtPlatform.h"
 
-#include "ui/StartFailure.h"
+#include "platform/StartFailure.h"
 
 #include <QCoreApplication>
 #include <QDir>

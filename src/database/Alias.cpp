@@ -1,8 +1,8 @@
-#include "settings/Alias.h"
+#include "database/Alias.h"
 
 #include "settings/AtomicWrite.h"
-#include "settings/FbClient.h"
-#include "settings/FirebirdInstallation.h"
+#include "database/FbClient.h"
+#include "database/FirebirdInstallation.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "settings/BlockingCall.h"
+#include "database/BlockingCall.h"
 
-#include "settings/FbClient.h"
+#include "database/FbClient.h"
 #include "settings/ShownError.h"
 
 #include <QString>
