@@ -76,6 +76,11 @@ public:
     QByteArray note() const;
     void setNote(const QByteArray& note);
 
+    // Why a save gave up on an end request.
+    static QString endingReason() {
+        return QStringLiteral("O programa está sendo encerrado; nada foi gravado.");
+    }
+
 private:
     int m_fd = -1;
 };

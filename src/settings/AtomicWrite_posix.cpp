@@ -446,9 +446,7 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
             *why = reason;
         return result;
     };
-    const auto gaveUp = [&] {
-        return fail(Result::GaveUp, QStringLiteral("O programa está sendo encerrado; nada foi gravado."));
-    };
+    const auto gaveUp = [&] { return fail(Result::GaveUp, endingReason()); };
     if (giveUp && giveUp())
         return gaveUp();
     const QByteArray name = QFile::encodeName(lockPath);

@@ -799,7 +799,7 @@ bool IniFile::release(Save save) {
             return true;
         }
         if (ending())
-            throw refused(QStringLiteral("O programa está sendo encerrado; nada foi gravado."));
+            throw refused(FileLock::endingReason());
         if (now - start >= SettingsRewritePatience) {
             QStringList names;
             for (const QByteArray& name : lost) {
