@@ -441,7 +441,11 @@ void TfrmConfig::btnSalvarClick() {
     // The opening's connection is gone before the file and the database are used.
     m_branchConnection.reset();
     SalvaIni();
-    ConectaBancoDados(false);
+    if (const std::optional<QString> failure = ConectaBancoDados(false))
+        ShowMessage(
+            QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
+                           "dados!\r\n") +
+            *failure);
     accept();
 }
 

@@ -4,8 +4,11 @@
 
 #include "settings/Database.h"
 
+#include <QString>
+
 #include <chrono>
 #include <memory>
+#include <optional>
 
 // The shared connection and its default transaction: present only while a
 // test runs (and, closed, after a test that ended for want of a path, user
@@ -13,12 +16,18 @@
 extern std::unique_ptr<TDatabase> BancoGadgets;
 extern std::unique_ptr<TTransaction> TransacGadgets;
 
-// Reloads the settings file and tries to connect with its values. With
-// IniciandoPC false one attempt is made and its failure shown in a message
-// box; with true the attempts are repeated silently, ConnectRetryPause
-// apart, until one succeeds or ConnectMaxAttempts have failed. Nothing is
-// left open afterwards.
-void ConectaBancoDados(bool IniciandoPC);
+// Reloads the settings file and tries to connect with its values, as
+// testConnection does. Nothing is tried, and nothing returned, while the
+// path, the user or the password is empty.
+std::optional<QString> ConectaBancoDados(bool IniciandoPC);
+
+// Tries to connect to the database with the user and password. Not
+// repeated: one attempt, whose failure's text is returned for the caller
+// to show. Repeated: the attempts follow each other, ConnectRetryPause
+// apart, until one succeeds or ConnectMaxAttempts have failed, and no
+// failure is returned. Nothing is left open afterwards.
+std::optional<QString> testConnection(const QString& databaseName, const QString& user,
+                                      const QString& password, bool repeated);
 
 // Closes the shared connection and releases both shared objects.
 void DesconectarBancoDados();

@@ -307,9 +307,7 @@ private slots:
             transaction.reset();
             QVERIFY(database.DefaultTransaction == nullptr);
             QCOMPARE(errorOf([&] { query.Open(); }), u"Transaction not assigned"_s);
-            auto gone = std::make_unique<TDatabase>();
-            TQuery orphan(gone.get());
-            gone.reset();
+            TQuery orphan;
             QCOMPARE(errorOf([&] { orphan.Open(); }), u"Database not assigned"_s);
             database.Close();
         }
