@@ -105,13 +105,6 @@ struct TfrmConfig::BranchConnection {
     TTransaction TransFiliais;
     TDatabase BancoFiliais;
 
-    BranchConnection() {
-        if (BancoFiliais.Connected())
-            BancoFiliais.Close();
-        if (TransFiliais.InTransaction())
-            TransFiliais.Commit();
-    }
-
     // One attempt; a failure is silent and leaves the connection closed.
     void open(const QString& databaseName, const QString& user, const QString& password) {
         BancoFiliais.DatabaseName = databaseName;

@@ -44,7 +44,10 @@ struct Call {
     std::function<void()> wake; // the user-interface thread's waiter, while it waits
 };
 
+std::atomic<int> running{0};
+
 void start(const std::shared_ptr<Call>& call) {
+    running.fetch_add(1);
     // A thread of its own: a call given up may stay inside the library for
     // good without holding up the next one.
     std::thread([call] {
@@ -61,11 +64,14 @@ void start(const std::shared_ptr<Call>& call) {
             call->work = nullptr; // what it owned goes here, a given-up attachment with it
         }
         fb::lastAnswer = nullptr;
-        const std::lock_guard guard(call->lock);
-        call->done = true;
-        if (call->wake)
-            call->wake();
-        call->ended.notify_all();
+        {
+            const std::lock_guard guard(call->lock);
+            call->done = true;
+            if (call->wake)
+                call->wake();
+            call->ended.notify_all();
+        }
+        running.fetch_sub(1);
     }).detach();
 }
 
@@ -129,6 +135,10 @@ QString timeoutText(std::chrono::milliseconds bound) {
 
 void setBlockingCallRunner(BlockingCallRunner runner) {
     blockingCallRunner() = std::move(runner);
+}
+
+int runningBlockingCalls() {
+    return running.load();
 }
 
 void setBeforeBlockingCall(std::function<void(BlockingCall)> hook) {

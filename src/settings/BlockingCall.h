@@ -41,6 +41,10 @@ enum class BlockingCall { Open, Query, Commit, Close, Other };
 // that act between two calls (stop a server, count attachments).
 void setBeforeBlockingCall(std::function<void(BlockingCall)> hook);
 
+// How many calls' workers are still running, given-up ones included: a seam
+// for tests that wait for them to end.
+int runningBlockingCalls();
+
 // Runs work on a worker thread, waiting at most bound (for an Open in all,
 // for any other kind without an answer of the library; cancel is tried
 // first, abandon runs on the caller's thread when the call is given up);

@@ -3,6 +3,7 @@
 #include "CoreTestSupport.h"
 #include "ErpDatabase.h"
 #include "FirebirdServer.h"
+#include "SilentListener.h"
 #include "StallingProxy.h"
 #include "settings/Database.h"
 #include "settings/FbClient.h"
@@ -510,6 +511,32 @@ private slots:
         Session s(server.databaseName(path), server.user(), server.password());
         QCOMPARE(errorOf([&] { s.database.Open(); }), TimeoutText);
         QVERIFY(!s.database.Connected());
+    }
+
+    // An opening given up while the client still waits on a server that
+    // never answers: the call has its own copies of the name and the
+    // parameter block, and the attachment it would make is its own, so the
+    // client returning long after the caller let go of everything touches no
+    // freed memory (ASan would report it), and the worker then ends.
+    void givenUpOpeningTouchesNothingOfTheCaller() {
+        const SilentListener silent;
+        const auto bounds = std::tuple{AttachTimeout, fb::ConnectTimeout};
+        auto restore = qScopeGuard([&] { std::tie(AttachTimeout, fb::ConnectTimeout) = bounds; });
+        AttachTimeout = std::chrono::milliseconds(1000);
+        fb::ConnectTimeout = std::chrono::seconds(3); // the client gives its verdict after the bound
+        QTRY_COMPARE_WITH_TIMEOUT(runningBlockingCalls(), 0, 30000); // given-up calls of cases before
+        {
+            auto s = std::make_unique<Session>(silent.hostPort() + u":/dados/"_s + QString(500, u'x'),
+                                               u"SYSDBA"_s, QString(200, u'p'));
+            QCOMPARE(errorOf([&] { s->database.Open(); }), TimeoutText);
+            QVERIFY(!s->database.Connected());
+        }
+        QCOMPARE(runningBlockingCalls(), 1); // still inside the client
+        // The freed memory is used again meanwhile.
+        std::vector<QByteArray> reuse;
+        for (int i = 0; i < 200; ++i)
+            reuse.emplace_back(1000 + i, 'z');
+        QTRY_COMPARE_WITH_TIMEOUT(runningBlockingCalls(), 0, 15000);
     }
 
     // A file whose header is damaged: the embedded engine reports it, and
