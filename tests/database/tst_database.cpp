@@ -513,21 +513,44 @@ private slots:
         QVERIFY(!s.database.Connected());
     }
 
-    // An opening given up while the client still waits on a server that
-    // never answers: the call has its own copies of the name and the
-    // parameter block, and the attachment it would make is its own, so the
-    // client returning long after the caller let go of everything touches no
-    // freed memory (ASan would report it), and the worker then ends.
+    // An opening given up while the client still waits: the call has its
+    // own copies of the name and the parameter block, and the attachment it
+    // makes is its own, so the client returning long after the caller let
+    // go of everything touches no freed memory (ASan would report it); the
+    // worker then ends, letting go of an attachment that came too late.
+    void givenUpOpeningTouchesNothingOfTheCaller_data() {
+        QTest::addColumn<bool>("answersLate");
+        QTest::newRow("server never answers") << false;
+        QTest::newRow("server answers after the bound") << true;
+    }
     void givenUpOpeningTouchesNothingOfTheCaller() {
-        const SilentListener silent;
+        QFETCH(bool, answersLate);
+        std::unique_ptr<FirebirdServer> server;
+        std::unique_ptr<SilentListener> silent;
+        QString name;
+        if (answersLate) {
+            ORVANTO_REQUIRE_FIREBIRD_SERVER();
+            server = std::make_unique<FirebirdServer>();
+            const QString path = QDir(server->dataFolder()).filePath(u"late.fdb"_s);
+            createErpDatabase(path, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+            name = server->databaseName(path);
+            server->freeze(true);
+        } else {
+            silent = std::make_unique<SilentListener>();
+            name = silent->hostPort() + u":/dados/"_s + QString(500, u'x');
+        }
         const auto bounds = std::tuple{AttachTimeout, fb::ConnectTimeout};
-        auto restore = qScopeGuard([&] { std::tie(AttachTimeout, fb::ConnectTimeout) = bounds; });
+        auto restore = qScopeGuard([&] {
+            std::tie(AttachTimeout, fb::ConnectTimeout) = bounds;
+            if (server)
+                server->freeze(false);
+        });
         AttachTimeout = std::chrono::milliseconds(1000);
-        fb::ConnectTimeout = std::chrono::seconds(3); // the client gives its verdict after the bound
+        fb::ConnectTimeout = std::chrono::seconds(3); // the client's verdict comes after the bound
         QTRY_COMPARE_WITH_TIMEOUT(runningBlockingCalls(), 0, 30000); // given-up calls of cases before
         {
-            auto s = std::make_unique<Session>(silent.hostPort() + u":/dados/"_s + QString(500, u'x'),
-                                               u"SYSDBA"_s, QString(200, u'p'));
+            auto s = std::make_unique<Session>(name, server ? server->user() : u"SYSDBA"_s,
+                                               server ? server->password() : QString(200, u'p'));
             QCOMPARE(errorOf([&] { s->database.Open(); }), TimeoutText);
             QVERIFY(!s->database.Connected());
         }
@@ -536,7 +559,16 @@ private slots:
         std::vector<QByteArray> reuse;
         for (int i = 0; i < 200; ++i)
             reuse.emplace_back(1000 + i, 'z');
+        if (server)
+            server->freeze(false);
         QTRY_COMPARE_WITH_TIMEOUT(runningBlockingCalls(), 0, 15000);
+        if (server) {
+            Session watcher(name, server->user(), server->password());
+            watcher.query.SQL = u"SELECT COUNT(*) AS N FROM MON$ATTACHMENTS "
+                                u"WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0"_s;
+            watcher.query.Open();
+            QCOMPARE(watcher.query.FieldByName(u"N"_s), u"0"_s);
+        }
     }
 
     // A file whose header is damaged: the embedded engine reports it, and
