@@ -104,13 +104,6 @@ struct TfrmConfig::BranchConnection {
     TTransaction TransFiliais;
     TDatabase BancoFiliais;
 
-    BranchConnection() {
-        if (BancoFiliais.Connected())
-            BancoFiliais.Close();
-        if (TransFiliais.InTransaction())
-            TransFiliais.Commit();
-    }
-
     // One attempt; a failure is silent and leaves the connection closed.
     void open(const QString& databaseName, const QString& user, const QString& password) {
         BancoFiliais.DatabaseName = databaseName;
@@ -426,7 +419,11 @@ void TfrmConfig::btnSalvarClick() {
     // The opening's connection is gone before the file and the database are used.
     m_branchConnection.reset();
     SalvaIni(m_values);
-    ConectaBancoDados(m_values, false);
+    if (const std::optional<QString> failure = ConectaBancoDados(m_values, false))
+        ShowMessage(
+            QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
+                           "dados!\r\n") +
+            *failure);
     accept();
 }
 

@@ -3,13 +3,16 @@
 #include "database/FbClient.h"
 #include "settings/ShownError.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QString>
+#include <QThread>
+#include <QTimer>
 
 #include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 std::chrono::milliseconds StatementTimeout{30000};
 std::chrono::milliseconds AttachTimeout{25000};
@@ -17,131 +20,106 @@ std::chrono::milliseconds CancelGrace{2000};
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 BlockingCallRunner& blockingCallRunner() {
     static BlockingCallRunner runner;
     return runner;
 }
 
-using Clock = std::chrono::steady_clock;
+std::function<void(BlockingCall)>& beforeBlockingCall() {
+    static std::function<void(BlockingCall)> hook;
+    return hook;
+}
 
-// A call on its worker thread; shared, so that a worker that outlives its
-// given-up caller still has what it uses.
+// What the caller and the worker share; the worker holds it to its end, so
+// a caller that stops waiting leaves nothing behind that the worker uses.
 struct Call {
-    fb::CallGate gate;
     std::function<void()> work;
     std::exception_ptr failure;
-    bool workEnded = false; // written under the gate, before the worker lets it go
+    std::atomic<Clock::rep> lastAnswer{Clock::now().time_since_epoch().count()};
     std::mutex lock;
     std::condition_variable ended;
     bool done = false;
-
-    bool isDone() {
-        const std::lock_guard guard(lock);
-        return done;
-    }
+    std::function<void()> wake; // the user-interface thread's waiter, while it waits
 };
 
+std::atomic<int> running{0};
+
+void start(const std::shared_ptr<Call>& call) {
+    running.fetch_add(1);
+    // A thread of its own: a call given up may stay inside the library for
+    // good without holding up the next one.
+    std::thread([call] {
+        fb::lastAnswer = &call->lastAnswer;
+        {
+            // The library is in use from the first call to the last: its
+            // shutdown also breaks a query between two fetches.
+            const fb::LibraryUse use;
+            try {
+                call->work();
+            } catch (...) {
+                call->failure = std::current_exception();
+            }
+            call->work = nullptr; // what it owned goes here, a given-up attachment with it
+        }
+        fb::lastAnswer = nullptr;
+        {
+            const std::lock_guard guard(call->lock);
+            call->done = true;
+            if (call->wake)
+                call->wake();
+            call->ended.notify_all();
+        }
+        running.fetch_sub(1);
+    }).detach();
+}
+
 // Waits until the call is done or until() has passed; until() is asked
-// afresh, as a call's progress moves it on.
-void waitFor(Call& call, const std::function<Clock::time_point()>& until) {
-    const auto finished = [&] { return call.isDone() || Clock::now() >= until(); };
-    if (BlockingCallRunner& runner = blockingCallRunner()) {
-        while (!finished())
-            runner(finished);
-        return;
+// afresh, as a call's progress moves it on. Returns whether it is done.
+bool waitFor(Call& call, const std::function<Clock::time_point()>& until) {
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (blockingCallRunner() && app && QThread::currentThread() == app->thread()) {
+        blockingCallRunner()([&] {
+            // Woken by the worker at its end; the timer stands at the bound,
+            // moved on by the progress made meanwhile when it fires.
+            QTimer bound;
+            bound.setSingleShot(true);
+            bound.setTimerType(Qt::PreciseTimer);
+            QEventLoop loop;
+            const auto check = [&] {
+                const Clock::time_point deadline = until();
+                const Clock::time_point now = Clock::now();
+                if (now >= deadline) {
+                    loop.quit();
+                } else {
+                    bound.start(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+                }
+            };
+            QObject::connect(&bound, &QTimer::timeout, &loop, check);
+            {
+                const std::lock_guard guard(call.lock);
+                if (call.done)
+                    return true;
+                call.wake = [&loop] {
+                    QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+                };
+            }
+            check();
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+            const std::lock_guard guard(call.lock);
+            call.wake = nullptr;
+            return call.done;
+        });
     }
     std::unique_lock guard(call.lock);
     while (!call.done) {
         const Clock::time_point deadline = until();
         if (Clock::now() >= deadline)
-            return;
+            break;
         call.ended.wait_until(guard, deadline);
     }
-}
-
-void waitFor(Call& call, Clock::time_point until) {
-    waitFor(call, [until] { return until; });
-}
-
-void run(Call& call) {
-    fb::currentGate = &call.gate;
-    call.gate.ours.lock();
-    {
-        // The library is in use from the first call to the last: its
-        // shutdown also breaks a query between two fetches.
-        const fb::LibraryUse use;
-        try {
-            call.work();
-        } catch (...) { // fb::CallAbandoned included: nobody waits for it any more
-            call.failure = std::current_exception();
-        }
-    }
-    call.workEnded = true;
-    call.gate.ours.unlock();
-    fb::currentGate = nullptr;
-}
-
-// Worker threads live as long as the process and take one call after the
-// other: the client library keeps state per thread, and a thread a call
-// would cost more than the call. A worker held up in a given-up call is
-// passed over until it comes back; only then is another one started.
-struct Worker {
-    std::mutex lock;
-    std::condition_variable wake;
-    std::shared_ptr<Call> next;
-    bool busy = true;
-};
-
-std::mutex& poolLock() {
-    static auto* lock = new std::mutex;
-    return *lock;
-}
-
-void serve(const std::shared_ptr<Worker>& worker) {
-    for (;;) {
-        std::shared_ptr<Call> call;
-        {
-            std::unique_lock guard(worker->lock);
-            worker->wake.wait(guard, [&] { return worker->next != nullptr; });
-            call = std::move(worker->next);
-        }
-        run(*call);
-        {
-            const std::lock_guard pool(poolLock());
-            worker->busy = false;
-        }
-        {
-            const std::lock_guard guard(call->lock);
-            call->done = true;
-        }
-        call->ended.notify_all();
-    }
-}
-
-void startOnWorker(const std::shared_ptr<Call>& call) {
-    // Never destroyed: workers outlive every static.
-    static auto& workers = *new std::vector<std::shared_ptr<Worker>>;
-    std::shared_ptr<Worker> chosen;
-    {
-        const std::lock_guard pool(poolLock());
-        for (const auto& worker : workers) {
-            if (!worker->busy) {
-                worker->busy = true;
-                chosen = worker;
-                break;
-            }
-        }
-        if (!chosen) {
-            chosen = std::make_shared<Worker>();
-            workers.push_back(chosen);
-            std::thread([chosen] { serve(chosen); }).detach();
-        }
-    }
-    {
-        const std::lock_guard guard(chosen->lock);
-        chosen->next = call;
-    }
-    chosen->wake.notify_one();
+    return call.done;
 }
 
 QString timeoutText(std::chrono::milliseconds bound) {
@@ -159,61 +137,47 @@ void setBlockingCallRunner(BlockingCallRunner runner) {
     blockingCallRunner() = std::move(runner);
 }
 
-namespace {
-std::function<void(BlockingCall)>& beforeBlockingCall() {
-    static std::function<void(BlockingCall)> hook;
-    return hook;
+int runningBlockingCalls() {
+    return running.load();
 }
-} // namespace
 
 void setBeforeBlockingCall(std::function<void(BlockingCall)> hook) {
     beforeBlockingCall() = std::move(hook);
 }
 
-void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::chrono::milliseconds bound,
+void runBlockingCall(BlockingCall kind, std::function<void()> work, std::chrono::milliseconds bound,
                      const std::function<void()>& cancel, const std::function<void()>& abandon) {
-    if (fb::currentGate) { // already on a call's worker: part of that call
-        work();
-        return;
-    }
     if (beforeBlockingCall())
         beforeBlockingCall()(kind);
     auto call = std::make_shared<Call>();
-    call->work = work;
-    startOnWorker(call);
+    call->work = std::move(work);
+    start(call);
+    bool done;
     if (kind == BlockingCall::Open) {
-        waitFor(*call, Clock::now() + bound);
+        const Clock::time_point until = Clock::now() + bound;
+        done = waitFor(*call, [until] { return until; });
     } else {
         // Silence, not work: each answer of the library (a row fetched)
         // starts the bound afresh.
-        const fb::CallGate& gate = call->gate;
-        waitFor(*call, [&gate, bound] {
-            return Clock::time_point(Clock::duration(gate.lastAnswer.load())) + bound;
+        const std::atomic<Clock::rep>& answered = call->lastAnswer;
+        done = waitFor(*call, [&answered, bound] {
+            return Clock::time_point(Clock::duration(answered.load())) + bound;
         });
     }
-    if (!call->isDone() && cancel) {
+    if (!done && cancel) {
         cancel();
-        waitFor(*call, Clock::now() + CancelGrace);
+        const Clock::time_point until = Clock::now() + CancelGrace;
+        done = waitFor(*call, [until] { return until; });
     }
-    while (!call->isDone()) {
-        // Given up only while the worker is inside the library: then it
-        // touches nothing of ours any more (see fb::CallGate).
-        if (call->gate.ours.try_lock_for(std::chrono::milliseconds(50))) {
-            if (!call->workEnded) {
-                call->gate.abandoned = true;
-                call->gate.ours.unlock();
-                if (abandon)
-                    abandon();
-                throw ShownError(timeoutText(bound));
-            }
-            call->gate.ours.unlock();
-            waitFor(*call, Clock::time_point::max());
-        }
+    if (!done) {
+        if (abandon)
+            abandon();
+        throw ShownError(timeoutText(bound));
     }
     if (call->failure)
         std::rethrow_exception(call->failure);
 }
 
-void runBlockingCall(const std::function<void()>& work) {
-    runBlockingCall(BlockingCall::Other, work, StatementTimeout, {}, {});
+void runBlockingCall(std::function<void()> work) {
+    runBlockingCall(BlockingCall::Other, std::move(work), StatementTimeout, {}, {});
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 // The bounded wait of every database client call: the call runs on a
-// long-lived worker thread, its caller waits at most a bound, then cancels
-// and finally gives the call up.
+// worker thread with its own copy of everything it passes to the library,
+// and its caller waits at most a bound, then cancels and finally stops
+// waiting.
 
 #include <chrono>
 #include <functional>
@@ -19,26 +20,38 @@
 //   the call is cancelled and, when it still does not return within
 //   CancelGrace, given up.
 // A call given up fails with "O banco de dados não respondeu em N
-// segundos..."; its connection is let go (left to the library) and can no
-// longer be used. Variables, so that tests can shorten them.
+// segundos..."; the worker keeps what it uses and ends on its own, and the
+// connection it ran on can no longer be used. Variables, so that tests can
+// shorten them.
 extern std::chrono::milliseconds StatementTimeout;
 extern std::chrono::milliseconds AttachTimeout;
 extern std::chrono::milliseconds CancelGrace;
 
-// How the caller waits: by default it blocks; the program installs a waiter
-// that keeps its windows painting. The waiter returns when finished() says
-// so, or earlier when the application's loops are told to end.
-using BlockingCallRunner = std::function<void(const std::function<bool()>& finished)>;
+// How the user-interface thread waits: wait() runs a local event loop that
+// keeps the windows painting, holds user input back and returns whether the
+// call ended (false at the bound, or when the application's loops are told
+// to end). The program installs a runner around it (the wait cursor, the
+// end on a signal); without one, and on any other thread, the caller
+// simply blocks.
+using BlockingCallRunner = std::function<void(const std::function<bool()>& wait)>;
 void setBlockingCallRunner(BlockingCallRunner runner);
+
 enum class BlockingCall { Open, Query, Commit, Close, Other };
 // Called on the caller's thread before each call starts: a seam for tests
 // that act between two calls (stop a server, count attachments).
 void setBeforeBlockingCall(std::function<void(BlockingCall)> hook);
+
+// How many calls' workers are still running, given-up ones included: a seam
+// for tests that wait for them to end.
+int runningBlockingCalls();
+
 // Runs work on a worker thread, waiting at most bound (for an Open in all,
 // for any other kind without an answer of the library; cancel is tried
-// first, abandon runs when the call is given up); passes its exception on.
-void runBlockingCall(BlockingCall kind, const std::function<void()>& work, std::chrono::milliseconds bound,
+// first, abandon runs on the caller's thread when the call is given up);
+// passes its exception on. work must own what it uses: captured by value
+// or shared, never by reference, as it may outlive the caller's wait.
+void runBlockingCall(BlockingCall kind, std::function<void()> work, std::chrono::milliseconds bound,
                      const std::function<void()>& cancel, const std::function<void()>& abandon);
 // Another wait of the database work (a pause between attempts), with
 // StatementTimeout and nothing to cancel.
-void runBlockingCall(const std::function<void()>& work);
+void runBlockingCall(std::function<void()> work);

@@ -2,7 +2,6 @@
 
 #include "settings/DatabaseLocation.h"
 #include "settings/Settings.h"
-#include "platform/MessageBoxes.h"
 
 #include <thread>
 
@@ -12,50 +11,43 @@ std::unique_ptr<TTransaction> TransacGadgets;
 std::chrono::milliseconds ConnectRetryPause{500};
 int ConnectMaxAttempts = 20;
 
-void ConectaBancoDados(Settings& values, bool IniciandoPC) {
+std::optional<QString> ConectaBancoDados(Settings& values, bool IniciandoPC) {
     // Objects left by a test that ended early are released here.
     BancoGadgets = std::make_unique<TDatabase>();
     TransacGadgets = std::make_unique<TTransaction>();
-
     CarregaConfig(values);
-
-    BancoGadgets->Close();
-    TransacGadgets->Commit();
-
     if (values.CaminhoBanco.isEmpty() || values.Usuario.isEmpty() || values.Senha.isEmpty())
-        return;
+        return std::nullopt;
+    return testConnection(DatabaseNameFor(values.LocRem, values.Protocolo, values.Servidor, values.CaminhoBanco),
+                          values.Usuario, values.Senha, IniciandoPC);
+}
 
-    const QString name =
-        DatabaseNameFor(values.LocRem, values.Protocolo, values.Servidor, values.CaminhoBanco);
-    if (!name.isEmpty())
-        BancoGadgets->DatabaseName = name;
+std::optional<QString> testConnection(const QString& databaseName, const QString& user,
+                                      const QString& password, bool repeated) {
+    if (!BancoGadgets || !TransacGadgets) {
+        BancoGadgets = std::make_unique<TDatabase>();
+        TransacGadgets = std::make_unique<TTransaction>();
+    }
+    BancoGadgets->DatabaseName = databaseName;
     BancoGadgets->LoginPrompt = false;
-    BancoGadgets->Params = ConnectionParams(values.Usuario, values.Senha);
+    BancoGadgets->Params = ConnectionParams(user, password);
     BancoGadgets->DefaultTransaction = TransacGadgets.get();
     TransacGadgets->DefaultDatabase = BancoGadgets.get();
 
-    if (!IniciandoPC) {
+    std::optional<QString> failure;
+    for (int attempt = 1; !BancoGadgets->Connected() && attempt <= (repeated ? ConnectMaxAttempts : 1);
+         ++attempt) {
+        if (attempt > 1) // the pause, like the attempts, lets the windows paint
+            runBlockingCall([pause = ConnectRetryPause] { std::this_thread::sleep_for(pause); });
         try {
             BancoGadgets->Open();
         } catch (const std::exception& error) {
-            ShowMessage(
-                QStringLiteral("Rezovuz - Edozed ev Urevivar\r\n\r\nNão foi possível conectar ao banco de "
-                               "dados!\r\n") +
-                errorText(error));
-        }
-    } else {
-        for (int attempt = 1; !BancoGadgets->Connected() && attempt <= ConnectMaxAttempts; ++attempt) {
-            if (attempt > 1) // the pause, like the attempts, lets the windows paint
-                runBlockingCall([] { std::this_thread::sleep_for(ConnectRetryPause); });
-            try {
-                BancoGadgets->Open();
-            } catch (const std::exception&) {
-                // Silent by design: the next attempt follows.
-            }
+            if (!repeated) // silent by design when repeated: the next attempt follows
+                failure = errorText(error);
         }
     }
-
     DesconectarBancoDados();
+    return failure;
 }
 
 void DesconectarBancoDados() {

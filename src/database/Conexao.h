@@ -5,8 +5,11 @@
 #include "database/Database.h"
 #include "settings/Settings.h"
 
+#include <QString>
+
 #include <chrono>
 #include <memory>
+#include <optional>
 
 // The shared connection and its default transaction: present only while a
 // test runs (and, closed, after a test that ended for want of a path, user
@@ -14,12 +17,18 @@
 extern std::unique_ptr<TDatabase> BancoGadgets;
 extern std::unique_ptr<TTransaction> TransacGadgets;
 
-// Reloads the settings file into values and tries to connect with them. With
-// IniciandoPC false one attempt is made and its failure shown in a message
-// box; with true the attempts are repeated silently, ConnectRetryPause
-// apart, until one succeeds or ConnectMaxAttempts have failed. Nothing is
-// left open afterwards.
-void ConectaBancoDados(Settings& values, bool IniciandoPC);
+// Reloads the settings file into values and tries to connect with them, as
+// testConnection does. Nothing is tried, and nothing returned, while the
+// path, the user or the password is empty.
+std::optional<QString> ConectaBancoDados(Settings& values, bool IniciandoPC);
+
+// Tries to connect to the database with the user and password. Not
+// repeated: one attempt, whose failure's text is returned for the caller
+// to show. Repeated: the attempts follow each other, ConnectRetryPause
+// apart, until one succeeds or ConnectMaxAttempts have failed, and no
+// failure is returned. Nothing is left open afterwards.
+std::optional<QString> testConnection(const QString& databaseName, const QString& user,
+                                      const QString& password, bool repeated);
 
 // Closes the shared connection and releases both shared objects.
 void DesconectarBancoDados();

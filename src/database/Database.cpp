@@ -2,124 +2,59 @@
 
 #include "database/FbClient.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
-#include <mutex>
+#include <optional>
 
-// Handles are zeroed before an error is reported from a release path, and
-// every clean-up call gets a status vector of its own, so the error that
-// reached the user is the one that happened first.
+// An attachment and the transaction active on it, shared by the connection
+// and the call running on them: a call given up keeps them, and they go with
+// its worker. Released, the transaction rolls back and the attachment
+// detaches, on the thread of whoever lets go of them last.
+struct DatabaseLink {
+    fb::Attachment attachment;
+    std::optional<fb::Transaction> transaction;
 
-namespace {
-
-// Objects alive now, so that a connection and its default transaction can
-// forget each other in whatever order they are released. A query reads
-// them on its worker thread while the user-interface thread may create or
-// release other objects (a timer's handler): one lock guards both.
-// Never destroyed: objects held in globals may be released after them.
-std::mutex& registryLock() {
-    static auto* lock = new std::mutex;
-    return *lock;
-}
-QSet<TDatabase*>& liveDatabases() {
-    static auto* set = new QSet<TDatabase*>;
-    return *set;
-}
-QSet<TTransaction*>& liveTransactions() {
-    static auto* set = new QSet<TTransaction*>;
-    return *set;
-}
-
-// The transaction parameter block entry of isc_start_multiple.
-struct TransactionBlock {
-    isc_db_handle* database;
-    int length;
-    const char* parameters;
-};
-
-} // namespace
-
-struct TDatabase::Impl {
-    const fb::Api* api = nullptr;
-    isc_db_handle handle = 0;
-    unsigned short dialect = SQL_DIALECT_V6;
-    std::vector<TTransaction*> active; // transactions started on this connection
-};
-
-struct TTransaction::Impl {
-    isc_tr_handle handle = 0;
-    TDatabase* startedOn = nullptr;
-    const fb::Api* api = nullptr;
-
-    void start(TTransaction* self, TDatabase& database) {
-        TDatabase::Impl& db = database.impl();
-        // Handles go to the library as copies on this thread's stack: a call
-        // that is given up must not write into its caller's objects.
-        isc_db_handle attachment = db.handle;
-        isc_tr_handle started = 0;
-        TransactionBlock block{&attachment, 0, nullptr};
-        ISC_STATUS_ARRAY status{};
-        if (db.api->start_multiple(status, &started, 1, &block))
-            throw ShownError(fb::errorText(*db.api, status));
-        handle = started;
-        api = db.api;
-        startedOn = &database;
-        db.active.push_back(self);
+    // Commits the active transaction, if any.
+    void commit() {
+        if (transaction) {
+            std::optional<fb::Transaction> ending = std::move(transaction);
+            transaction.reset();
+            ending->commit();
+        }
     }
-
-    // Ends the transaction; a failed commit is rolled back so that the
-    // connection can still detach, and its error goes on.
-    void end(TTransaction* self) {
-        if (!handle)
-            return;
-        ISC_STATUS_ARRAY status{};
+    // Commits, then detaches; the first error is the one reported.
+    void close() {
         QString failure;
-        isc_tr_handle ending = handle;
-        if (api->commit_transaction(status, &ending)) {
-            failure = fb::errorText(*api, status);
-            ISC_STATUS_ARRAY cleanup{};
-            api->rollback_transaction(cleanup, &ending);
+        try {
+            commit();
+        } catch (const ShownError& error) {
+            failure = error.text();
         }
-        handle = 0;
-        if (startedOn) {
-            auto& list = startedOn->impl().active;
-            list.erase(std::remove(list.begin(), list.end(), self), list.end());
+        try {
+            attachment.detach();
+        } catch (const ShownError& error) {
+            if (failure.isEmpty())
+                failure = error.text();
         }
-        startedOn = nullptr;
         if (!failure.isEmpty())
             throw ShownError(failure);
-    }
-
-    // Lets go of a handle that a given-up call may still use.
-    void forget() {
-        handle = 0;
-        startedOn = nullptr;
     }
 };
 
 // ---------------------------------------------------------------- TDatabase
 
-TDatabase::TDatabase() : d(std::make_unique<Impl>()) {
-    const std::lock_guard lock(registryLock());
-    liveDatabases().insert(this);
-}
-
 TDatabase::~TDatabase() {
     try {
         Close();
     } catch (...) {
-        // Close has already let go of every handle it could.
+        // Close has already let go of the attachment.
     }
-    const std::lock_guard lock(registryLock());
-    liveDatabases().remove(this);
-    for (TTransaction* transaction : std::as_const(liveTransactions())) {
-        if (transaction->DefaultDatabase == this)
-            transaction->DefaultDatabase = nullptr;
-    }
+    if (DefaultTransaction && DefaultTransaction->DefaultDatabase == this)
+        DefaultTransaction->DefaultDatabase = nullptr;
+    if (DefaultTransaction && DefaultTransaction->m_startedOn == this)
+        DefaultTransaction->m_startedOn = nullptr;
 }
 
 void TDatabase::Open() {
@@ -127,99 +62,31 @@ void TDatabase::Open() {
         return;
     if (DatabaseName.isEmpty())
         throw ShownError(QStringLiteral("Database name is missing"));
-    const QByteArray block = fb::parameterBlock(Params);
-    const QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
+    QByteArray block = fb::parameterBlock(Params);
+    QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
         throw ShownError(QStringLiteral("O caminho do banco de dados tem %1 bytes, e o cliente do banco de "
                                         "dados aceita no máximo %2. Informe um caminho mais curto.")
                              .arg(name.size())
                              .arg(std::numeric_limits<short>::max()));
-    runBlockingCall(BlockingCall::Open, [&] { attach(name, block); }, AttachTimeout, {}, {});
-}
-
-void TDatabase::attach(const QByteArray& name, const QByteArray& block) {
-    const fb::Api& api = fb::load();
-
-    ISC_STATUS_ARRAY status{};
-    isc_db_handle handle = 0;
-    if (api.attach_database(status, static_cast<short>(name.size()), name.constData(), &handle,
-                            static_cast<short>(block.size()), block.constData()))
-        throw ShownError(fb::errorText(api, status));
-
-    // Statements use dialect 3, or the database's when lower.
-    const char items[] = {isc_info_db_sql_dialect, isc_info_end};
-    char answer[64] = {};
-    unsigned short dialect = SQL_DIALECT_V6;
-    if (api.database_info(status, &handle, sizeof items, items, sizeof answer, answer)) {
-        const QString text = fb::errorText(api, status);
-        ISC_STATUS_ARRAY cleanup{};
-        api.detach_database(cleanup, &handle);
-        throw ShownError(text);
-    }
-    if (static_cast<unsigned char>(answer[0]) == isc_info_db_sql_dialect) {
-        const int length =
-            static_cast<unsigned char>(answer[1]) | (static_cast<unsigned char>(answer[2]) << 8);
-        if (length >= 1 && length <= 4) {
-            unsigned value = 0;
-            for (int i = 0; i < length; ++i)
-                value |= static_cast<unsigned>(static_cast<unsigned char>(answer[3 + i])) << (8 * i);
-            if (value >= 1 && value < SQL_DIALECT_V6)
-                dialect = static_cast<unsigned short>(value);
-        }
-    }
-    d->api = &api;
-    d->handle = handle;
-    d->dialect = dialect;
+    auto link = std::make_shared<DatabaseLink>();
+    runBlockingCall(BlockingCall::Open,
+                    [link, name = std::move(name), block = std::move(block)] {
+                        link->attachment = fb::Attachment(name, block);
+                    },
+                    AttachTimeout, {}, {});
+    m_link = std::move(link);
 }
 
 void TDatabase::Close() {
-    if (!Connected())
+    if (!m_link)
         return;
-    runBlockingCall(
-        BlockingCall::Close, [this] { closeNow(); }, StatementTimeout, {}, [this] { forgetAttachment(); });
-}
-
-void TDatabase::forgetAttachment() {
-    // Left to the library: the call given up may still be inside it.
-    for (TTransaction* transaction : d->active)
-        transaction->impl().forget();
-    d->active.clear();
-    d->handle = 0;
-}
-
-void TDatabase::closeNow() {
-    QString failure;
-    // Commit what is active on this connection: the default transaction and
-    // any other that a query started here.
-    while (!d->active.empty()) {
-        TTransaction* transaction = d->active.back();
-        try {
-            transaction->Commit();
-        } catch (const ShownError& error) {
-            if (failure.isEmpty())
-                failure = error.text();
-        }
-        // Commit takes itself off the list, also when it fails.
-    }
-    ISC_STATUS_ARRAY status{};
-    isc_db_handle detaching = d->handle;
-    if (d->api->detach_database(status, &detaching) && failure.isEmpty())
-        failure = fb::errorText(*d->api, status);
-    d->handle = 0;
-    if (!failure.isEmpty())
-        throw ShownError(failure);
-}
-
-bool TDatabase::Connected() const {
-    return d->handle != 0;
+    // Closed from here on, however the call ends.
+    runBlockingCall(BlockingCall::Close, [link = std::move(m_link)] { link->close(); }, StatementTimeout, {},
+                    {});
 }
 
 // ------------------------------------------------------------- TTransaction
-
-TTransaction::TTransaction() : d(std::make_unique<Impl>()) {
-    const std::lock_guard lock(registryLock());
-    liveTransactions().insert(this);
-}
 
 TTransaction::~TTransaction() {
     try {
@@ -227,28 +94,23 @@ TTransaction::~TTransaction() {
     } catch (...) {
         // Rolled back instead; nothing more to do while being released.
     }
-    const std::lock_guard lock(registryLock());
-    liveTransactions().remove(this);
-    for (TDatabase* database : std::as_const(liveDatabases())) {
-        if (database->DefaultTransaction == this)
+    for (TDatabase* database : {DefaultDatabase, m_startedOn}) {
+        if (database && database->DefaultTransaction == this)
             database->DefaultTransaction = nullptr;
     }
 }
 
 bool TTransaction::InTransaction() const {
-    return d->handle != 0;
+    return m_startedOn && m_startedOn->m_link && m_startedOn->m_link->transaction;
 }
 
 void TTransaction::Commit() {
-    if (!d->handle)
+    if (!InTransaction())
         return;
+    TDatabase* database = m_startedOn;
     runBlockingCall(
-        BlockingCall::Commit, [this] { d->end(this); }, StatementTimeout, {},
-        [this] {
-            if (d->startedOn)
-                d->startedOn->forgetAttachment();
-            d->forget();
-        });
+        BlockingCall::Commit, [link = database->m_link] { link->commit(); }, StatementTimeout, {},
+        [database] { database->m_link.reset(); });
 }
 
 // ------------------------------------------------------------------- TQuery
@@ -269,33 +131,6 @@ Sqlda allocSqlda(int columns) {
     sqlda->sqln = static_cast<ISC_SHORT>(n);
     return Sqlda(sqlda);
 }
-
-// A statement handle that is dropped however the query ends.
-class Statement {
-public:
-    Statement(const fb::Api& api, isc_db_handle* database) : m_api(api) {
-        ISC_STATUS_ARRAY status{};
-        if (m_api.dsql_alloc_statement2(status, database, &m_handle)) {
-            const QString text = fb::errorText(m_api, status);
-            m_handle = 0;
-            throw ShownError(text);
-        }
-    }
-    // May end the worker of a given-up call (fb::CallAbandoned).
-    ~Statement() noexcept(false) {
-        if (m_handle) {
-            ISC_STATUS_ARRAY cleanup{};
-            m_api.dsql_free_statement(cleanup, &m_handle, DSQL_drop);
-        }
-    }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-    isc_stmt_handle* handle() { return &m_handle; }
-
-private:
-    const fb::Api& m_api;
-    isc_stmt_handle m_handle = 0;
-};
 
 [[noreturn]] void raise(const fb::Api& api, const ISC_STATUS* status) {
     throw ShownError(fb::errorText(api, status));
@@ -339,75 +174,27 @@ qsizetype bufferSize(const XSQLVAR& var) {
     }
 }
 
-} // namespace
-
-TQuery::TQuery(TDatabase* database) : Database(database) {}
-
-TQuery::~TQuery() = default;
-
-void TQuery::Open() {
-    // The attachment that a cancel can reach, when it is open already.
-    TDatabase* database = Database;
-    const fb::Api* api = nullptr;
-    isc_db_handle attachment = 0;
-    {
-        const std::lock_guard lock(registryLock());
-        if (database && liveDatabases().contains(database) && database->Connected()) {
-            api = database->impl().api;
-            attachment = database->impl().handle;
-        }
-    }
-    const auto cancel = [api, attachment]() mutable {
-        if (api && attachment) {
-            const fb::LibraryUse use;
-            ISC_STATUS_ARRAY status{};
-            api->cancel_operation(status, &attachment, fb_cancel_raise);
-        }
-    };
-    const auto forget = [this, database] {
-        Close();
-        const std::lock_guard lock(registryLock());
-        if (database && liveDatabases().contains(database))
-            database->forgetAttachment();
-    };
-    runBlockingCall(
-        BlockingCall::Query, [this] { openNow(); }, StatementTimeout, cancel, forget);
-}
-
-void TQuery::openNow() {
-    Close();
-    TTransaction* transaction = nullptr;
-    {
-        const std::lock_guard lock(registryLock());
-        if (!Database || !liveDatabases().contains(Database))
-            throw ShownError(QStringLiteral("Database not assigned"));
-        transaction = Database->DefaultTransaction;
-        if (!transaction || !liveTransactions().contains(transaction))
-            throw ShownError(QStringLiteral("Transaction not assigned"));
-    }
-    Database->Open();
-    TDatabase::Impl& db = Database->impl();
-    TTransaction::Impl& tr = transaction->impl();
-    if (!tr.handle)
-        tr.start(transaction, *Database);
-    else if (tr.startedOn != Database)
-        throw ShownError(QStringLiteral("Transaction is active on another database"));
-    const fb::Api& api = *db.api;
-
-    isc_db_handle attachment = db.handle;
-    isc_tr_handle work = tr.handle;
-    Statement statement(api, &attachment);
+// Runs sql on the link's transaction (started when none is active) and
+// fetches every row into rows. Runs on the call's worker, touching only
+// what the call owns.
+void fetchAll(DatabaseLink& link, const QByteArray& sql, TQuery::Rows& rows) {
+    fb::Attachment& attachment = link.attachment;
+    const fb::Api& api = attachment.api();
+    const unsigned short dialect = attachment.dialect();
+    if (!link.transaction)
+        link.transaction.emplace(attachment);
+    isc_tr_handle* work = link.transaction->handle();
+    fb::Statement statement(attachment);
     ISC_STATUS_ARRAY status{};
-    const QByteArray sql = SQL.toUtf8(); // the connection's character set
     if (sql.size() > std::numeric_limits<unsigned short>::max())
         throw ShownError(QStringLiteral("SQL text is too long"));
     Sqlda out = allocSqlda(8);
-    if (api.dsql_prepare(status, &work, statement.handle(), static_cast<unsigned short>(sql.size()),
-                         sql.constData(), db.dialect, out.get()))
+    if (api.dsql_prepare(status, work, statement.handle(), static_cast<unsigned short>(sql.size()),
+                         sql.constData(), dialect, out.get()))
         raise(api, status);
     if (out->sqld > out->sqln) {
         out = allocSqlda(out->sqld);
-        if (api.dsql_describe(status, statement.handle(), db.dialect, out.get()))
+        if (api.dsql_describe(status, statement.handle(), dialect, out.get()))
             raise(api, status);
     }
 
@@ -420,70 +207,86 @@ void TQuery::openNow() {
     }
     std::vector<char> data(static_cast<size_t>(std::max<qsizetype>(total, 1)));
     std::vector<ISC_SHORT> nulls(static_cast<size_t>(std::max(columns, 1)));
-    QStringList names;
-    std::vector<ColumnType> types;
     for (int i = 0; i < columns; ++i) {
         XSQLVAR& var = out->sqlvar[i];
         var.sqldata = data.data() + offsets[i];
         var.sqlind = &nulls[i];
         var.sqltype |= 1; // always ask for the null flag
-        names.append(fb::decodeText(var.aliasname, var.aliasname_length));
-        types.push_back({static_cast<short>(var.sqltype & ~1), var.sqlscale, var.sqlsubtype, var.sqllen});
+        rows.columns.append(fb::decodeText(var.aliasname, var.aliasname_length));
+        rows.types.push_back(
+            {static_cast<short>(var.sqltype & ~1), var.sqlscale, var.sqlsubtype, var.sqllen});
     }
 
-    if (api.dsql_execute2(status, &work, statement.handle(), db.dialect, nullptr, nullptr))
+    if (api.dsql_execute2(status, work, statement.handle(), dialect, nullptr, nullptr))
         raise(api, status);
 
     const QString TooManyRows = QStringLiteral(
         "A consulta ao banco de dados devolveu mais dados do que o programa consegue guardar.");
-    std::vector<char> bytes;
-    std::vector<Cell> cells;
-    int rowCount = 0;
-    if (columns > 0) {
-        for (;;) {
-            const ISC_STATUS fetched = api.dsql_fetch(status, statement.handle(), db.dialect, out.get());
-            if (fetched == 100)
-                break;
-            if (fetched)
-                raise(api, status);
-            if (rowCount == std::numeric_limits<int>::max())
-                throw ShownError(TooManyRows);
-            for (int i = 0; i < columns; ++i) {
-                if (nulls[i] < 0) {
-                    cells.push_back({0, NullCell});
-                    continue;
-                }
-                const auto [value, size] = storedBytes(out->sqlvar[i]);
-                if (bytes.size() + size > std::numeric_limits<quint32>::max())
-                    throw ShownError(TooManyRows);
-                cells.push_back({static_cast<quint32>(bytes.size()), size});
-                bytes.insert(bytes.end(), value, value + size);
+    if (columns == 0)
+        return;
+    for (;;) {
+        const ISC_STATUS fetched = api.dsql_fetch(status, statement.handle(), dialect, out.get());
+        if (fetched == 100)
+            break;
+        if (fetched)
+            raise(api, status);
+        if (rows.count == std::numeric_limits<int>::max())
+            throw ShownError(TooManyRows);
+        for (int i = 0; i < columns; ++i) {
+            if (nulls[i] < 0) {
+                rows.cells.push_back({0, TQuery::NullCell});
+                continue;
             }
-            ++rowCount;
+            const auto [value, size] = storedBytes(out->sqlvar[i]);
+            if (rows.bytes.size() + size > std::numeric_limits<quint32>::max())
+                throw ShownError(TooManyRows);
+            rows.cells.push_back({static_cast<quint32>(rows.bytes.size()), size});
+            rows.bytes.insert(rows.bytes.end(), value, value + size);
         }
+        ++rows.count;
     }
+}
 
-    m_columns = std::move(names);
-    m_types = std::move(types);
-    m_bytes = std::move(bytes);
-    m_cells = std::move(cells);
-    m_rowCount = rowCount;
+} // namespace
+
+TQuery::TQuery(TDatabase* database) : Database(database) {}
+
+TQuery::~TQuery() = default;
+
+void TQuery::Open() {
+    Close();
+    if (!Database)
+        throw ShownError(QStringLiteral("Database not assigned"));
+    TTransaction* transaction = Database->DefaultTransaction;
+    if (!transaction)
+        throw ShownError(QStringLiteral("Transaction not assigned"));
+    if (transaction->InTransaction() && transaction->m_startedOn != Database)
+        throw ShownError(QStringLiteral("Transaction is active on another database"));
+    Database->Open();
+    transaction->m_startedOn = Database;
+    std::shared_ptr<DatabaseLink> link = Database->m_link;
+    auto rows = std::make_shared<Rows>();
+    // The attachment that a cancel reaches, as values: the link stays the call's.
+    const fb::Api* api = &link->attachment.api();
+    const isc_db_handle attachment = *link->attachment.handle();
+    TDatabase* database = Database;
+    runBlockingCall(
+        BlockingCall::Query, [link, rows, sql = SQL.toUtf8()] { fetchAll(*link, sql, *rows); },
+        StatementTimeout, [api, attachment] { fb::Attachment::cancel(api, attachment); },
+        [database] { database->m_link.reset(); });
+    m_rows = std::move(*rows);
     First();
 }
 
 void TQuery::Close() {
-    m_columns.clear();
-    m_types.clear();
-    m_bytes.clear();
-    m_cells.clear();
-    m_rowCount = 0;
+    m_rows = Rows();
     m_current = 0;
     m_eof = true;
 }
 
 void TQuery::First() {
     m_current = 0;
-    m_eof = m_rowCount == 0;
+    m_eof = m_rows.count == 0;
 }
 
 void TQuery::Next() {
@@ -498,12 +301,12 @@ bool TQuery::Eof() const {
 }
 
 int TQuery::RecordCount() const {
-    return m_rowCount;
+    return m_rows.count;
 }
 
 int TQuery::columnIndex(const QString& column) const {
-    for (int i = 0; i < m_columns.size(); ++i) {
-        if (m_columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
+    for (int i = 0; i < m_rows.columns.size(); ++i) {
+        if (m_rows.columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
             return i;
     }
     throw ShownError(QStringLiteral("Field '%1' not found").arg(column));
@@ -511,23 +314,23 @@ int TQuery::columnIndex(const QString& column) const {
 
 QString TQuery::FieldByName(const QString& column) const {
     const int index = columnIndex(column);
-    if (m_rowCount == 0)
+    if (m_rows.count == 0)
         return QString();
     return cellText(m_current, index);
 }
 
 QString TQuery::cellText(int row, int column) const {
-    const Cell& cell = m_cells[static_cast<size_t>(row) * m_columns.size() + column];
+    const Cell& cell = m_rows.cells[static_cast<size_t>(row) * m_rows.columns.size() + column];
     if (cell.size == NullCell)
         return QString();
-    return valueText(m_types[column], m_bytes.data() + cell.offset, cell.size);
+    return valueText(m_rows.types[column], m_rows.bytes.data() + cell.offset, cell.size);
 }
 
 bool TQuery::Locate(const QString& column, const QString& value) {
     const int index = columnIndex(column);
-    const size_t width = m_columns.size();
-    for (int row = 0; row < m_rowCount; ++row) {
-        if (m_cells[row * width + index].size != NullCell && cellText(row, index) == value) {
+    const size_t width = m_rows.columns.size();
+    for (int row = 0; row < m_rows.count; ++row) {
+        if (m_rows.cells[row * width + index].size != NullCell && cellText(row, index) == value) {
             m_current = row;
             m_eof = false;
             return true;

@@ -18,12 +18,16 @@
 #include <vector>
 
 class TTransaction;
+struct DatabaseLink;
 
-// A connection. Owns its attachment; closes (committing an active
-// transaction) when destroyed. Never throws from its destructor.
+// A connection: the spec of its attachment, and the attachment while open.
+// The attachment and the transaction on it are shared with the call that
+// runs on them, so a call given up keeps them and ends on its own; the
+// connection is then let go. Closes (committing an active transaction) when
+// destroyed; never throws from its destructor.
 class TDatabase {
 public:
-    TDatabase();
+    TDatabase() = default;
     ~TDatabase();
     TDatabase(const TDatabase&) = delete;
     TDatabase& operator=(const TDatabase&) = delete;
@@ -38,28 +42,22 @@ public:
     // empty name (before any client call), the library-not-found text, a
     // too-long user name or password, or the client's own text.
     void Open();
-    // Commits the default transaction when active, then detaches.
+    // Commits the default transaction when active, then detaches; the
+    // connection is closed afterwards, also when that fails.
     void Close();
-    bool Connected() const;
-
-    struct Impl;
-    Impl& impl() { return *d; }
-    // Lets go of the attachment without calling the library, whose given-up
-    // call may still hold it.
-    void forgetAttachment();
+    bool Connected() const { return m_link != nullptr; }
 
 private:
-    void attach(const QByteArray& name, const QByteArray& block);
-    void closeNow();
-
-    std::unique_ptr<Impl> d;
+    friend class TTransaction;
+    friend class TQuery;
+    std::shared_ptr<DatabaseLink> m_link;
 };
 
 // A transaction, started when a query opens and committed when its
 // connection closes or it is released while active.
 class TTransaction {
 public:
-    TTransaction();
+    TTransaction() = default;
     ~TTransaction();
     TTransaction(const TTransaction&) = delete;
     TTransaction& operator=(const TTransaction&) = delete;
@@ -69,11 +67,10 @@ public:
     // "Make inactive": commits when active.
     void Commit();
 
-    struct Impl;
-    Impl& impl() { return *d; }
-
 private:
-    std::unique_ptr<Impl> d;
+    friend class TDatabase;
+    friend class TQuery;
+    TDatabase* m_startedOn = nullptr; // the connection whose transaction this is
 };
 
 // A SELECT whose rows are all fetched on Open() and kept, so the cursor can
@@ -102,7 +99,6 @@ public:
     bool Locate(const QString& column, const QString& value);
 
 private:
-    void openNow();
     int columnIndex(const QString& column) const; // throws for an unknown column
 
     QString cellText(int row, int column) const;
@@ -110,7 +106,6 @@ private:
 public:
     using ColumnType = ::ColumnType;
 
-private:
     // The rows' values as the client delivered them, one after the other,
     // turned into text only when read: fetching costs no allocation per
     // value. A cell of size NullCell is NULL.
@@ -119,11 +114,16 @@ private:
         quint32 size = 0;
     };
     static constexpr quint32 NullCell = 0xFFFFFFFFu;
-    QStringList m_columns;
-    std::vector<ColumnType> m_types;
-    std::vector<char> m_bytes;
-    std::vector<Cell> m_cells;
-    int m_rowCount = 0;
+    struct Rows {
+        QStringList columns;
+        std::vector<ColumnType> types;
+        std::vector<char> bytes;
+        std::vector<Cell> cells;
+        int count = 0;
+    };
+
+private:
+    Rows m_rows;
     int m_current = 0;
     bool m_eof = true;
 };

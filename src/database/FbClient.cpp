@@ -17,7 +17,7 @@
 
 namespace fb {
 
-thread_local CallGate* currentGate = nullptr;
+thread_local std::atomic<std::chrono::steady_clock::rep>* lastAnswer = nullptr;
 
 std::chrono::seconds ConnectTimeout{15};
 
@@ -301,6 +301,121 @@ QString decodeText(const char* data, qsizetype size) {
     if (isValidUtf8(bytes + i, size - i))
         return QString::fromUtf8(data, size);
     return QString::fromLatin1(data, size);
+}
+
+// ------------------------------------------------------------- handles
+
+Attachment::Attachment(const QByteArray& name, const QByteArray& block) {
+    const Api& api = load();
+    ISC_STATUS_ARRAY status{};
+    if (api.attach_database(status, static_cast<short>(name.size()), name.constData(), &m_handle,
+                            static_cast<short>(block.size()), block.constData()))
+        throw ShownError(errorText(api, status));
+    m_api = &api;
+    const char items[] = {isc_info_db_sql_dialect, isc_info_end};
+    char answer[64] = {};
+    if (api.database_info(status, &m_handle, sizeof items, items, sizeof answer, answer)) {
+        const QString text = errorText(api, status);
+        ISC_STATUS_ARRAY cleanup{};
+        api.detach_database(cleanup, &m_handle);
+        throw ShownError(text);
+    }
+    if (static_cast<unsigned char>(answer[0]) == isc_info_db_sql_dialect) {
+        const int length =
+            static_cast<unsigned char>(answer[1]) | (static_cast<unsigned char>(answer[2]) << 8);
+        if (length >= 1 && length <= 4) {
+            unsigned value = 0;
+            for (int i = 0; i < length; ++i)
+                value |= static_cast<unsigned>(static_cast<unsigned char>(answer[3 + i])) << (8 * i);
+            if (value >= 1 && value < SQL_DIALECT_V6)
+                m_dialect = static_cast<unsigned short>(value);
+        }
+    }
+}
+
+Attachment& Attachment::operator=(Attachment&& other) noexcept {
+    if (this != &other) {
+        if (m_handle) {
+            ISC_STATUS_ARRAY cleanup{};
+            m_api->detach_database(cleanup, &m_handle);
+        }
+        m_api = other.m_api;
+        m_handle = std::exchange(other.m_handle, 0);
+        m_dialect = other.m_dialect;
+    }
+    return *this;
+}
+
+Attachment::~Attachment() {
+    if (m_handle) {
+        ISC_STATUS_ARRAY cleanup{};
+        m_api->detach_database(cleanup, &m_handle);
+    }
+}
+
+void Attachment::detach() {
+    ISC_STATUS_ARRAY status{};
+    isc_db_handle detaching = std::exchange(m_handle, 0);
+    if (detaching && m_api->detach_database(status, &detaching))
+        throw ShownError(errorText(*m_api, status));
+}
+
+void Attachment::cancel(const Api* api, isc_db_handle handle) {
+    if (api && handle) {
+        const LibraryUse use;
+        ISC_STATUS_ARRAY status{};
+        api->cancel_operation(status, &handle, fb_cancel_raise);
+    }
+}
+
+namespace {
+// The transaction parameter block entry of isc_start_multiple.
+struct TransactionBlock {
+    isc_db_handle* database;
+    int length;
+    const char* parameters;
+};
+} // namespace
+
+Transaction::Transaction(Attachment& attachment) : m_api(&attachment.api()) {
+    TransactionBlock block{attachment.handle(), 0, nullptr};
+    ISC_STATUS_ARRAY status{};
+    if (m_api->start_multiple(status, &m_handle, 1, &block))
+        throw ShownError(errorText(*m_api, status));
+}
+
+Transaction::~Transaction() {
+    if (m_handle) {
+        ISC_STATUS_ARRAY cleanup{};
+        m_api->rollback_transaction(cleanup, &m_handle);
+    }
+}
+
+void Transaction::commit() {
+    ISC_STATUS_ARRAY status{};
+    if (m_handle && m_api->commit_transaction(status, &m_handle)) {
+        const QString failure = errorText(*m_api, status);
+        ISC_STATUS_ARRAY cleanup{};
+        m_api->rollback_transaction(cleanup, &m_handle);
+        m_handle = 0;
+        throw ShownError(failure);
+    }
+    m_handle = 0;
+}
+
+Statement::Statement(Attachment& attachment) : m_api(&attachment.api()) {
+    ISC_STATUS_ARRAY status{};
+    if (m_api->dsql_alloc_statement2(status, attachment.handle(), &m_handle)) {
+        m_handle = 0;
+        throw ShownError(errorText(*m_api, status));
+    }
+}
+
+Statement::~Statement() {
+    if (m_handle) {
+        ISC_STATUS_ARRAY cleanup{};
+        m_api->dsql_free_statement(cleanup, &m_handle, DSQL_drop);
+    }
 }
 
 } // namespace fb

@@ -13,9 +13,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <exception>
-#include <mutex>
 #include <optional>
+#include <utility>
 
 namespace fb {
 
@@ -23,25 +22,10 @@ namespace fb {
 // one that does not exist.
 extern QString LibraryName;
 
-// A client call that waits on the network or the disk runs on a worker
-// thread of its own, and its caller may give it up (see runBlockingCall).
-// The worker holds `ours` while it runs our code and lets it go only for
-// the time it is inside the library; so a caller that has taken `ours` knows
-// the worker touches none of the caller's memory, and may mark the call
-// abandoned. A worker that comes back from the library to an abandoned call
-// unwinds at once with CallAbandoned (no std::exception: no handler of the
-// client layer takes it), touching nothing but its own stack on the way.
-struct CallGate {
-    std::timed_mutex ours;
-    std::atomic<bool> abandoned{false};
-    // When the library last answered this call (the steady clock's count):
-    // a query delivering rows is making progress, however long it takes.
-    std::atomic<std::chrono::steady_clock::rep> lastAnswer{
-        std::chrono::steady_clock::now().time_since_epoch().count()};
-};
-// The gate of the call this thread runs, or none (the caller's own thread).
-extern thread_local CallGate* currentGate;
-struct CallAbandoned {};
+// When the library last answered the call this thread runs for a waiting
+// caller (the steady clock's count), or none: a query delivering rows is
+// making progress, however long it takes.
+extern thread_local std::atomic<std::chrono::steady_clock::rep>* lastAnswer;
 
 // The library's shutdown may run only while nothing uses the library: the
 // shutdown frees state that a call inside it reads, and also what a query
@@ -58,24 +42,18 @@ public:
     LibraryUse& operator=(const LibraryUse&) = delete;
 };
 
-// One entry of the library, called through the gate of the current call.
+// One entry of the library: holds the library in use while inside it and
+// notes each answer.
 template <class Fn> struct Entry;
 template <class R, class... A> struct Entry<R (*)(A...)> {
     R (*fn)(A...) = nullptr;
     R operator()(A... args) const {
-        CallGate* gate = currentGate;
-        if (gate)
-            gate->ours.unlock();
         const R result = [&] {
             const LibraryUse use;
             return fn(args...);
         }();
-        if (gate) {
-            gate->lastAnswer.store(std::chrono::steady_clock::now().time_since_epoch().count());
-            gate->ours.lock();
-            if (gate->abandoned.load() && std::uncaught_exceptions() == 0)
-                throw CallAbandoned{};
-        }
+        if (lastAnswer)
+            lastAnswer->store(std::chrono::steady_clock::now().time_since_epoch().count());
         return result;
     }
 };
@@ -167,5 +145,68 @@ QString errorText(const Api& api, const ISC_STATUS* status);
 
 // Text bytes from the server: UTF-8 when they are valid UTF-8, else Latin-1.
 QString decodeText(const char* data, qsizetype size);
+
+// Move-only owners of the library's handles. Each is used by one thread at a
+// time (the call that runs on it); its release calls the library.
+
+// An attachment; detaches when released.
+class Attachment {
+public:
+    Attachment() = default;
+    // Loads the library and attaches; statements then use dialect 3, or the
+    // database's when lower. Throws ShownError with the client's text.
+    Attachment(const QByteArray& name, const QByteArray& block);
+    Attachment(Attachment&& other) noexcept { *this = std::move(other); }
+    Attachment& operator=(Attachment&& other) noexcept;
+    ~Attachment();
+
+    explicit operator bool() const { return m_handle != 0; }
+    const Api& api() const { return *m_api; }
+    isc_db_handle* handle() { return &m_handle; }
+    unsigned short dialect() const { return m_dialect; }
+    void detach(); // throws ShownError; the handle is gone either way
+    // Asks the library, from another thread, to end what runs on the
+    // attachment given by api and handle.
+    static void cancel(const Api* api, isc_db_handle handle);
+
+private:
+    const Api* m_api = nullptr;
+    isc_db_handle m_handle = 0;
+    unsigned short m_dialect = SQL_DIALECT_V6;
+};
+
+// A transaction with the server's defaults; rolled back unless committed.
+class Transaction {
+public:
+    explicit Transaction(Attachment& attachment); // throws ShownError
+    Transaction(Transaction&& other) noexcept
+        : m_api(other.m_api), m_handle(std::exchange(other.m_handle, 0)) {}
+    Transaction& operator=(Transaction&&) = delete;
+    ~Transaction();
+
+    isc_tr_handle* handle() { return &m_handle; }
+    // Throws ShownError; a failed commit is rolled back, and the
+    // transaction is over either way.
+    void commit();
+
+private:
+    const Api* m_api;
+    isc_tr_handle m_handle = 0;
+};
+
+// A statement; dropped when released.
+class Statement {
+public:
+    explicit Statement(Attachment& attachment); // throws ShownError
+    Statement(Statement&& other) noexcept : m_api(other.m_api), m_handle(std::exchange(other.m_handle, 0)) {}
+    Statement& operator=(Statement&&) = delete;
+    ~Statement();
+
+    isc_stmt_handle* handle() { return &m_handle; }
+
+private:
+    const Api* m_api;
+    isc_stmt_handle m_handle = 0;
+};
 
 } // namespace fb

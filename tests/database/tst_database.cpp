@@ -3,6 +3,7 @@
 #include "CoreTestSupport.h"
 #include "ErpDatabase.h"
 #include "FirebirdServer.h"
+#include "SilentListener.h"
 #include "StallingProxy.h"
 #include "database/Database.h"
 #include "database/FbClient.h"
@@ -307,9 +308,7 @@ private slots:
             transaction.reset();
             QVERIFY(database.DefaultTransaction == nullptr);
             QCOMPARE(errorOf([&] { query.Open(); }), u"Transaction not assigned"_s);
-            auto gone = std::make_unique<TDatabase>();
-            TQuery orphan(gone.get());
-            gone.reset();
+            TQuery orphan;
             QCOMPARE(errorOf([&] { orphan.Open(); }), u"Database not assigned"_s);
             database.Close();
         }
@@ -512,6 +511,64 @@ private slots:
         Session s(server.databaseName(path), server.user(), server.password());
         QCOMPARE(errorOf([&] { s.database.Open(); }), TimeoutText);
         QVERIFY(!s.database.Connected());
+    }
+
+    // An opening given up while the client still waits: the call has its
+    // own copies of the name and the parameter block, and the attachment it
+    // makes is its own, so the client returning long after the caller let
+    // go of everything touches no freed memory (ASan would report it); the
+    // worker then ends, letting go of an attachment that came too late.
+    void givenUpOpeningTouchesNothingOfTheCaller_data() {
+        QTest::addColumn<bool>("answersLate");
+        QTest::newRow("server never answers") << false;
+        QTest::newRow("server answers after the bound") << true;
+    }
+    void givenUpOpeningTouchesNothingOfTheCaller() {
+        QFETCH(bool, answersLate);
+        std::unique_ptr<FirebirdServer> server;
+        std::unique_ptr<SilentListener> silent;
+        QString name;
+        if (answersLate) {
+            ORVANTO_REQUIRE_FIREBIRD_SERVER();
+            server = std::make_unique<FirebirdServer>();
+            const QString path = QDir(server->dataFolder()).filePath(u"late.fdb"_s);
+            createErpDatabase(path, {{u"01"_s, u"Matriz"_s, u"S"_s}});
+            name = server->databaseName(path);
+            server->freeze(true);
+        } else {
+            silent = std::make_unique<SilentListener>();
+            name = silent->hostPort() + u":/dados/"_s + QString(500, u'x');
+        }
+        const auto bounds = std::tuple{AttachTimeout, fb::ConnectTimeout};
+        auto restore = qScopeGuard([&] {
+            std::tie(AttachTimeout, fb::ConnectTimeout) = bounds;
+            if (server)
+                server->freeze(false);
+        });
+        AttachTimeout = std::chrono::milliseconds(1000);
+        fb::ConnectTimeout = std::chrono::seconds(3); // the client's verdict comes after the bound
+        QTRY_COMPARE_WITH_TIMEOUT(runningBlockingCalls(), 0, 30000); // given-up calls of cases before
+        {
+            auto s = std::make_unique<Session>(name, server ? server->user() : u"SYSDBA"_s,
+                                               server ? server->password() : QString(200, u'p'));
+            QCOMPARE(errorOf([&] { s->database.Open(); }), TimeoutText);
+            QVERIFY(!s->database.Connected());
+        }
+        QCOMPARE(runningBlockingCalls(), 1); // still inside the client
+        // The freed memory is used again meanwhile.
+        std::vector<QByteArray> reuse;
+        for (int i = 0; i < 200; ++i)
+            reuse.emplace_back(1000 + i, 'z');
+        if (server)
+            server->freeze(false);
+        QTRY_COMPARE_WITH_TIMEOUT(runningBlockingCalls(), 0, 15000);
+        if (server) {
+            Session watcher(name, server->user(), server->password());
+            watcher.query.SQL = u"SELECT COUNT(*) AS N FROM MON$ATTACHMENTS "
+                                u"WHERE MON$ATTACHMENT_ID <> CURRENT_CONNECTION AND MON$SYSTEM_FLAG = 0"_s;
+            watcher.query.Open();
+            QCOMPARE(watcher.query.FieldByName(u"N"_s), u"0"_s);
+        }
     }
 
     // A file whose header is damaged: the embedded engine reports it, and
