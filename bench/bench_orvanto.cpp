@@ -31,10 +31,10 @@
 #include "ErpDatabase.h"
 #include "app/BusyWait.h"
 #include "config_dialog/TfrmConfig.h"
+#include "database/Database.h"
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "database/Database.h"
 #include "settings/Settings.h"
 #include "ui/Resources.h"
 

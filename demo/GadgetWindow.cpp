@@ -1,8 +1,8 @@
 #include "GadgetWindow.h"
 
+#include "platform/ErrorReport.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "platform/ErrorReport.h"
 #include "ui/Fonts.h"
 
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
 #include "GadgetWindow.h"
 #include "database/FbClient.h"
+#include "platform/EndSignals.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "platform/EndSignals.h"
 #include "ui/Resources.h"
 #include "ui/Translations.h"
 

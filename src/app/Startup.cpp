@@ -1,17 +1,17 @@
 #include "app/Startup.h"
 
 #include "app/BusyWait.h"
+#include "database/Database.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "database/Database.h"
-#include "settings/Settings.h"
-#include "settings/ShownError.h"
 #include "platform/EndSignals.h"
 #include "platform/ErrorReport.h"
+#include "platform/Platform.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
 #include "ui/Geometry.h"
-#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>

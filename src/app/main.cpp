@@ -1,9 +1,9 @@
 #include "app/Startup.h"
 #include "database/FbClient.h"
+#include "platform/EndSignals.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "ui/Application.h"
-#include "platform/EndSignals.h"
 #include "ui/Resources.h"
 
 int main(int argc, char** argv) {

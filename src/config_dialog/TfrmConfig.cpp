@@ -5,15 +5,15 @@
 #include "database/Alias.h"
 #include "database/Conexao.h"
 #include "database/Database.h"
+#include "platform/ErrorReport.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Platform.h"
 #include "settings/DatabaseLocation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
-#include "platform/ErrorReport.h"
 #include "ui/FirstFrame.h"
 #include "ui/Fonts.h"
 #include "ui/Look.h"
-#include "platform/MessageBoxes.h"
-#include "platform/Platform.h"
 #include "ui/WindowDrag.h"
 
 #include <QDir>

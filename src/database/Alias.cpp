@@ -1,8 +1,8 @@
 #include "database/Alias.h"
 
-#include "settings/AtomicWrite.h"
 #include "database/FbClient.h"
 #include "database/FirebirdInstallation.h"
+#include "settings/AtomicWrite.h"
 
 #include <QDir>
 #include <QFile>

@@ -18,8 +18,9 @@ std::optional<QString> ConectaBancoDados(Settings& values, bool IniciandoPC) {
     CarregaConfig(values);
     if (values.CaminhoBanco.isEmpty() || values.Usuario.isEmpty() || values.Senha.isEmpty())
         return std::nullopt;
-    return testConnection(DatabaseNameFor(values.LocRem, values.Protocolo, values.Servidor, values.CaminhoBanco),
-                          values.Usuario, values.Senha, IniciandoPC);
+    return testConnection(
+        DatabaseNameFor(values.LocRem, values.Protocolo, values.Servidor, values.CaminhoBanco),
+        values.Usuario, values.Senha, IniciandoPC);
 }
 
 std::optional<QString> testConnection(const QString& databaseName, const QString& user,

@@ -6,8 +6,8 @@
 // text is the client's messages joined by CR LF, without a final ".".
 
 #include "database/BlockingCall.h"
-#include "settings/ShownError.h"
 #include "database/ValueText.h"
+#include "settings/ShownError.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,10 +1,10 @@
 #include "panel/Launcher.h"
 
 #include "panel/GadgetCatalogue.h"
-#include "settings/Settings.h"
-#include "settings/ShownError.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "settings/Settings.h"
+#include "settings/ShownError.h"
 
 #include <QFileInfo>
 

@@ -6,12 +6,12 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/Launcher.h"
 #include "panel/TfrmPrints.h"
-#include "settings/Settings.h"
 #include "platform/ErrorReport.h"
+#include "platform/Platform.h"
+#include "settings/Settings.h"
 #include "ui/Fonts.h"
 #include "ui/Geometry.h"
 #include "ui/Look.h"
-#include "platform/Platform.h"
 #include "ui/WindowDrag.h"
 
 #include <QApplication>

@@ -1,8 +1,8 @@
 #include "ui/Application.h"
 
-#include "settings/Settings.h"
 #include "platform/ErrorReport.h"
 #include "platform/QtPlatform.h"
+#include "settings/Settings.h"
 #include "ui/Translations.h"
 
 OrvantoApplication::OrvantoApplication(int& argc, char** argv) : QApplication(argc, argv) {

@@ -10,7 +10,6 @@
 #include "database/Conexao.h"
 #include "database/FbClient.h"
 #include "settings/Settings.h"
-#include "settings/Settings.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

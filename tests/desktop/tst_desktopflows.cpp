@@ -13,12 +13,12 @@
 #include "PrivateXServer.h"
 #include "TestSupport.h"
 #include "config_dialog/TfrmConfig.h"
+#include "database/Alias.h"
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "database/Alias.h"
-#include "settings/Settings.h"
 #include "platform/QtPlatform.h"
+#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QComboBox>

@@ -9,9 +9,9 @@
 
 #include "CoreTestSupport.h"
 #include "RecordingPlatform.h"
+#include "platform/ErrorReport.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "platform/ErrorReport.h"
 
 #include <QDir>
 #include <QFileInfo>

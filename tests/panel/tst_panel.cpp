@@ -6,11 +6,11 @@
 #include "panel/GadgetCatalogue.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
+#include "platform/ErrorReport.h"
+#include "platform/MessageBoxes.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"
-#include "platform/ErrorReport.h"
 #include "ui/ImageBox.h"
-#include "platform/MessageBoxes.h"
 
 #include <QCheckBox>
 #include <QDir>

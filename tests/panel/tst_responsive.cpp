@@ -5,9 +5,9 @@
 #include "TestSupport.h"
 #include "app/BusyWait.h"
 #include "config_dialog/TfrmConfig.h"
+#include "database/Database.h"
 #include "panel/TFrmOrvanto.h"
 #include "panel/TfrmPrints.h"
-#include "database/Database.h"
 #include "settings/Settings.h"
 
 #include <QComboBox>

@@ -3,8 +3,8 @@
 // values, and back.
 
 #include "CoreTestSupport.h"
-#include "settings/IsWrongIP.h"
 #include "settings/DatabaseLocation.h"
+#include "settings/IsWrongIP.h"
 
 #include <QTest>
 

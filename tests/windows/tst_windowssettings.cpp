@@ -4,9 +4,9 @@
 // the registered Firebird installation. Run under Wine.
 
 #include "database/Alias.h"
-#include "settings/AtomicWrite.h"
 #include "database/FbClient.h"
 #include "database/FirebirdInstallation.h"
+#include "settings/AtomicWrite.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "settings/ShownError.h"

@@ -4,9 +4,9 @@
 
 #include "panel/GadgetCatalogue.h"
 #include "panel/Launcher.h"
-#include "settings/Settings.h"
 #include "platform/Platform.h"
 #include "platform/QtPlatform.h"
+#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QDir>
