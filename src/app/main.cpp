@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     fb::setSignalForwarder(requestEnd);
     // A save waiting for another program's lock gives up at once on an end request.
     SettingsEndRequested = endRequested;
-    initOrvantoResources();
+    if (!loadProgramResources())
+        return 1;
     return runOrvanto(app);
 }

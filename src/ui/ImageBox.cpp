@@ -31,7 +31,8 @@ QString denserName(const QString& source) {
     return source.left(dot) + QLatin1String("@2x") + source.mid(dot);
 }
 
-// Compiled-in artwork that ships as ready pixels: no decoder, no copy.
+// Artwork that ships as ready pixels, drawn from the mapped artwork file:
+// no decoder, no copy.
 QImage readyPixels(const QString& source) {
     const QString name = source.startsWith(u':') ? source : source.mid(3);
     const QResource pixels(name + QLatin1String(".pixels"));
@@ -56,7 +57,7 @@ QImage decode(const QString& source) {
 QImage decode(const QString& source, int density) {
     if (density == 2) {
         if (QImage denser = decode(denserName(source)); !denser.isNull()) {
-            // Pixels compiled in are read-only, so this copies them once: the
+            // Mapped pixels are read-only, so this copies them once: the
             // price of a 2x first frame, none at 1x.
             denser.setDevicePixelRatio(2);
             return denser;
@@ -65,7 +66,7 @@ QImage decode(const QString& source, int density) {
     return decode(source);
 }
 
-// The compiled-in pictures decoded so far (they never change; files on disk
+// The resource pictures decoded so far (they never change; files on disk
 // may): the windows are built anew at every opening, their artwork is not.
 QHash<std::pair<QString, int>, QPixmap>& decoded() {
     static QHash<std::pair<QString, int>, QPixmap> pictures;
