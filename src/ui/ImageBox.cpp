@@ -13,7 +13,7 @@
 
 namespace {
 
-bool compiledIn(const QString& source) {
+bool isResource(const QString& source) {
     return source.startsWith(u':') || source.startsWith(u"qrc:");
 }
 
@@ -43,7 +43,7 @@ QImage readyPixels(const QString& source) {
 
 // In the format the raster backing store draws from without converting.
 QImage decode(const QString& source) {
-    if (compiledIn(source)) {
+    if (isResource(source)) {
         if (QImage ready = readyPixels(source); !ready.isNull())
             return ready;
     }
@@ -85,7 +85,7 @@ QPixmap pictureOf(const QString& source, int density) {
     if (const auto found = pictures.constFind(key); found != pictures.constEnd())
         return *found;
     const QPixmap picture = QPixmap::fromImage(decode(source, density));
-    if (compiledIn(source))
+    if (isResource(source))
         pictures.insert(key, picture);
     return picture;
 }

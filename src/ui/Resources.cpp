@@ -37,18 +37,14 @@ QString cannotLoad(const QString& path, const QString& reason) {
         .arg(QDir::toNativeSeparators(path), reason);
 }
 
-// A program of this build folder, as opposed to an installed one.
+// A program of this build folder, as opposed to an installed one. (A cross
+// build's programs under Wine see the build folder's POSIX path on the
+// drive they run from.)
 bool inBuildFolder(const QString& programFolder) {
-    QString build = QFileInfo(QStringLiteral(ORVANTO_BUILD_DIR)).canonicalFilePath();
-    QString program = QFileInfo(programFolder).canonicalFilePath();
+    const QString build = QFileInfo(QStringLiteral(ORVANTO_BUILD_DIR)).canonicalFilePath();
+    const QString program = QFileInfo(programFolder).canonicalFilePath();
     if (build.isEmpty() || program.isEmpty())
         return false;
-#ifdef Q_OS_WIN
-    // A cross build run under Wine: the build folder is a POSIX path that
-    // the program sees on a drive of its own, and names ignore case.
-    build = build.toLower();
-    program = program.toLower();
-#endif
     return program == build || program.startsWith(build + u'/');
 }
 
