@@ -529,7 +529,10 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     OrvantoApplication app(argc, argv);
-    initOrvantoResources();
+    if (const QString missing = initOrvantoResources(); !missing.isEmpty()) {
+        std::fprintf(stderr, "%s\n", qPrintable(missing));
+        return 1;
+    }
     // As the program runs: client calls on a worker while the windows paint.
     setBlockingCallRunner(runWhilePainting);
 

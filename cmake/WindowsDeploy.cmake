@@ -1,7 +1,8 @@
 # The Windows program ready to run from one folder: `deploy` lays out
 # build-windows/deploy/ with the program, the stand-in gadget and what they
 # load (Qt, MinGW's runtime, the platform and style plugins, Qt's Brazilian
-# Portuguese texts), and `installer` packs that folder with NSIS.
+# Portuguese texts, the artwork both programs share), and `installer` packs
+# that folder with NSIS.
 set(ORVANTO_DEPLOY_DIR ${CMAKE_BINARY_DIR}/deploy)
 
 # MinGW's runtime, wherever this compiler keeps it.
@@ -33,7 +34,7 @@ add_custom_target(deploy
           ${ORVANTO_DEPLOY_DIR}/translations
   COMMAND ${CMAKE_COMMAND} -E copy_if_different $<TARGET_FILE:orvanto> $<TARGET_FILE:orvanto-gadget>
           $<TARGET_FILE:Qt6::Core> $<TARGET_FILE:Qt6::Gui> $<TARGET_FILE:Qt6::Widgets>
-          ${mingw_runtime} ${CMAKE_BINARY_DIR}/deploy-files/qt.conf ${ORVANTO_DEPLOY_DIR}/
+          ${mingw_runtime} ${CMAKE_BINARY_DIR}/deploy-files/qt.conf ${ORVANTO_ARTWORK_FILES} ${ORVANTO_DEPLOY_DIR}/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${qt_plugins}/platforms/qwindows.dll ${ORVANTO_DEPLOY_DIR}/platforms/
   COMMAND ${CMAKE_COMMAND} -E copy_if_different ${qt_plugins}/styles/qwindowsvistastyle.dll
           ${ORVANTO_DEPLOY_DIR}/styles/
@@ -42,7 +43,7 @@ add_custom_target(deploy
   COMMAND ${CMAKE_STRIP} --strip-unneeded ${ORVANTO_DEPLOY_DIR}/orvanto.exe ${ORVANTO_DEPLOY_DIR}/orvanto-gadget.exe
           ${ORVANTO_DEPLOY_DIR}/libstdc++-6.dll ${ORVANTO_DEPLOY_DIR}/libgcc_s_seh-1.dll
           ${ORVANTO_DEPLOY_DIR}/libwinpthread-1.dll
-  DEPENDS orvanto orvanto-gadget
+  DEPENDS orvanto orvanto-gadget orvanto_artwork
   COMMENT "Windows program and what it loads in ${ORVANTO_DEPLOY_DIR}"
   VERBATIM)
 

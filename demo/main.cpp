@@ -26,7 +26,8 @@ int main(int argc, char** argv) {
     // A save waiting for the settings lock ends at once on a signal, so the
     // loop sees the end request within the panel's bound.
     SettingsEndRequested = endRequested;
-    initOrvantoResources();
+    if (!loadProgramResources())
+        return 1;
     // The name it was started under, not the file a link points to.
     const QString program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName();
     app.setApplicationName(program);

@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
     fb::setSignalForwarder(requestEnd);
     // A save waiting for another program's lock gives up at once on an end request.
     SettingsEndRequested = endRequested;
-    initOrvantoResources();
+    if (!loadProgramResources())
+        return 1;
     Settings values;
     return runOrvanto(app, values);
 }

@@ -13,7 +13,7 @@
 
 namespace {
 
-bool compiledIn(const QString& source) {
+bool isResource(const QString& source) {
     return source.startsWith(u':') || source.startsWith(u"qrc:");
 }
 
@@ -31,7 +31,8 @@ QString denserName(const QString& source) {
     return source.left(dot) + QLatin1String("@2x") + source.mid(dot);
 }
 
-// Compiled-in artwork that ships as ready pixels: no decoder, no copy.
+// Artwork that ships as ready pixels, drawn from the mapped artwork file:
+// no decoder, no copy.
 QImage readyPixels(const QString& source) {
     const QString name = source.startsWith(u':') ? source : source.mid(3);
     const QResource pixels(name + QLatin1String(".pixels"));
@@ -42,7 +43,7 @@ QImage readyPixels(const QString& source) {
 
 // In the format the raster backing store draws from without converting.
 QImage decode(const QString& source) {
-    if (compiledIn(source)) {
+    if (isResource(source)) {
         if (QImage ready = readyPixels(source); !ready.isNull())
             return ready;
     }
@@ -56,7 +57,7 @@ QImage decode(const QString& source) {
 QImage decode(const QString& source, int density) {
     if (density == 2) {
         if (QImage denser = decode(denserName(source)); !denser.isNull()) {
-            // Pixels compiled in are read-only, so this copies them once: the
+            // Mapped pixels are read-only, so this copies them once: the
             // price of a 2x first frame, none at 1x.
             denser.setDevicePixelRatio(2);
             return denser;
@@ -65,7 +66,7 @@ QImage decode(const QString& source, int density) {
     return decode(source);
 }
 
-// The compiled-in pictures decoded so far (they never change; files on disk
+// The resource pictures decoded so far (they never change; files on disk
 // may): the windows are built anew at every opening, their artwork is not.
 QHash<std::pair<QString, int>, QPixmap>& decoded() {
     static QHash<std::pair<QString, int>, QPixmap> pictures;
@@ -84,7 +85,7 @@ QPixmap pictureOf(const QString& source, int density) {
     if (const auto found = pictures.constFind(key); found != pictures.constEnd())
         return *found;
     const QPixmap picture = QPixmap::fromImage(decode(source, density));
-    if (compiledIn(source))
+    if (isResource(source))
         pictures.insert(key, picture);
     return picture;
 }

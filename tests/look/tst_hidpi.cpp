@@ -195,7 +195,7 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         OrvantoApplication app(argc, argv);
-        initOrvantoResources();
+        loadTestResources();
         app.setAttribute(Qt::AA_Use96Dpi, true);
         HiDpiTest test;
         status = QTest::qExec(&test, argc, argv);

@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
     int status = 0;
     {
         OrvantoApplication app(argc, argv);
-        initOrvantoResources();
+        loadTestResources();
         WindowShapeTest test;
         status = QTest::qExec(&test, argc, argv);
     }

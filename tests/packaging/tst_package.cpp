@@ -5,6 +5,7 @@
 
 #include "StandInGadget.h"
 #include "TestSupport.h"
+#include "ui/Resources.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -142,6 +143,8 @@ private slots:
         QTest::newRow("copyright") << u"usr/share/doc/orvanto/copyright"_s << false;
         QTest::newRow("changelog") << u"usr/share/doc/orvanto/changelog.gz"_s << false;
         QTest::newRow("README") << u"usr/share/doc/orvanto/README.md.gz"_s << false;
+        for (const char* name : ArtworkFileNames)
+            QTest::newRow(name) << u"usr/share/orvanto/"_s + QLatin1String(name) << false;
         for (const char* size : {"16", "32", "48", "256"})
             QTest::newRow(qPrintable(u"icon %1"_s.arg(QLatin1String(size))))
                 << u"usr/share/icons/hicolor/%1x%1/apps/orvanto.png"_s.arg(QLatin1String(size)) << false;
@@ -159,6 +162,46 @@ private slots:
             const Run ldd = run(u"ldd"_s, {info.filePath()});
             QVERIFY2(ldd.status == 0 && !ldd.output.contains(u"not found"_s), qPrintable(ldd.output));
         }
+    }
+
+    // The artwork is installed once, where both programs look for it, and
+    // neither program carries a copy of its own: the package is then about
+    // the artwork's size, where a second copy would double it.
+    void artworkIsInstalledOnce() {
+        const QString shared = installed(u"usr/share/orvanto"_s);
+        for (const QString& programFolder : {u"usr/bin"_s, u"usr/libexec/orvanto"_s})
+            QCOMPARE(artworkFolder(installed(programFolder)), shared);
+        qint64 artworkSize = 0;
+        for (const char* name : ArtworkFileNames)
+            artworkSize += QFileInfo(shared + u'/' + QLatin1String(name)).size();
+
+        // Each ready picture begins with its header (magic, size, format),
+        // and the background's 2x picture is the largest PNG.
+        const QByteArray pixels = readFile(shared + u"/artwork-pixels.rcc"_s);
+        QList<QByteArray> headers;
+        for (qsizetype at = pixels.indexOf("OPX1"); at >= 0; at = pixels.indexOf("OPX1", at + 16))
+            headers << pixels.mid(at, 16);
+        QVERIFY(!headers.isEmpty());
+        const QByteArray card =
+            readFile(QStringLiteral(ORVANTO_SOURCE_DIR "/src/ui/resources/images/fundo@2x.png"));
+        QVERIFY(!card.isEmpty());
+        for (const QString& path : {u"usr/bin/orvanto"_s, u"usr/libexec/orvanto/orvanto-gadget"_s}) {
+            const QByteArray program = readFile(installed(path));
+            QVERIFY(!program.isEmpty());
+            QVERIFY2(!program.contains(card), qPrintable(path));
+            for (const QByteArray& header : headers)
+                QVERIFY2(!program.contains(header), qPrintable(path));
+        }
+
+#ifdef ORVANTO_SANITIZED_BUILD
+        QSKIP("an instrumented build's programs are several times the shipped ones' size");
+#endif
+        bool isNumber = false;
+        const qint64 installedKiB = field(u"Installed-Size"_s).toLongLong(&isNumber);
+        QVERIFY(isNumber);
+        // The programs, documentation and icons take well under 4 MiB.
+        QVERIFY2(installedKiB * 1024 < artworkSize + 4 * 1024 * 1024,
+                 qPrintable(u"Installed-Size %1 KiB, artwork %2 bytes"_s.arg(installedKiB).arg(artworkSize)));
     }
 
     void nothingOutsideUsr() {

@@ -7,10 +7,17 @@
 #include "ui/Application.h"
 #include "ui/Resources.h"
 
+// The program's resources, the artwork of this build folder among them: a
+// test run without it stops at once, saying why.
+inline void loadTestResources() {
+    if (const QString missing = initOrvantoResources(); !missing.isEmpty())
+        qFatal("%s", qPrintable(missing));
+}
+
 // The widget tests' application: the program's own object (so the error
 // report and the resources are the program's), at 96 dots per inch.
 inline void setUpWidgetTest(OrvantoApplication& app) {
-    initOrvantoResources();
+    loadTestResources();
     app.setAttribute(Qt::AA_Use96Dpi, true);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/Platform.h"
 #include "platform/QtPlatform.h"
 #include "settings/Settings.h"
+#include "ui/Resources.h"
 
 #include <QApplication>
 #include <QDir>
@@ -64,10 +65,16 @@ QMap<DWORD, QString> waitForProcesses(const QSet<QString>& names) {
     return found;
 }
 
-// A gadgets folder with the stand-in under the names given.
+// A gadgets folder with the stand-in under the names given, and the
+// artwork beside it, as the installer lays out the demo gadgets.
 bool fillGadgetsFolder(const QString& folder, const QStringList& names) {
     for (const QString& name : names) {
         if (!QFile::copy(QStringLiteral(ORVANTO_GADGET_PROGRAM), folder + u'/' + name))
+            return false;
+    }
+    for (const char* name : ArtworkFileNames) {
+        if (!QFile::copy(QStringLiteral(ORVANTO_ARTWORK_DIR "/") + QLatin1String(name),
+                         folder + u'/' + QLatin1String(name)))
             return false;
     }
     return true;
