@@ -20,7 +20,8 @@
 class TTransaction;
 struct DatabaseLink;
 
-// A connection: the spec of its attachment, and the attachment while open.
+// A connection: what its attachment is opened from (name and parameters),
+// and the attachment while open.
 // The attachment and the transaction on it are shared with the call that
 // runs on them, so a call given up keeps them and ends on its own; the
 // connection is then let go. Closes (committing an active transaction) when
