@@ -424,6 +424,7 @@ struct IniFigure {
     QString file;
     QByteArray fileName;
     QByteArray tempName;
+    QByteArray floorName;
     QByteArray folderName;
     bool changed = false; // which of two value sets the last changing save wrote
 
@@ -435,6 +436,10 @@ struct IniFigure {
         fileName = QFile::encodeName(file);
         folderName = QFile::encodeName(home + QStringLiteral("/TempVUX"));
         tempName = folderName + "/.floor.tmp";
+        // The floor replaces a copy beside the file: replacing the file
+        // itself would make each of our saves meet a file another program
+        // has just written, and wait until it is quiet.
+        floorName = folderName + "/floor.Ini";
         useHome(home);
         CarregaConfig(Values); // the values the save writes back: the file does not change
     }
@@ -507,7 +512,7 @@ struct IniFigure {
             ::fsync(fd) != 0)
             fail("the floor could not write");
         ::close(fd);
-        if (::rename(tempName.constData(), fileName.constData()) != 0)
+        if (::rename(tempName.constData(), floorName.constData()) != 0)
             fail("the floor could not rename");
         const int dir = ::open(folderName.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::fsync(dir);

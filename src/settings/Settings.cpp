@@ -48,9 +48,10 @@ void CarregaConfig(Settings& values) {
     IniFile ini(settingsFilePath());
     if (!ini.exists())
         return;
-    const QString comp = values.Comp; // the dialog reads Comp itself
-    values = readSettings(ini);
-    values.Comp = comp;
+    for (const Key& key : Keys) {
+        if (key.loaded) // not Comp: the dialog reads it itself
+            values.*key.value = ini.read(SettingsSection, QString::fromLatin1(key.name));
+    }
     ini.release();
 }
 
