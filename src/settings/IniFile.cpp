@@ -664,29 +664,48 @@ QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shap
 
 namespace {
 
-// The sections this process has seen in each settings file (by its real
-// path) since its last save of it, and the most complete lines: a file read
-// half-written by another program, at a load or before the lock, must not
-// make them look gone.
+// What this process has seen of each settings file (by its real path)
+// since its last save of it: the sections and the most complete lines. A
+// file read half-written by another program, at a load or before the lock,
+// must not make them look gone. The contents seen are kept as they are (they
+// share their bytes with the reader's) and taken apart only when a file
+// another program wrote is to be checked: most saves find the file as the
+// last writer of the lock left it and need no shape at all.
+struct Known {
+    IniFile::Shape shape;      // of the contents already taken apart
+    QList<QByteArray> pending; // contents seen since
+};
 std::mutex knownMutex;
-QHash<QString, IniFile::Shape> knownShapes;
+QHash<QString, Known> knownFiles;
 
-void addKnown(const QString& target, const IniFile::Shape& shape) {
-    const std::lock_guard<std::mutex> hold(knownMutex);
-    IniFile::Shape& known = knownShapes[target];
-    for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it)
-        known.sections.insert(it.key(), it.value());
-    known.completeLines = std::max(known.completeLines, shape.completeLines);
+void foldPending(Known& known) {
+    for (const QByteArray& content : std::as_const(known.pending)) {
+        const IniFile::Shape shape = IniFile::shapeOf(content);
+        for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it)
+            known.shape.sections.insert(it.key(), it.value());
+        known.shape.completeLines = std::max(known.shape.completeLines, shape.completeLines);
+    }
+    known.pending.clear();
 }
 
-void setKnown(const QString& target, IniFile::Shape shape) {
+void addKnown(const QString& target, const QByteArray& content) {
     const std::lock_guard<std::mutex> hold(knownMutex);
-    knownShapes[target] = std::move(shape);
+    Known& known = knownFiles[target];
+    known.pending.append(content);
+    if (known.pending.size() > 2) // a run of failed saves keeps no pile of copies
+        foldPending(known);
 }
 
-IniFile::Shape known(const QString& target) {
+void setKnown(const QString& target, const QByteArray& content) {
     const std::lock_guard<std::mutex> hold(knownMutex);
-    return knownShapes.value(target);
+    knownFiles[target] = Known{{}, {content}};
+}
+
+IniFile::Shape knownShape(const QString& target) {
+    const std::lock_guard<std::mutex> hold(knownMutex);
+    Known& known = knownFiles[target];
+    foldPending(known);
+    return known.shape;
 }
 
 // Whether the file was last written long enough ago that no writer in
@@ -702,8 +721,8 @@ bool isQuiet(const FileStamp& stamp) {
 } // namespace
 
 void IniFile::takeShape() {
-    if (!m_shape && m_applied == 0 && m_loaded && m_readable)
-        m_shape = shapeOf(m_content);
+    if (!m_before && m_applied == 0 && m_loaded && m_readable)
+        m_before = m_content;
 }
 
 bool IniFile::release(Save save) {
@@ -713,19 +732,17 @@ bool IniFile::release(Save save) {
     const auto refused = [&](const QString& why) {
         return ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(m_path, why));
     };
-    // What the file held before: loaded, or read now (outside the lock, and
-    // let go before the read under it, so the file is held once at a time).
+    // What the file held before: loaded, or read now (outside the lock).
     takeShape();
-    Shape before;
-    if (m_shape) {
-        before = std::move(*m_shape);
+    if (m_before) {
+        addKnown(target, *m_before);
     } else {
         QByteArray content;
         const FileRead read = readWholeFile(target, content, MaxFileSize);
         if (read == FileRead::Missing && save == Save::OnlyChanges)
             return false;
         if (read == FileRead::Ok) {
-            before = shapeOf(content);
+            addKnown(target, content);
             bool changed = true;
             if (save == Save::OnlyChanges)
                 (void)ini::store(std::move(content), m_writes, m_path, &changed);
@@ -733,9 +750,8 @@ bool IniFile::release(Save save) {
                 return false; // nothing to write: no need for the lock
         }
     }
-    m_shape.reset();
-    addKnown(target, before);
-    before = known(target);
+    m_before.reset();
+    std::optional<Shape> before; // taken apart once, when a check needs it
     // The object reads the file afresh after the save (or its failure).
     m_content = QByteArray();
     m_loaded = false;
@@ -772,9 +788,10 @@ bool IniFile::release(Save save) {
         // must hold what was seen before, and must have been left alone for
         // a moment (a writer in place writes it in more than one step).
         const bool protocols = !changing && lock.note() == stamp.text();
-        const QList<QByteArray> lost = protocols  ? QList<QByteArray>()
-                                       : changing ? QList<QByteArray>{QByteArray()}
-                                                  : lostFrom(content, before);
+        const QList<QByteArray> lost =
+            protocols  ? QList<QByteArray>()
+            : changing ? QList<QByteArray>{QByteArray()}
+                       : lostFrom(content, before ? *before : *(before = knownShape(target)));
         const bool settled = !changing && now - unchangedSince >= SettingsRewriteSettled;
         if (protocols || (lost.isEmpty() && isQuiet(stamp)) || settled) {
             bool changed = true;
@@ -792,7 +809,7 @@ bool IniFile::release(Save save) {
             // it reads instead of taking a half file for ours.
             const FileStamp left = fileStampOf(target);
             lock.setNote(left.size == content.size() ? left.text() : QByteArray());
-            setKnown(target, shapeOf(content));
+            setKnown(target, content);
             m_content = std::move(content);
             m_loaded = m_readable = m_exists = true;
             m_writes.clear();

@@ -130,7 +130,7 @@ private:
     bool m_loaded = false;
     bool m_readable = false;
     bool m_exists = false;
-    std::optional<Shape> m_shape; // of the file as loaded, before any write
+    std::optional<QByteArray> m_before; // the file as loaded, before any write
 };
 
 // Byte-level helpers, public so the tests and fuzzers can reach them.
