@@ -75,6 +75,7 @@ public:
     // state of the file they left (see IniFile::release).
     QByteArray note() const;
     void setNote(const QByteArray& note);
+    static constexpr qsizetype NoteLength = 128; // the note and its padding of line ends
 
     // Why a save gave up on an end request.
     static QString endingReason() {
