@@ -298,8 +298,10 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
             break;
         total += n;
     }
+    // The state after the read, for a caller that asks whether the file
+    // changed meanwhile (a plain load does not: one call less).
     struct stat after {};
-    if (::fstat(fd, &after) == 0) {
+    if ((stamp || changedWhileRead) && ::fstat(fd, &after) == 0) {
         if (stamp)
             *stamp = stampOf(after);
         if (changedWhileRead)
