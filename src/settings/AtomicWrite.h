@@ -75,7 +75,21 @@ public:
     // state of the file they left (see IniFile::release).
     QByteArray note() const;
     void setNote(const QByteArray& note);
-    static constexpr qsizetype NoteLength = 128; // the note and its padding of line ends
+
+    // The note as the lock file stores it: written over the old one at a
+    // fixed length, padded with line ends, so the lock file keeps its size
+    // and a save costs no second change of size on the disk.
+    static constexpr qsizetype NoteLength = 128;
+    static QByteArray storedNote(const QByteArray& note) {
+        QByteArray stored = note.left(NoteLength - 1);
+        stored.append(NoteLength - stored.size(), '\n');
+        return stored;
+    }
+    static QByteArray noteOf(QByteArray stored) {
+        while (stored.endsWith('\n'))
+            stored.chop(1);
+        return stored;
+    }
 
     // Why a save gave up on an end request.
     static QString endingReason() {

@@ -430,23 +430,15 @@ QByteArray FileLock::note() const {
         return {};
     char buffer[NoteLength];
     const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, 0);
-    if (n <= 0)
-        return {};
-    QByteArray note(buffer, n);
-    while (note.endsWith('\n'))
-        note.chop(1);
-    return note;
+    return n > 0 ? noteOf(QByteArray(buffer, n)) : QByteArray();
 }
 
 void FileLock::setNote(const QByteArray& note) {
     if (m_fd < 0)
         return;
-    // Best effort: a note that did not land only makes the next writer
-    // careful. Written over the old one at a fixed length, so the lock file
-    // keeps its size and a save costs no second change of size on the disk.
-    QByteArray padded = note.left(NoteLength - 1);
-    padded.append(NoteLength - padded.size(), '\n');
-    (void)!::pwrite(m_fd, padded.constData(), padded.size(), 0);
+    // Best effort: a note that did not land only makes the next writer careful.
+    const QByteArray stored = storedNote(note);
+    (void)!::pwrite(m_fd, stored.constData(), size_t(stored.size()), 0);
 }
 
 FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,

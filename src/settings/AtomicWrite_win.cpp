@@ -362,25 +362,22 @@ HANDLE handleOf(int fd) {
 QByteArray FileLock::note() const {
     if (m_fd < 0)
         return {};
-    char buffer[256];
+    char buffer[NoteLength];
     OVERLAPPED at{};
     DWORD n = 0;
     if (!::ReadFile(handleOf(m_fd), buffer, sizeof buffer, &n, &at))
         return {};
-    return QByteArray(buffer, qsizetype(n));
+    return noteOf(QByteArray(buffer, qsizetype(n)));
 }
 
 void FileLock::setNote(const QByteArray& note) {
     if (m_fd < 0)
         return;
     // Best effort: a note that did not land only makes the next writer careful.
-    const HANDLE file = handleOf(m_fd);
-    LARGE_INTEGER start{};
-    if (!::SetFilePointerEx(file, start, nullptr, FILE_BEGIN) || !::SetEndOfFile(file))
-        return;
+    const QByteArray stored = storedNote(note);
     OVERLAPPED at{};
     DWORD written = 0;
-    ::WriteFile(file, note.constData(), DWORD(note.size()), &written, &at);
+    ::WriteFile(handleOf(m_fd), stored.constData(), DWORD(stored.size()), &written, &at);
 }
 
 FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,

@@ -588,7 +588,7 @@ void IniFile::write(const QString& section, const QString& key, const QString& v
 void IniFile::applyPendingWrites() {
     if (m_applied == m_writes.size())
         return;
-    takeShape();
+    keepLoadedContent();
     m_content = ini::store(std::move(m_content), std::span(m_writes).subspan(m_applied), m_path);
     m_applied = m_writes.size();
 }
@@ -720,7 +720,7 @@ bool isQuiet(const FileStamp& stamp) {
 
 } // namespace
 
-void IniFile::takeShape() {
+void IniFile::keepLoadedContent() {
     if (!m_before && m_applied == 0 && m_loaded && m_readable)
         m_before = m_content;
 }
@@ -733,7 +733,7 @@ bool IniFile::release(Save save) {
         return ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(m_path, why));
     };
     // What the file held before: loaded, or read now (outside the lock).
-    takeShape();
+    keepLoadedContent();
     if (m_before) {
         addKnown(target, *m_before);
     } else {

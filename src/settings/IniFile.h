@@ -108,7 +108,8 @@ public:
 private:
     bool load();
     void applyPendingWrites();
-    void takeShape();
+    // Keeps the file as loaded before the first write changes it.
+    void keepLoadedContent();
 
     std::vector<ini::Write> m_writes;
     size_t m_applied = 0; // writes already applied to m_content
