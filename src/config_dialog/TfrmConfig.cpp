@@ -106,13 +106,8 @@ struct TfrmConfig::BranchConnection {
 
     // One attempt; a failure is silent and leaves the connection closed.
     void open(const QString& databaseName, const QString& user, const QString& password) {
-        BancoFiliais.DatabaseName = databaseName;
-        BancoFiliais.LoginPrompt = false;
-        BancoFiliais.Params = ConnectionParams(user, password);
-        BancoFiliais.DefaultTransaction = &TransFiliais;
-        TransFiliais.DefaultDatabase = &BancoFiliais;
         try {
-            BancoFiliais.Open();
+            openConnection(BancoFiliais, TransFiliais, databaseName, user, password);
         } catch (const std::exception&) {
         }
     }

@@ -29,19 +29,13 @@ std::optional<QString> testConnection(const QString& databaseName, const QString
         BancoGadgets = std::make_unique<TDatabase>();
         TransacGadgets = std::make_unique<TTransaction>();
     }
-    BancoGadgets->DatabaseName = databaseName;
-    BancoGadgets->LoginPrompt = false;
-    BancoGadgets->Params = ConnectionParams(user, password);
-    BancoGadgets->DefaultTransaction = TransacGadgets.get();
-    TransacGadgets->DefaultDatabase = BancoGadgets.get();
-
     std::optional<QString> failure;
     for (int attempt = 1; !BancoGadgets->Connected() && attempt <= (repeated ? ConnectMaxAttempts : 1);
          ++attempt) {
         if (attempt > 1) // the pause, like the attempts, lets the windows paint
             runBlockingCall([pause = ConnectRetryPause] { std::this_thread::sleep_for(pause); });
         try {
-            BancoGadgets->Open();
+            openConnection(*BancoGadgets, *TransacGadgets, databaseName, user, password);
         } catch (const std::exception& error) {
             if (!repeated) // silent by design when repeated: the next attempt follows
                 failure = errorText(error);

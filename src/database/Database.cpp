@@ -57,12 +57,14 @@ TDatabase::~TDatabase() {
         DefaultTransaction->m_startedOn = nullptr;
 }
 
-void TDatabase::Open() {
+void TDatabase::Open(const QStringList& params) {
+    if (&params != &Params)
+        Params = params; // a query's later Open() uses them again
     if (Connected())
         return;
     if (DatabaseName.isEmpty())
         throw ShownError(QStringLiteral("Database name is missing"));
-    QByteArray block = fb::parameterBlock(Params);
+    QByteArray block = fb::parameterBlock(params);
     QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
         throw ShownError(QStringLiteral("O caminho do banco de dados tem %1 bytes, e o cliente do banco de "
@@ -256,12 +258,13 @@ TQuery::~TQuery() = default;
 void TQuery::Open() {
     Close();
     if (!Database)
-        throw ShownError(QStringLiteral("Database not assigned"));
+        throw ShownError(QStringLiteral("A consulta não tem um banco de dados definido."));
     TTransaction* transaction = Database->DefaultTransaction;
     if (!transaction)
-        throw ShownError(QStringLiteral("Transaction not assigned"));
+        throw ShownError(
+            QStringLiteral("O banco de dados da consulta não tem uma transação padrão definida."));
     if (transaction->InTransaction() && transaction->m_startedOn != Database)
-        throw ShownError(QStringLiteral("Transaction is active on another database"));
+        throw ShownError(QStringLiteral("A transação padrão já está ativa em outro banco de dados."));
     Database->Open();
     transaction->m_startedOn = Database;
     std::shared_ptr<DatabaseLink> link = Database->m_link;
@@ -362,4 +365,13 @@ QStringList ConnectionParams(const QString& usuario, const QString& senha) {
     if (!line.isEmpty())
         lines.append(line);
     return lines;
+}
+
+void openConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
+                    const QString& user, const QString& password) {
+    database.DatabaseName = databaseName;
+    database.LoginPrompt = false;
+    database.DefaultTransaction = &transaction;
+    transaction.DefaultDatabase = &database;
+    database.Open(ConnectionParams(user, password));
 }

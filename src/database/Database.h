@@ -39,10 +39,12 @@ public:
     bool LoginPrompt = false; // always off: nothing ever asks the user
     TTransaction* DefaultTransaction = nullptr;
 
-    // Attaches. Throws ShownError: "Database name is missing" for an
-    // empty name (before any client call), the library-not-found text, a
-    // too-long user name or password, or the client's own text.
-    void Open();
+    // Attaches with Params. Throws ShownError: "Database name is missing"
+    // for an empty name (before any client call), the library-not-found
+    // text, a too-long user name or password, or the client's own text.
+    void Open() { Open(Params); }
+    // Sets Params and attaches with them, handing them on as they are.
+    void Open(const QStringList& params);
     // Commits the default transaction when active, then detaches; the
     // connection is closed afterwards, also when that fails.
     void Close();
@@ -132,3 +134,9 @@ private:
 // The connection parameters: "user_name=<user>" CR "password=<password>",
 // split into the connection's parameter lines.
 QStringList ConnectionParams(const QString& usuario, const QString& senha);
+
+// Makes database and transaction each other's default, as both callers of
+// the product pair them, and opens the connection once with the user and
+// password (login prompt off). Throws as TDatabase::Open.
+void openConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
+                    const QString& user, const QString& password);

@@ -307,11 +307,28 @@ private slots:
             query.Open();
             transaction.reset();
             QVERIFY(database.DefaultTransaction == nullptr);
-            QCOMPARE(errorOf([&] { query.Open(); }), u"Transaction not assigned"_s);
+            QCOMPARE(errorOf([&] { query.Open(); }),
+                     u"O banco de dados da consulta não tem uma transação padrão definida."_s);
             TQuery orphan;
-            QCOMPARE(errorOf([&] { orphan.Open(); }), u"Database not assigned"_s);
+            QCOMPARE(errorOf([&] { orphan.Open(); }), u"A consulta não tem um banco de dados definido."_s);
             database.Close();
         }
+    }
+
+    void queryRefusesATransactionActiveOnAnotherDatabase() {
+        Session s(m_erp);
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        TDatabase other;
+        other.DatabaseName = m_erp;
+        other.DefaultTransaction = &s.transaction;
+        TQuery query(&other);
+        query.SQL = BranchQuery;
+        QCOMPARE(errorOf([&] { query.Open(); }),
+                 u"A transação padrão já está ativa em outro banco de dados."_s);
+        QVERIFY(!other.Connected());
+        QVERIFY(s.transaction.InTransaction());
+        other.DefaultTransaction = nullptr;
     }
 
     void reopeningAfterCloseWorks() {
