@@ -222,33 +222,28 @@ struct Entry {
     Span value;
 };
 
-// Calls f(key, value) for every entry of the section, in file order.
-template <class F> void forEachEntry(const QByteArray& content, const SectionRange& range, F f) {
+// Calls f(key, value) for the entries of the section, in file order, until
+// it returns true: that entry is returned.
+template <class F>
+std::optional<Entry> forEachEntry(const QByteArray& content, const SectionRange& range, F f) {
     const char* data = content.constData();
     for (qsizetype pos = range.bodyStart; pos < range.end;) {
         const Line line = lineAt(content, pos);
         const void* eq = std::memchr(data + line.text.begin, '=', size_t(line.text.end - line.text.begin));
         if (eq) {
             const qsizetype at = static_cast<const char*>(eq) - data;
-            f(trimmed(data, {line.text.begin, at}), trimmed(data, {at + 1, line.text.end}));
-        }
-        pos = line.next;
-    }
-}
-
-std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& range, const QByteArray& key) {
-    const char* data = content.constData();
-    for (qsizetype pos = range.bodyStart; pos < range.end;) {
-        const Line line = lineAt(content, pos);
-        const void* eq = std::memchr(data + line.text.begin, '=', size_t(line.text.end - line.text.begin));
-        if (eq) {
-            const qsizetype at = static_cast<const char*>(eq) - data;
-            if (sameName(data, trimmed(data, {line.text.begin, at}), key))
-                return Entry{pos, line, trimmed(data, {at + 1, line.text.end})};
+            const Span value = trimmed(data, {at + 1, line.text.end});
+            if (f(trimmed(data, {line.text.begin, at}), value))
+                return Entry{pos, line, value};
         }
         pos = line.next;
     }
     return std::nullopt;
+}
+
+std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& range, const QByteArray& key) {
+    return forEachEntry(content, range,
+                        [&](Span name, Span) { return sameName(content.constData(), name, key); });
 }
 
 // A name the caller gives, trimmed as names in the file are: trimming it
@@ -543,6 +538,7 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
         if (const auto range = findSection(m_content, bareName(section.toLocal8Bit()))) {
             forEachEntry(m_content, *range, [&](Span k, Span v) {
                 m_section.entries.push_back({k.begin, k.end, v.begin, v.end});
+                return false;
             });
         }
     }
