@@ -161,11 +161,6 @@ QString decodedValue(const char* data, qsizetype size);
 // rather than freezing the window or writing without the lock.
 extern std::chrono::milliseconds SettingsLockTimeout;
 
-// Asked during a save's waits (for the lock, for another program to finish
-// writing the file in place): once it says the program is ending, the save
-// gives up at once, writing nothing. None by default.
-extern bool (*SettingsEndRequested)();
-
 // How long a save waits for a file that another program is writing in
 // place without the lock, and how long such a file must stay unchanged to
 // be taken as it is.
