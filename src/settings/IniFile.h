@@ -48,9 +48,10 @@ struct Write {
 // its last save of it (at loads, or just before the lock), be no shorter
 // than the most complete lines seen so, not have changed while it was
 // read, and have been left alone for a moment.
-// Otherwise it is read again after a moment; a file that stays so but no
-// longer changes is taken as it is (nothing is being written into it), one
-// that keeps changing fails the save.
+// Otherwise it is read again when a change to it has been followed by a
+// quiet moment (told by the system, not looked for); a file that stays so
+// but no longer changes is taken as it is (nothing is being written into
+// it), one that keeps changing fails the save.
 class IniFile {
 public:
     explicit IniFile(QString path);
