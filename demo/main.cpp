@@ -1,7 +1,6 @@
 #include "GadgetWindow.h"
 #include "database/FbClient.h"
 #include "platform/EndSignals.h"
-#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "ui/Resources.h"
 #include "ui/Translations.h"
@@ -23,9 +22,6 @@ int main(int argc, char** argv) {
     loadToolkitTranslations(app);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
-    // A save waiting for the settings lock ends at once on a signal, so the
-    // loop sees the end request within the panel's bound.
-    SettingsEndRequested = endRequested;
     if (!loadProgramResources())
         return 1;
     // The name it was started under, not the file a link points to.

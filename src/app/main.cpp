@@ -1,7 +1,6 @@
 #include "app/Startup.h"
 #include "database/FbClient.h"
 #include "platform/EndSignals.h"
-#include "settings/IniFile.h"
 #include "settings/Settings.h"
 #include "ui/Application.h"
 #include "ui/Resources.h"
@@ -14,8 +13,6 @@ int main(int argc, char** argv) {
     OrvantoApplication app(argc, argv);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);
-    // A save waiting for another program's lock gives up at once on an end request.
-    SettingsEndRequested = endRequested;
     if (!loadProgramResources())
         return 1;
     Settings values;

@@ -1,5 +1,7 @@
 #include "platform/EndSignals.h"
 
+#include "settings/AtomicWrite.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 
@@ -36,6 +38,7 @@ void onSignal(int signal) {
 void requestEnd(int signal) {
     const int savedErrno = errno; // a handler must leave errno as it found it
     ending.store(true);
+    endFileWaits(); // a save waiting for another program gives up at once
     if (wakeWrite >= 0) {
         const char byte = static_cast<char>(signal);
         (void)!::write(wakeWrite, &byte, 1); // a full pipe already holds a wake-up

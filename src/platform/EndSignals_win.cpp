@@ -1,5 +1,7 @@
 #include "platform/EndSignals.h"
 
+#include "settings/AtomicWrite.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -88,6 +90,7 @@ public:
 
 void requestEnd(int) {
     ending.store(true);
+    endFileWaits(); // a save waiting for another program gives up at once
     if (QCoreApplication* app = application)
         QMetaObject::invokeMethod(
             app, [app] { app->exit(0); }, Qt::QueuedConnection);

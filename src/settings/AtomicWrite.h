@@ -4,7 +4,6 @@
 #include <QString>
 
 #include <chrono>
-#include <functional>
 
 // What identifies one state of a file: a write in place changes its size or
 // its times, a replacement its inode.
@@ -64,12 +63,11 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
     enum class Result { Locked, TimedOut, Failed, GaveUp };
-    // Waits at most bound for the lock. On a file system without locks the
-    // file is taken as locked (there is nothing to wait for). giveUp, when
-    // given, is asked before and during the wait: once it says so, the
-    // wait ends at once with GaveUp (the program is ending).
-    Result acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why = nullptr,
-                   const std::function<bool()>& giveUp = {});
+    // Waits at most bound for the lock, woken when the holder lets go. On a
+    // file system without locks the file is taken as locked (there is
+    // nothing to wait for). Once endFileWaits() was called, before or
+    // during the wait, it ends at once with GaveUp.
+    Result acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why = nullptr);
 
     // What the lock file holds: writers of the protocol leave there which
     // state of the file they left (see IniFile::release).
@@ -98,4 +96,29 @@ public:
 
 private:
     int m_fd = -1;
+};
+
+// Ends the waits below and FileLock::acquire's at once, the running ones
+// and every later one: the program is ending. Async-signal-safe; callable
+// from any thread.
+void endFileWaits();
+
+// Changes to the file at path (written, resized, its times changed,
+// created, removed, replaced) from the moment the watch is made.
+class FileWatch {
+public:
+    explicit FileWatch(const QString& path);
+    ~FileWatch();
+    FileWatch(const FileWatch&) = delete;
+    FileWatch& operator=(const FileWatch&) = delete;
+
+    enum class Result { Changed, TimedOut, Ended };
+    // Waits for a change until the time given; Ended once endFileWaits()
+    // was called. On Windows a change of another file in the same folder
+    // counts as well.
+    Result wait(std::chrono::steady_clock::time_point until);
+
+private:
+    qintptr m_handle = -1;
+    QByteArray m_name; // the file's name in its folder
 };

@@ -5,13 +5,20 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <poll.h>
 #include <pwd.h>
+#include <sys/eventfd.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -423,6 +430,70 @@ QString boundText(std::chrono::milliseconds bound) {
     return QStringLiteral("%1 ms").arg(bound.count());
 }
 
+// The end of the program, for the waits: written by endFileWaits() and
+// never read, so it stays readable.
+const int endFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+std::atomic<bool> ended{false};
+
+// Until the one ready, the end or the deadline; false at the deadline.
+bool pollUntil(pollfd (&fds)[2], std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        const int n = ::poll(fds, 2, int(std::clamp<qint64>(left.count(), 0, INT_MAX)));
+        if (n > 0 || (n == 0 && left.count() <= 0) || (n < 0 && errno != EINTR))
+            return n > 0;
+    }
+}
+
+// An eventfd of a waiter and of the thread that takes the lock for it: the
+// last of the two closes it.
+struct LockWake {
+    const int fd = ::eventfd(0, EFD_CLOEXEC);
+    ~LockWake() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Waits at most bound for the lock on fd, on a thread blocked in flock(2),
+// which returns however the holder lets go (a close, LOCK_UN, its death),
+// where no file notification reports them all. The thread locks a
+// descriptor of its own to the same open file, so the lock is fd's, and
+// closes it at once: a waiter that gave up has closed fd, and the lock then
+// goes with it. 0 when locked, ETIMEDOUT, ECANCELED at the end, or flock's
+// error.
+int waitForLock(int fd, std::chrono::milliseconds bound) {
+    const auto wake = std::make_shared<LockWake>();
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (wake->fd < 0 || own < 0) {
+        const int error = errno;
+        if (own >= 0)
+            ::close(own);
+        return error;
+    }
+    try {
+        std::thread([wake, own] {
+            int result;
+            while ((result = ::flock(own, LOCK_EX)) != 0 && errno == EINTR) {
+            }
+            const uint64_t value = result == 0 ? 1 : uint64_t(errno) + 1; // never 0: eventfd ignores it
+            ::close(own);
+            (void)!::write(wake->fd, &value, sizeof value);
+        }).detach();
+    } catch (const std::system_error& error) {
+        ::close(own);
+        return error.code().value();
+    }
+    pollfd fds[2] = {{wake->fd, POLLIN, 0}, {endFd, POLLIN, 0}};
+    if (!pollUntil(fds, std::chrono::steady_clock::now() + bound))
+        return ETIMEDOUT;
+    uint64_t value = 0;
+    if (fds[1].revents || ::read(wake->fd, &value, sizeof value) != sizeof value)
+        return ECANCELED;
+    return int(value - 1);
+}
+
 } // namespace
 
 QByteArray FileLock::note() const {
@@ -441,15 +512,14 @@ void FileLock::setNote(const QByteArray& note) {
     (void)!::pwrite(m_fd, stored.constData(), size_t(stored.size()), 0);
 }
 
-FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,
-                                   const std::function<bool()>& giveUp) {
+FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
     const auto fail = [why](Result result, const QString& reason) {
         if (why)
             *why = reason;
         return result;
     };
     const auto gaveUp = [&] { return fail(Result::GaveUp, endingReason()); };
-    if (giveUp && giveUp())
+    if (ended.load())
         return gaveUp();
     const QByteArray name = QFile::encodeName(lockPath);
     constexpr int flags = O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
@@ -475,32 +545,67 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
     // inherited, so that the next writer can open it whatever its umask.
     if (info.st_uid == ::geteuid() && (info.st_mode & 07777) != 0600)
         (void)!::fchmod(fd, 0600);
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (;;) {
-        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 || errno == ENOLCK || errno == EOPNOTSUPP)
-            break;
-        if (errno != EWOULDBLOCK && errno != EINTR) {
-            const int error = errno;
-            ::close(fd);
-            return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
-                                            .arg(lockPath, systemFailureReason(error, lockPath)));
-        }
-        if (giveUp && giveUp()) {
-            ::close(fd);
+    int error = ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
+    if ((error == EWOULDBLOCK || error == EINTR) && bound.count() > 0)
+        error = waitForLock(fd, bound);
+    if (error != 0 && error != ENOLCK && error != EOPNOTSUPP) {
+        ::close(fd);
+        if (error == ECANCELED)
             return gaveUp();
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            ::close(fd);
+        if (error == EWOULDBLOCK || error == EINTR || error == ETIMEDOUT)
             return fail(Result::TimedOut,
                         QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2. "
                                        "Tente de novo em instantes; se continuar assim, feche as Gadgets "
                                        "e os programas que gravam as configurações.")
                             .arg(lockPath, boundText(bound)));
-        }
-        ::usleep(5000); // writers hold the lock for milliseconds
+        return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
+                                        .arg(lockPath, systemFailureReason(error, lockPath)));
     }
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = fd;
     return Result::Locked;
+}
+
+void endFileWaits() {
+    ended.store(true);
+    const uint64_t one = 1;
+    (void)!::write(endFd, &one, sizeof one);
+}
+
+FileWatch::FileWatch(const QString& path) : m_name(QFile::encodeName(QFileInfo(path).fileName())) {
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    constexpr uint32_t changes =
+        IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    // The folder, for the name: a file renamed over it is watched as well.
+    if (fd >= 0 &&
+        ::inotify_add_watch(fd, QFile::encodeName(QFileInfo(path).absolutePath()).constData(), changes) < 0)
+        ::close(fd);
+    else
+        m_handle = fd;
+}
+
+FileWatch::~FileWatch() {
+    if (m_handle >= 0)
+        ::close(int(m_handle));
+}
+
+FileWatch::Result FileWatch::wait(std::chrono::steady_clock::time_point until) {
+    pollfd fds[2] = {{int(m_handle), POLLIN, 0}, {endFd, POLLIN, 0}};
+    while (pollUntil(fds, until)) {
+        if (fds[1].revents)
+            return Result::Ended;
+        alignas(inotify_event) char events[4096];
+        bool ours = false;
+        for (ssize_t n; (n = ::read(int(m_handle), events, sizeof events)) > 0;) {
+            for (const char* at = events; at < events + n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                ours = ours || (event->mask & IN_Q_OVERFLOW) || (event->len > 0 && m_name == event->name);
+                at += sizeof(inotify_event) + event->len;
+            }
+        }
+        if (ours)
+            return Result::Changed;
+    }
+    return Result::TimedOut;
 }

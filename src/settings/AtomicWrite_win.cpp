@@ -9,7 +9,9 @@
 #include <io.h>
 
 #include <algorithm>
-#include <functional>
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -31,27 +33,67 @@ QString systemText(DWORD error) {
 
 // The profile functions take the file without sharing it for as long as
 // they write it: a read or a replace meanwhile is refused with a sharing
-// violation, and is tried again for a short, bounded time.
+// violation, and is tried again at each change in the file's folder (the
+// writer's write or its close), for a short, bounded time. A holder that
+// lets go without a change reports nothing (a reader, and every close under
+// Wine): one last try at the bound's end finds it gone.
 bool isBusy(DWORD error) {
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_ACCESS_DENIED;
 }
-constexpr DWORD BusyRetryMs = 2000;
-constexpr DWORD BusyStepMs = 10;
+constexpr std::chrono::milliseconds BusyRetry{2000};
 
-template <class Attempt> bool retryWhileBusy(Attempt attempt, DWORD* lastError = nullptr) {
-    DWORD waited = 0;
+// The end of the program, for the waits: set by endFileWaits(), never reset.
+const HANDLE endEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+HANDLE folderChanges(const QString& path) {
+    return ::FindFirstChangeNotificationW(wide(QFileInfo(path).absolutePath()).c_str(), FALSE,
+                                          FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE |
+                                              FILE_NOTIFY_CHANGE_FILE_NAME);
+}
+
+// Until a change in the folder of changes, the end (when end is given) or
+// until; the notification is set for the next change.
+FileWatch::Result waitForChange(HANDLE changes, HANDLE end, std::chrono::steady_clock::time_point until) {
+    HANDLE handles[2];
+    DWORD count = 0;
+    for (HANDLE h : {changes, end}) {
+        if (h && h != INVALID_HANDLE_VALUE)
+            handles[count++] = h;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+    const DWORD ms = DWORD(std::clamp<qint64>(left.count(), 0, INFINITE - 1));
+    const DWORD woken =
+        count ? ::WaitForMultipleObjects(count, handles, FALSE, ms) : (::Sleep(ms), WAIT_TIMEOUT);
+    if (woken >= WAIT_OBJECT_0 + count)
+        return FileWatch::Result::TimedOut;
+    if (handles[woken - WAIT_OBJECT_0] == end)
+        return FileWatch::Result::Ended;
+    ::FindNextChangeNotification(changes);
+    return FileWatch::Result::Changed;
+}
+
+template <class Attempt>
+bool retryWhileBusy(const QString& path, Attempt attempt, DWORD* lastError = nullptr) {
+    const auto deadline = std::chrono::steady_clock::now() + BusyRetry;
+    HANDLE changes = nullptr; // made at the first refusal, then tried again at once
+    const auto done = [&](bool ok, DWORD error) {
+        if (changes && changes != INVALID_HANDLE_VALUE)
+            ::FindCloseChangeNotification(changes);
+        if (lastError)
+            *lastError = error;
+        ::SetLastError(error);
+        return ok;
+    };
     for (;;) {
         if (attempt())
-            return true;
+            return done(true, 0);
         const DWORD error = ::GetLastError();
-        if (!isBusy(error) || waited >= BusyRetryMs) {
-            if (lastError)
-                *lastError = error;
-            ::SetLastError(error);
-            return false;
-        }
-        ::Sleep(BusyStepMs);
-        waited += BusyStepMs;
+        if (!isBusy(error) || std::chrono::steady_clock::now() >= deadline)
+            return done(false, error);
+        if (!changes)
+            changes = folderChanges(path);
+        else
+            waitForChange(changes, nullptr, deadline);
     }
 }
 
@@ -223,6 +265,7 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
     HANDLE opened = INVALID_HANDLE_VALUE;
     DWORD error = 0;
     retryWhileBusy(
+        path,
         [&] {
             opened = ::CreateFileW(name.c_str(), GENERIC_READ,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -321,6 +364,7 @@ bool writeFileAtomically(const QString& path, const QByteArray& content, QString
     // the replace waits (bounded) until it is done instead of cutting it off.
     DWORD error = 0;
     const bool replaced = retryWhileBusy(
+        target,
         [&] {
             return ::MoveFileExW(tempName.c_str(), targetName.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
@@ -357,6 +401,49 @@ constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
 HANDLE handleOf(int fd) {
     return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
 }
+
+// An event of a waiter and of the thread that takes the lock for it, and
+// the thread's outcome: the last of the two closes it.
+struct LockWake {
+    Handle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<DWORD> error{0};
+};
+
+// Waits at most bound for the lock on file, on a thread blocked in
+// LockFileEx (Wine never ends the wait of an overlapped lock request). The
+// thread locks through a duplicate of the handle, which shares its file
+// object and so its locks, and closes it at once: a waiter that gave up has
+// closed its handle, and the lock then goes with the duplicate. 0 when
+// locked, WAIT_TIMEOUT, ERROR_CANCELLED at the end, or the lock's error.
+DWORD waitForLock(HANDLE file, std::chrono::milliseconds bound) {
+    const auto wake = std::make_shared<LockWake>();
+    HANDLE own = nullptr;
+    if (!wake->done.valid() || !::DuplicateHandle(::GetCurrentProcess(), file, ::GetCurrentProcess(), &own, 0,
+                                                  FALSE, DUPLICATE_SAME_ACCESS))
+        return ::GetLastError();
+    try {
+        std::thread([wake, own] {
+            OVERLAPPED at{};
+            at.OffsetHigh = LockOffsetHigh;
+            wake->error = ::LockFileEx(own, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) ? 0 : ::GetLastError();
+            ::CloseHandle(own);
+            ::SetEvent(wake->done.get());
+        }).detach();
+    } catch (const std::system_error&) {
+        ::CloseHandle(own);
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    const HANDLE events[] = {wake->done.get(), endEvent};
+    const DWORD ms = DWORD(std::min<qint64>(bound.count(), INFINITE - 1));
+    switch (::WaitForMultipleObjects(endEvent ? 2 : 1, events, FALSE, ms)) {
+    case WAIT_OBJECT_0:
+        return wake->error;
+    case WAIT_OBJECT_0 + 1:
+        return ERROR_CANCELLED;
+    default:
+        return WAIT_TIMEOUT;
+    }
+}
 } // namespace
 
 QByteArray FileLock::note() const {
@@ -380,15 +467,14 @@ void FileLock::setNote(const QByteArray& note) {
     ::WriteFile(handleOf(m_fd), stored.constData(), DWORD(stored.size()), &written, &at);
 }
 
-FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why,
-                                   const std::function<bool()>& giveUp) {
+FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
     const auto fail = [why](Result result, const QString& reason) {
         if (why)
             *why = reason;
         return result;
     };
     const auto gaveUp = [&] { return fail(Result::GaveUp, endingReason()); };
-    if (giveUp && giveUp())
+    if (::WaitForSingleObject(endEvent, 0) == WAIT_OBJECT_0)
         return gaveUp();
     HANDLE opened = ::CreateFileW(wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -401,27 +487,26 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
     if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         return fail(Result::Failed, notRegularReason(lockPath));
-    const auto deadline = std::chrono::steady_clock::now() + bound;
-    for (;;) {
-        OVERLAPPED at{};
-        at.OffsetHigh = LockOffsetHigh;
-        if (::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at))
-            break;
-        const DWORD error = ::GetLastError();
-        if (error != ERROR_LOCK_VIOLATION && error != ERROR_IO_PENDING)
-            return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
-                                            .arg(lockPath, systemFailureReason(int(error), lockPath)));
-        if (giveUp && giveUp())
-            return gaveUp();
-        if (std::chrono::steady_clock::now() >= deadline)
-            return fail(Result::TimedOut,
-                        QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2 ms. "
-                                       "Tente de novo em instantes; se continuar assim, feche as Gadgets "
-                                       "e os programas que gravam as configurações.")
-                            .arg(lockPath)
-                            .arg(bound.count()));
-        ::Sleep(5); // writers hold the lock for milliseconds
-    }
+    OVERLAPPED at{};
+    at.OffsetHigh = LockOffsetHigh;
+    DWORD error = ::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)
+                      ? 0
+                      : ::GetLastError();
+    const bool held = error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
+    if (held && bound.count() > 0)
+        error = waitForLock(file.get(), bound);
+    if (error == ERROR_CANCELLED)
+        return gaveUp();
+    if (error == WAIT_TIMEOUT || error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
+        return fail(Result::TimedOut,
+                    QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2 ms. "
+                                   "Tente de novo em instantes; se continuar assim, feche as Gadgets "
+                                   "e os programas que gravam as configurações.")
+                        .arg(lockPath)
+                        .arg(bound.count()));
+    if (error != 0)
+        return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
+                                        .arg(lockPath, systemFailureReason(int(error), lockPath)));
     // Kept as a C runtime descriptor, which owns the handle from here on.
     const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), 0);
     if (fd < 0)
@@ -432,4 +517,19 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
         ::_close(m_fd);
     m_fd = fd;
     return Result::Locked;
+}
+
+void endFileWaits() {
+    ::SetEvent(endEvent);
+}
+
+FileWatch::FileWatch(const QString& path) : m_handle(qintptr(folderChanges(path))) {}
+
+FileWatch::~FileWatch() {
+    if (HANDLE(m_handle) != INVALID_HANDLE_VALUE)
+        ::FindCloseChangeNotification(HANDLE(m_handle));
+}
+
+FileWatch::Result FileWatch::wait(std::chrono::steady_clock::time_point until) {
+    return waitForChange(HANDLE(m_handle), endEvent, until);
 }

@@ -12,7 +12,6 @@
 #include <mutex>
 #include <span>
 #include <string_view>
-#include <thread>
 #include <time.h>
 
 namespace {
@@ -595,7 +594,6 @@ QString IniFile::lockPathFor(const QString& realPath) {
 }
 
 std::chrono::milliseconds SettingsLockTimeout{5000};
-bool (*SettingsEndRequested)() = nullptr;
 std::chrono::milliseconds SettingsRewritePatience{2000};
 
 namespace {
@@ -704,14 +702,14 @@ IniFile::Shape knownShape(const QString& target) {
     return known.shape;
 }
 
-// Whether the file was last written long enough ago that no writer in
-// place is between two of its steps.
-bool isQuiet(const FileStamp& stamp) {
+// How long until the file was last written long enough ago that no writer
+// in place is between two of its steps (none left: it is).
+std::chrono::nanoseconds untilQuiet(const FileStamp& stamp) {
     struct timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
     const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
-    return nowNs - std::max(stamp.modifiedNs, stamp.changedNs) >=
-           std::chrono::nanoseconds(SettingsRewriteQuiet).count();
+    return SettingsRewriteQuiet -
+           std::chrono::nanoseconds(nowNs - std::max(stamp.modifiedNs, stamp.changedNs));
 }
 
 } // namespace
@@ -756,8 +754,7 @@ bool IniFile::release(Save save) {
 
     FileLock lock;
     QString why;
-    const auto ending = [] { return SettingsEndRequested && SettingsEndRequested(); };
-    if (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why, ending) != FileLock::Result::Locked)
+    if (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why) != FileLock::Result::Locked)
         throw refused(why);
 
     // What other writers released before the lock was had is kept: only
@@ -765,6 +762,7 @@ bool IniFile::release(Save save) {
     const auto start = std::chrono::steady_clock::now();
     FileStamp unchanged; // the stamp of the last read, and since when it holds
     auto unchangedSince = start;
+    std::optional<FileWatch> watch; // made at the first wait, and the file read once more
     for (;;) {
         QByteArray content;
         FileStamp stamp;
@@ -789,7 +787,8 @@ bool IniFile::release(Save save) {
             : changing ? QList<QByteArray>{QByteArray()}
                        : lostFrom(content, before ? *before : *(before = knownShape(target)));
         const bool settled = !changing && now - unchangedSince >= SettingsRewriteSettled;
-        if (protocols || (lost.isEmpty() && isQuiet(stamp)) || settled) {
+        const auto quietIn = lost.isEmpty() ? untilQuiet(stamp) : SettingsRewriteSettled;
+        if (protocols || quietIn.count() <= 0 || settled) {
             bool changed = true;
             content = ini::store(std::move(content), m_writes, m_path, &changed);
             if (!changed && save == Save::OnlyChanges)
@@ -811,8 +810,6 @@ bool IniFile::release(Save save) {
             m_writes.clear();
             return true;
         }
-        if (ending())
-            throw refused(FileLock::endingReason());
         if (now - start >= SettingsRewritePatience) {
             QStringList names;
             for (const QByteArray& name : lost) {
@@ -827,6 +824,19 @@ bool IniFile::release(Save save) {
                                      ? QStringLiteral("o arquivo muda enquanto é lido")
                                      : QStringLiteral("faltam as seções %1").arg(names.join(u", "))));
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!watch) {
+            watch.emplace(target);
+            continue;
+        }
+        // Read again once a change is followed by a quiet moment, or when
+        // the file becomes quiet or settled without one; at the latest when
+        // the patience ends.
+        const auto patienceEnd = start + SettingsRewritePatience;
+        auto until = std::min({patienceEnd, unchangedSince + SettingsRewriteSettled, now + quietIn});
+        for (FileWatch::Result result; (result = watch->wait(until)) != FileWatch::Result::TimedOut;) {
+            if (result == FileWatch::Result::Ended)
+                throw refused(FileLock::endingReason());
+            until = std::min(patienceEnd, std::chrono::steady_clock::now() + SettingsRewriteQuiet);
+        }
     }
 }

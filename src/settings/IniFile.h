@@ -48,9 +48,10 @@ struct Write {
 // its last save of it (at loads, or just before the lock), be no shorter
 // than the most complete lines seen so, not have changed while it was
 // read, and have been left alone for a moment.
-// Otherwise it is read again after a moment; a file that stays so but no
-// longer changes is taken as it is (nothing is being written into it), one
-// that keeps changing fails the save.
+// Otherwise it is read again when a change to it has been followed by a
+// quiet moment (told by the system, not looked for); a file that stays so
+// but no longer changes is taken as it is (nothing is being written into
+// it), one that keeps changing fails the save.
 class IniFile {
 public:
     explicit IniFile(QString path);
@@ -160,11 +161,6 @@ QString decodedValue(const char* data, qsizetype size);
 // keeps it for seconds is stuck, and the save then fails with its error
 // rather than freezing the window or writing without the lock.
 extern std::chrono::milliseconds SettingsLockTimeout;
-
-// Asked during a save's waits (for the lock, for another program to finish
-// writing the file in place): once it says the program is ending, the save
-// gives up at once, writing nothing. None by default.
-extern bool (*SettingsEndRequested)();
 
 // How long a save waits for a file that another program is writing in
 // place without the lock, and how long such a file must stay unchanged to

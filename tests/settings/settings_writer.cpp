@@ -9,13 +9,21 @@
 //                                [Marcas], one release each 10 ms, reading
 //                                nothing first, as the panel saves;
 //   settings_writer save         saves once; on failure prints the error
-//                                text and ends with status 1;
+//                                text and ends with status 1; SIGTERM ends
+//                                it as it ends the program;
+//   settings_writer hold LOCK MS HOW
+//                                takes LOCK with flock(2), as any program
+//                                may, says "held", and after MS ms (never
+//                                when 0) lets it go: HOW "exit" ends the
+//                                process, "unlock" unlocks and keeps the
+//                                file open;
 //   settings_writer outside STOP rewrites the file in place, without the
 //                                lock, as programs outside the protocol do
 //                                (truncated, then written in two halves),
 //                                counting Voltas of section [Fora] up from
 //                                what it read each time, until the file
 //                                STOP exists; prints how many times it wrote.
+#include "platform/EndSignals.h"
 #include "settings/AtomicWrite.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -27,6 +35,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
@@ -100,12 +109,32 @@ int saveOnce() {
     return 0;
 }
 
+int hold(const QByteArray& lockPath, int ms, const QByteArray& how) {
+    const int fd = ::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0 || ::flock(fd, LOCK_EX) != 0)
+        return 2;
+    std::puts("held");
+    std::fflush(stdout);
+    if (ms > 0) {
+        ::usleep(useconds_t(ms) * 1000);
+        if (how == "exit")
+            return 0;
+        ::flock(fd, LOCK_UN);
+    }
+    for (;;)
+        ::pause(); // until the test kills it
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    if (argc == 2 && QByteArrayView(argv[1]) == "save")
+    if (argc == 2 && QByteArrayView(argv[1]) == "save") {
+        installEndSignals();
         return saveOnce();
+    }
+    if (argc == 5 && QByteArrayView(argv[1]) == "hold")
+        return hold(argv[2], QByteArray(argv[3]).toInt(), argv[4]);
     if (argc == 4 && QByteArrayView(argv[1]) == "mark")
         return mark(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toInt());
     if (argc == 3 && QByteArrayView(argv[1]) == "outside")

@@ -5,12 +5,18 @@
 #include "settings/ShownError.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 
+#include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -785,6 +791,167 @@ private slots:
         SalvaIni(Values);
         SettingsLockTimeout = defaultBound;
         QVERIFY(readFile(settingsFilePath()).contains("Senha           =segredo\r\n"));
+    }
+
+    // Another process holds the lock: the wait ends as soon as it lets go,
+    // whether it ends or unlocks and keeps the file open (no close to be
+    // told of). One that never lets go costs the bound, and the waiter that
+    // gave up keeps nothing once the lock is free. The lock had is the
+    // waiter's own: another open file cannot take it until it is let go.
+    void lockWaitFollowsAnotherProcess_data() {
+        QTest::addColumn<int>("holdMs");
+        QTest::addColumn<QString>("how");
+        QTest::newRow("holder ends") << 300 << "exit";
+        QTest::newRow("holder unlocks, keeps the file open") << 300 << "unlock";
+        QTest::newRow("holder never lets go") << 0 << "exit";
+    }
+    void lockWaitFollowsAnotherProcess() {
+        QFETCH(int, holdMs);
+        QFETCH(QString, how);
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        const QString lockPath = IniFile::lockPathFor(settingsFilePath());
+        QProcess holder;
+        holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/settings_writer"),
+                     {QStringLiteral("hold"), lockPath, QString::number(holdMs), how});
+        auto stop = qScopeGuard([&] {
+            holder.kill();
+            holder.waitForFinished();
+        });
+        QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine(), QByteArray("held\n"));
+        FileLock lock;
+        QString why;
+        QElapsedTimer waited;
+        waited.start();
+        if (holdMs > 0) {
+            QCOMPARE(lock.acquire(lockPath, std::chrono::seconds(20), &why), FileLock::Result::Locked);
+            QVERIFY2(waited.elapsed() < 10000, qPrintable(QString::number(waited.elapsed())));
+        } else {
+            QCOMPARE(lock.acquire(lockPath, std::chrono::milliseconds(300), &why),
+                     FileLock::Result::TimedOut);
+            QVERIFY2(waited.elapsed() >= 300 && waited.elapsed() < 5000,
+                     qPrintable(QString::number(waited.elapsed())));
+            QVERIFY2(why.contains(lockPath), qPrintable(why));
+            holder.kill();
+            holder.waitForFinished();
+            QCOMPARE(lock.acquire(lockPath, std::chrono::seconds(10)), FileLock::Result::Locked);
+        }
+        const int other = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
+        QVERIFY(other >= 0);
+        auto closeOther = qScopeGuard([other] { ::close(other); });
+        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), -1);
+        lock = FileLock();
+        QCOMPARE(::flock(other, LOCK_EX | LOCK_NB), 0);
+    }
+
+    // The wait for another program's write wakes at a change of the file,
+    // whatever it is, and not at another file's in the same folder.
+    void fileWatchSeesAnotherProgramsChange_data() {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("seen");
+        QTest::newRow("appended in place") << R"(printf x >> "$F")" << true;
+        QTest::newRow("truncated and written anew") << R"(printf '[A]\r\n' > "$F")" << true;
+        QTest::newRow("times changed") << R"(touch -d 2001-01-01 "$F")" << true;
+        QTest::newRow("replaced by a rename") << R"(printf y > "$F.new" && mv "$F.new" "$F")" << true;
+        QTest::newRow("removed") << R"(rm "$F")" << true;
+        QTest::newRow("another file of the folder") << R"(printf z > "$F.other")" << false;
+    }
+    void fileWatchSeesAnotherProgramsChange() {
+        QFETCH(QString, change);
+        QFETCH(bool, seen);
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        writeFile(settingsFilePath(), "[Configuracoes]\r\n");
+        FileWatch watch(settingsFilePath());
+        QProcess writer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("F"), settingsFilePath());
+        writer.setProcessEnvironment(env);
+        writer.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.3; ") + change});
+        QElapsedTimer waited;
+        waited.start();
+        const auto bound = seen ? std::chrono::seconds(20) : std::chrono::seconds(1);
+        QCOMPARE(watch.wait(std::chrono::steady_clock::now() + bound),
+                 seen ? FileWatch::Result::Changed : FileWatch::Result::TimedOut);
+        QVERIFY(writer.waitForFinished(10000));
+        QCOMPARE(writer.exitCode(), 0);
+        QVERIFY2(seen ? waited.elapsed() < 10000 : waited.elapsed() >= 1000,
+                 qPrintable(QString::number(waited.elapsed())));
+    }
+
+    // A save that finds the file half-written by another program (cut,
+    // its first half written anew) waits for the rest, and keeps all of it.
+    void saveWaitsOutAWriteInPlace() {
+        const QByteArray whole =
+            "[Configuracoes]\r\nSenha=old\r\n" + GadgetSection + "[Varnelo]\r\nPos=1,2\r\n";
+        writeFile(settingsFilePath(), whole);
+        IniFile ini(settingsFilePath());
+        QCOMPARE(ini.read(QStringLiteral("Configuracoes"), QStringLiteral("Senha")), QStringLiteral("old"));
+        const qsizetype half = whole.indexOf("[Tarvelo]");
+        QProcess writer;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("F"), settingsFilePath());
+        env.insert(QStringLiteral("HALF"), QString::fromLatin1(whole.left(half)));
+        env.insert(QStringLiteral("REST"), QString::fromLatin1(whole.mid(half)));
+        writer.setProcessEnvironment(env);
+        writer.start(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral(R"(printf %s "$HALF" > "$F"; echo half; sleep 0.5; printf %s "$REST" >> "$F")")});
+        QVERIFY(writer.waitForReadyRead(10000));
+        ini.write(QStringLiteral("Configuracoes"), QStringLiteral("Usuario"), QStringLiteral("novo"));
+        QVERIFY(ini.release());
+        QVERIFY(writer.waitForFinished(10000));
+        const QByteArray after = readFile(settingsFilePath());
+        QVERIFY2(after.contains("Senha=old\r\nUsuario=novo\r\n" + GadgetSection + "[Varnelo]\r\nPos=1,2\r\n"),
+                 after.constData());
+    }
+
+    // An end request (SIGTERM) while a save waits, for another program's
+    // lock or for a file another program wrote to settle: the save gives up
+    // at once, says why, and writes nothing.
+    void endRequestEndsASavesWait_data() {
+        QTest::addColumn<bool>("forTheLock");
+        QTest::newRow("waiting for the lock") << true;
+        QTest::newRow("waiting for another program's write") << false;
+    }
+    void endRequestEndsASavesWait() {
+        QFETCH(bool, forTheLock);
+        const QByteArray before = "[Configuracoes]\r\nSenha=old\r\n" + GadgetSection;
+        writeFile(settingsFilePath(), before);
+        const QByteArray lockName = QFile::encodeName(IniFile::lockPathFor(settingsFilePath()));
+        FileLock holder;
+        if (forTheLock) {
+            QCOMPARE(holder.acquire(QFile::decodeName(lockName), std::chrono::milliseconds(0)),
+                     FileLock::Result::Locked);
+        } else {
+            // Written "an hour from now": never quiet, so the save, under the
+            // lock, waits until the file has stayed so for a while.
+            const timespec later{::time(nullptr) + 3600, 0};
+            const timespec times[2] = {later, later};
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(settingsFilePath()).constData(), times, 0), 0);
+        }
+        QProcess saver;
+        saver.start(QCoreApplication::applicationDirPath() + QStringLiteral("/settings_writer"),
+                    {QStringLiteral("save")});
+        QVERIFY(saver.waitForStarted());
+        if (forTheLock) {
+            QTest::qWait(300); // at its wait
+        } else {
+            const auto heldByTheSaver = [&] {
+                const int fd = ::open(lockName.constData(), O_RDWR | O_CLOEXEC);
+                const bool held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+                if (fd >= 0)
+                    ::close(fd);
+                return held;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(heldByTheSaver(), 10000);
+        }
+        QCOMPARE(::kill(pid_t(saver.processId()), SIGTERM), 0);
+        QVERIFY2(saver.waitForFinished(10000), "the save did not end");
+        QCOMPARE(saver.exitCode(), 1);
+        const QString text = QString::fromUtf8(saver.readAllStandardOutput());
+        QVERIFY2(text.contains(FileLock::endingReason()), qPrintable(text));
+        QCOMPARE(readFile(settingsFilePath()), before);
     }
 
     void folderSeparatorRule_data() {

@@ -203,6 +203,57 @@ private slots:
         QVERIFY(!QFile::exists(settingsFilePath()));
     }
 
+    // A wait for the lock ends as soon as the holder lets go, and the lock
+    // is then the waiter's: no other handle takes it until it is let go. A
+    // waiter that gave up keeps nothing once the holder is gone.
+    void lockWaitEndsWhenTheHolderLetsGo() {
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        const QString lockPath = IniFile::lockPathFor(settingsFilePath());
+        auto holder = std::make_unique<FileLock>();
+        QCOMPARE(holder->acquire(lockPath, std::chrono::milliseconds(0)), FileLock::Result::Locked);
+        FileLock gaveUp;
+        QCOMPARE(gaveUp.acquire(lockPath, std::chrono::milliseconds(100)), FileLock::Result::TimedOut);
+        std::thread letGo([&holder] {
+            ::Sleep(300);
+            holder.reset();
+        });
+        FileLock waiter;
+        QElapsedTimer waited;
+        waited.start();
+        const FileLock::Result result = waiter.acquire(lockPath, std::chrono::seconds(20));
+        const qint64 elapsed = waited.elapsed();
+        letGo.join();
+        QCOMPARE(result, FileLock::Result::Locked);
+        QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));
+        FileLock other;
+        QCOMPARE(other.acquire(lockPath, std::chrono::milliseconds(0)), FileLock::Result::TimedOut);
+        waiter = FileLock();
+        QCOMPARE(other.acquire(lockPath, std::chrono::seconds(10)), FileLock::Result::Locked);
+    }
+
+    // The wait for another program's write wakes when the file is written.
+    void fileWatchSeesAWrite() {
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        QVERIFY(writeProfileString(u"Tarvelo"_s, u"Left"_s, u"1"_s));
+        FileWatch watch(settingsFilePath());
+        QElapsedTimer waited;
+        waited.start();
+        QCOMPARE(watch.wait(std::chrono::steady_clock::now() + std::chrono::milliseconds(300)),
+                 FileWatch::Result::TimedOut);
+        QVERIFY2(waited.elapsed() >= 300, qPrintable(QString::number(waited.elapsed())));
+        std::thread writer([] {
+            ::Sleep(300);
+            writeProfileString(u"Tarvelo"_s, u"Left"_s, u"120"_s);
+        });
+        waited.restart();
+        const FileWatch::Result result =
+            watch.wait(std::chrono::steady_clock::now() + std::chrono::seconds(20));
+        const qint64 elapsed = waited.elapsed();
+        writer.join();
+        QCOMPARE(result, FileWatch::Result::Changed);
+        QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));
+    }
+
     // What a killed save left behind (it may hold the password) goes with
     // the next save; a fresh one may belong to a save still running.
     void leftoverTemporaryFilesAreRemoved() {
@@ -269,6 +320,34 @@ private slots:
         QDir(root).removeRecursively();
         QCOMPARE(path, u"C:\\Dados\\valdore.fdb"_s);
         QCOMPARE(registeredAliasFile(), QString()); // no installation registered
+    }
+
+    // The program's end while a save waits for another program: the waits
+    // end at once, and every later one too. Last, as it ends them for good.
+    void endRequestEndsTheWaits() {
+        QVERIFY(QDir().mkpath(settingsFolder()));
+        const QString lockPath = IniFile::lockPathFor(settingsFilePath());
+        FileLock holder;
+        QCOMPARE(holder.acquire(lockPath, std::chrono::milliseconds(0)), FileLock::Result::Locked);
+        std::thread ending([] {
+            ::Sleep(300);
+            endFileWaits();
+        });
+        FileLock waiter;
+        QString why;
+        QElapsedTimer waited;
+        waited.start();
+        const FileLock::Result result = waiter.acquire(lockPath, std::chrono::seconds(20), &why);
+        const qint64 elapsed = waited.elapsed();
+        ending.join();
+        QCOMPARE(result, FileLock::Result::GaveUp);
+        QCOMPARE(why, FileLock::endingReason());
+        QVERIFY2(elapsed < 10000, qPrintable(QString::number(elapsed)));
+        FileWatch watch(settingsFilePath());
+        QCOMPARE(watch.wait(std::chrono::steady_clock::now() + std::chrono::seconds(20)),
+                 FileWatch::Result::Ended);
+        holder = FileLock();
+        QCOMPARE(waiter.acquire(lockPath, std::chrono::seconds(1)), FileLock::Result::GaveUp);
     }
 };
 
