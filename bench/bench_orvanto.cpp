@@ -43,10 +43,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <ibase.h>
 
@@ -354,8 +356,13 @@ struct LaunchFigure {
         frmPrints = nullptr;
     }
 
-    // The gadgets end at once; their reaping must not overlap the next sample.
-    static void settle() { std::this_thread::sleep_for(std::chrono::milliseconds(30)); }
+    // The gadgets end at once; their reaping (by the panel's event loop, as
+    // after a real click) must not overlap the next sample.
+    static void settle() {
+        QEventLoop loop;
+        QTimer::singleShot(30, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 
     double ours() {
         useHome(home);

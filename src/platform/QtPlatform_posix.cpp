@@ -7,15 +7,47 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QStandardPaths>
+#include <QThread>
 
 #include <cerrno>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
 extern char** environ;
+
+namespace {
+
+// Reaps a gadget when it ends, so it never lingers as a zombie. The event
+// loop watches its process descriptor: no thread sits waiting for the hours
+// a gadget runs. Without one (no descriptor, or no event loop to watch it),
+// a thread of its own waits.
+void reapWhenEnded(pid_t pid) {
+    const int ended = int(::syscall(SYS_pidfd_open, pid, 0));
+    if (ended >= 0 && QCoreApplication::instance() &&
+        QThread::currentThread() == QCoreApplication::instance()->thread()) {
+        auto* watch = new QSocketNotifier(ended, QSocketNotifier::Read, QCoreApplication::instance());
+        QObject::connect(watch, &QSocketNotifier::activated, watch, [watch, pid, ended] {
+            watch->setEnabled(false);
+            ::waitpid(pid, nullptr, WNOHANG);
+            ::close(ended);
+            watch->deleteLater();
+        });
+        return;
+    }
+    if (ended >= 0)
+        ::close(ended);
+    std::thread([pid] {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }).detach();
+}
+
+} // namespace
 
 void QtPlatform::startProgram(const QString& path, QWidget*) {
     const QByteArray file = QFile::encodeName(path);
@@ -44,12 +76,7 @@ void QtPlatform::startProgram(const QString& path, QWidget*) {
             QStringLiteral("Não foi possível abrir \"%1\".\r\n%2").arg(path, startFailureReason(path, rc)));
         return;
     }
-    // Reap the gadget when it ends, so it never lingers as a zombie.
-    std::thread([pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }).detach();
+    reapWhenEnded(pid);
 }
 
 QString QtPlatform::selectFolder(QWidget* owner, const QString& title) {

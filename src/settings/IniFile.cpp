@@ -726,20 +726,20 @@ bool IniFile::release(Save save) {
     const auto refused = [&](const QString& why) {
         return ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(m_path, why));
     };
-    // What the file held before: loaded, or read now (outside the lock).
+    // What the file held before, when loaded. A save of only changes reads
+    // it now (outside the lock): one that changes nothing needs no lock.
     keepLoadedContent();
     if (m_before) {
         addKnown(target, *m_before);
-    } else {
+    } else if (save == Save::OnlyChanges) {
         QByteArray content;
         const FileRead read = readWholeFile(target, content, MaxFileSize);
-        if (read == FileRead::Missing && save == Save::OnlyChanges)
+        if (read == FileRead::Missing)
             return false;
         if (read == FileRead::Ok) {
             addKnown(target, content);
             bool changed = true;
-            if (save == Save::OnlyChanges)
-                (void)ini::store(std::move(content), m_writes, m_path, &changed);
+            (void)ini::store(std::move(content), m_writes, m_path, &changed);
             if (!changed)
                 return false; // nothing to write: no need for the lock
         }

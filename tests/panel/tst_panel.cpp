@@ -20,6 +20,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScrollArea>
+#include <QSet>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 
@@ -30,6 +32,26 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+
+// The processes whose parent is this one, ended ones not yet reaped included.
+QSet<qint64> childProcesses() {
+    QSet<qint64> children;
+    for (const QString& entry : QDir(u"/proc"_s).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid)
+            continue;
+        QFile stat(u"/proc/"_s + entry + u"/stat"_s);
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // After the name in parentheses: the state, then the parent.
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == ::getpid())
+            children.insert(pid);
+    }
+    return children;
+}
 
 // Closes the settings dialog as soon as its modal loop runs, noting where it stood.
 struct DialogProbe {
@@ -272,6 +294,25 @@ private slots:
         QTRY_VERIFY(QFile::exists(marks + "/Tarvelo.exe") && QFile::exists(marks + "/Varnelo.exe"));
         QCOMPARE(readFile(marks + "/Tarvelo.exe"), QByteArray("0\n")); // no arguments
         QVERIFY(!QFile::exists(marks + "/Mirendo.exe"));
+    }
+
+    // A gadget that ends is reaped while the panel runs on: none stays
+    // behind as a zombie of the panel.
+    void endedGadgetsLeaveNoZombie() {
+        QTemporaryDir gadgets;
+        for (const Gadget& gadget : GadgetCatalogue) {
+            const QString file = gadgets.path() + u'/' + QLatin1String(gadget.executable);
+            writeFile(file, "#!/bin/sh\nexit 0\n");
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::ExeOwner);
+        }
+        const QSet<qint64> before = childProcesses();
+        fake->reallyStart = true;
+        Values.DiretorioGadgets = gadgets.path();
+        for (std::size_t row = 0; row < GadgetCatalogue.size(); ++row)
+            panel->gadgetBox(row)->setChecked(true);
+        panel->btnIniciarGadgetsClick();
+        QCOMPARE(fake->started.size(), 13);
+        QTRY_COMPARE_WITH_TIMEOUT(childProcesses(), before, 10000);
     }
 
     // A gadget inherits the standard three descriptors and nothing else,
