@@ -60,8 +60,30 @@ TDatabase::~TDatabase() {
 void TDatabase::Open() {
     if (Connected())
         return;
-    if (DatabaseName.isEmpty())
-        throw ShownError(QStringLiteral("Database name is missing"));
+    if (!m_opening) {
+        if (DatabaseName.isEmpty())
+            throw ShownError(QStringLiteral("Database name is missing"));
+        startAttach(attachArguments());
+    }
+    StartedBlockingCall opening = std::exchange(m_opening, nullptr);
+    std::shared_ptr<DatabaseLink> link = std::exchange(m_openingLink, nullptr);
+    finishBlockingCall(std::move(opening), AttachTimeout, {}, {});
+    m_link = std::move(link);
+}
+
+void TDatabase::BeginOpen() {
+    if (Connected() || m_opening || DatabaseName.isEmpty())
+        return;
+    std::pair<QByteArray, QByteArray> arguments;
+    try {
+        arguments = attachArguments();
+    } catch (const ShownError&) {
+        return; // for Open() to throw
+    }
+    startAttach(std::move(arguments));
+}
+
+std::pair<QByteArray, QByteArray> TDatabase::attachArguments() const {
     QByteArray block = fb::parameterBlock(Params);
     QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
@@ -69,16 +91,22 @@ void TDatabase::Open() {
                                         "dados aceita no máximo %2. Informe um caminho mais curto.")
                              .arg(name.size())
                              .arg(std::numeric_limits<short>::max()));
+    return {std::move(name), std::move(block)};
+}
+
+void TDatabase::startAttach(std::pair<QByteArray, QByteArray> arguments) {
     auto link = std::make_shared<DatabaseLink>();
-    runBlockingCall(BlockingCall::Open,
-                    [link, name = std::move(name), block = std::move(block)] {
-                        link->attachment = fb::Attachment(name, block);
-                    },
-                    AttachTimeout, {}, {});
-    m_link = std::move(link);
+    m_opening = startBlockingCall(
+        BlockingCall::Open, [link, name = std::move(arguments.first), block = std::move(arguments.second)] {
+            link->attachment = fb::Attachment(name, block);
+        });
+    m_openingLink = std::move(link);
 }
 
 void TDatabase::Close() {
+    // An attachment begun and not waited for: its worker detaches it.
+    m_opening.reset();
+    m_openingLink.reset();
     if (!m_link)
         return;
     // Closed from here on, however the call ends.

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TTransaction;
@@ -43,15 +44,31 @@ public:
     // empty name (before any client call), the library-not-found text, a
     // too-long user name or password, or the client's own text.
     void Open();
+    // Starts the attachment on a worker and returns at once, so that the
+    // caller can build its window meanwhile; the next Open() waits for it
+    // (its bound counted from here) instead of starting one, with the name
+    // and parameters as they were here. Does nothing when connected or
+    // already attaching, nor when Open() would fail before any client call
+    // (Open() then throws as ever).
+    void BeginOpen();
     // Commits the default transaction when active, then detaches; the
-    // connection is closed afterwards, also when that fails.
+    // connection is closed afterwards, also when that fails. An attachment
+    // begun and not waited for is given up.
     void Close();
     bool Connected() const { return m_link != nullptr; }
 
 private:
     friend class TTransaction;
     friend class TQuery;
+    // The name and parameter block of an attachment; throws ShownError for a
+    // name or value the client cannot take.
+    std::pair<QByteArray, QByteArray> attachArguments() const;
+    // Starts the attachment's call (m_opening) with those.
+    void startAttach(std::pair<QByteArray, QByteArray> arguments);
     std::shared_ptr<DatabaseLink> m_link;
+    // An attachment begun (BeginOpen) and the link it fills, until Open().
+    StartedBlockingCall m_opening;
+    std::shared_ptr<DatabaseLink> m_openingLink;
 };
 
 // A transaction, started when a query opens and committed when its
