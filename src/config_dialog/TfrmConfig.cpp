@@ -53,8 +53,13 @@ const QString LayoutSheet = QStringLiteral("QTabBar::tab { height: 20px; padding
                                            "QTabBar::tab:last { width: 87px; }\n");
 
 QString branchItem(const TQuery& query) {
-    return query.FieldByName(QStringLiteral("CODEMPRESA")) + QStringLiteral(" - ") +
-           query.FieldByName(QStringLiteral("NOMEEMPRESA"));
+    const QString code = query.FieldByName(QStringLiteral("CODEMPRESA"));
+    const QString name = query.FieldByName(QStringLiteral("NOMEEMPRESA"));
+    // One allocation per item: the list may hold a whole network's branches.
+    QString item;
+    item.reserve(code.size() + 3 + name.size());
+    item.append(code).append(QLatin1String(" - ")).append(name);
+    return item;
 }
 
 void fillBranches(TQuery& query, QComboBox* list) {

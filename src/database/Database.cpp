@@ -334,7 +334,10 @@ int TQuery::RecordCount() const {
 
 int TQuery::columnIndex(const QString& column) const {
     for (int i = 0; i < m_rows.columns.size(); ++i) {
-        if (m_rows.columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
+        // The name as the query gives it first: compared at once, where a
+        // comparison regardless of case goes character by character.
+        const QString& name = m_rows.columns.at(i);
+        if (name == column || name.compare(column, Qt::CaseInsensitive) == 0)
             return i;
     }
     throw ShownError(QStringLiteral("Field '%1' not found").arg(column));
