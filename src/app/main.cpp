@@ -3,6 +3,7 @@
 #include "platform/EndSignals.h"
 #include "settings/Settings.h"
 #include "ui/Application.h"
+#include "ui/Fonts.h"
 #include "ui/Resources.h"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,8 @@ int main(int argc, char** argv) {
     // SIGTERM may come while the application object is still being built.
     keepCoreDumpsOff();
     installEndSignals();
+    // Side by side with the application object's construction.
+    const FontConfigurationAhead fonts;
     OrvantoApplication app(argc, argv);
     endOnSignals(app);
     fb::setSignalForwarder(requestEnd);

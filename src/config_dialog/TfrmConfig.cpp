@@ -53,8 +53,13 @@ const QString LayoutSheet = QStringLiteral("QTabBar::tab { height: 20px; padding
                                            "QTabBar::tab:last { width: 87px; }\n");
 
 QString branchItem(const TQuery& query) {
-    return query.FieldByName(QStringLiteral("CODEMPRESA")) + QStringLiteral(" - ") +
-           query.FieldByName(QStringLiteral("NOMEEMPRESA"));
+    const QString code = query.FieldByName(QStringLiteral("CODEMPRESA"));
+    const QString name = query.FieldByName(QStringLiteral("NOMEEMPRESA"));
+    // One allocation per item: the list may hold a whole network's branches.
+    QString item;
+    item.reserve(code.size() + 3 + name.size());
+    item.append(code).append(QLatin1String(" - ")).append(name);
+    return item;
 }
 
 void fillBranches(TQuery& query, QComboBox* list) {
@@ -104,18 +109,44 @@ struct TfrmConfig::BranchConnection {
     TTransaction TransFiliais;
     TDatabase BancoFiliais;
 
-    // One attempt; a failure is silent and leaves the connection closed.
-    void open(const QString& databaseName, const QString& user, const QString& password) {
+    bool begun = false;
+
+    // Starts the attempt; open() waits for it.
+    void begin(const QString& databaseName, const QString& user, const QString& password) {
+        beginConnection(BancoFiliais, TransFiliais, databaseName, user, password);
+        begun = true;
+    }
+    // The attempt begun; a failure is silent and leaves the connection closed.
+    void open() {
+        if (!begun)
+            return;
         try {
-            openConnection(BancoFiliais, TransFiliais, databaseName, user, password);
+            BancoFiliais.Open();
         } catch (const std::exception&) {
         }
     }
+    // One attempt, as above.
+    void open(const QString& databaseName, const QString& user, const QString& password) {
+        begin(databaseName, user, password);
+        open();
+    }
 };
+
+std::unique_ptr<TfrmConfig::BranchConnection> TfrmConfig::beginBranchConnection() const {
+    auto conexao = std::make_unique<BranchConnection>();
+    if (!m_values.CaminhoBanco.isEmpty() && !m_values.Usuario.isEmpty() && !m_values.Senha.isEmpty())
+        conexao->begin(
+            DatabaseNameFor(m_values.LocRem, m_values.Protocolo, m_values.Servidor, m_values.CaminhoBanco),
+            m_values.Usuario, m_values.Senha);
+    return conexao;
+}
 
 TfrmConfig::TfrmConfig(QWidget* owner, Settings& values)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), ui(std::make_unique<Ui::TfrmConfig>()),
       m_values(values) {
+    // The branch list's connection attaches while the window is built: the
+    // two take about as long, and need not wait for each other.
+    m_branchOpening = beginBranchConnection();
     ui->setupUi(this);
     applyDialogLook(this);
     ensureTahoma();
@@ -166,6 +197,7 @@ void TfrmConfig::setBranchItems(QComboBox* list, const QStringList& items) {
 
 TfrmConfig::~TfrmConfig() {
     // While the dialog is whole: closing may process events.
+    m_branchOpening.reset();
     m_branchConnection.reset();
     // The controls outlive this part of the object; no handler may run then.
     for (QWidget* w : findChildren<QWidget*>())
@@ -226,14 +258,11 @@ void TfrmConfig::FormCreate() {
     std::unique_ptr<BranchConnection> conexao;
     std::unique_ptr<TQuery> qryFiliais;
 
-    // The temporary connection from the settings values in memory.
+    // The temporary connection from the settings values in memory, begun
+    // when the dialog was.
     auto ConecBanco = [&] {
-        conexao = std::make_unique<BranchConnection>();
-        if (m_values.CaminhoBanco.isEmpty() || m_values.Usuario.isEmpty() || m_values.Senha.isEmpty())
-            return;
-        conexao->open(
-            DatabaseNameFor(m_values.LocRem, m_values.Protocolo, m_values.Servidor, m_values.CaminhoBanco),
-            m_values.Usuario, m_values.Senha);
+        conexao = m_branchOpening ? std::move(m_branchOpening) : beginBranchConnection();
+        conexao->open();
     };
     ConecBanco();
 

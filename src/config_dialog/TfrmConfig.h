@@ -82,6 +82,9 @@ protected:
 
 private:
     struct BranchConnection;
+    // The temporary connection from the settings values in memory, its
+    // attachment begun (none when a value it needs is empty).
+    std::unique_ptr<BranchConnection> beginBranchConnection() const;
 
     void connectHandlers();
     void applyFonts();
@@ -113,6 +116,8 @@ private:
     // The connection the branch list was read through, closed once the
     // dialog has shown its first frame or when it closes, whichever comes first.
     std::unique_ptr<BranchConnection> m_branchConnection;
+    // The connection begun as the dialog is built, until FormCreate takes it.
+    std::unique_ptr<BranchConnection> m_branchOpening;
     QString CamBanco;
     bool MudouBanco = false;
     // The control that holds the focus as the handlers see it: a window

@@ -18,9 +18,25 @@ std::chrono::milliseconds StatementTimeout{30000};
 std::chrono::milliseconds AttachTimeout{25000};
 std::chrono::milliseconds CancelGrace{2000};
 
+using Clock = std::chrono::steady_clock;
+
+// What the caller and the worker share; the worker holds it to its end, so
+// a caller that stops waiting leaves nothing behind that the worker uses.
+struct BlockingCallState {
+    BlockingCall kind = BlockingCall::Other;
+    Clock::time_point started = Clock::now();
+    std::function<void()> work;
+    std::exception_ptr failure;
+    std::atomic<Clock::rep> lastAnswer{Clock::now().time_since_epoch().count()};
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::function<void()> wake; // the user-interface thread's waiter, while it waits
+};
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Call = BlockingCallState;
 
 BlockingCallRunner& blockingCallRunner() {
     static BlockingCallRunner runner;
@@ -31,18 +47,6 @@ std::function<void(BlockingCall)>& beforeBlockingCall() {
     static std::function<void(BlockingCall)> hook;
     return hook;
 }
-
-// What the caller and the worker share; the worker holds it to its end, so
-// a caller that stops waiting leaves nothing behind that the worker uses.
-struct Call {
-    std::function<void()> work;
-    std::exception_ptr failure;
-    std::atomic<Clock::rep> lastAnswer{Clock::now().time_since_epoch().count()};
-    std::mutex lock;
-    std::condition_variable ended;
-    bool done = false;
-    std::function<void()> wake; // the user-interface thread's waiter, while it waits
-};
 
 std::atomic<int> running{0};
 
@@ -145,16 +149,26 @@ void setBeforeBlockingCall(std::function<void(BlockingCall)> hook) {
     beforeBlockingCall() = std::move(hook);
 }
 
-void runBlockingCall(BlockingCall kind, std::function<void()> work, std::chrono::milliseconds bound,
-                     const std::function<void()>& cancel, const std::function<void()>& abandon) {
+StartedBlockingCall startBlockingCall(BlockingCall kind, std::function<void()> work) {
     if (beforeBlockingCall())
         beforeBlockingCall()(kind);
     auto call = std::make_shared<Call>();
+    call->kind = kind;
     call->work = std::move(work);
     start(call);
+    return call;
+}
+
+void runBlockingCall(BlockingCall kind, std::function<void()> work, std::chrono::milliseconds bound,
+                     const std::function<void()>& cancel, const std::function<void()>& abandon) {
+    finishBlockingCall(startBlockingCall(kind, std::move(work)), bound, cancel, abandon);
+}
+
+void finishBlockingCall(StartedBlockingCall call, std::chrono::milliseconds bound,
+                        const std::function<void()>& cancel, const std::function<void()>& abandon) {
     bool done;
-    if (kind == BlockingCall::Open) {
-        const Clock::time_point until = Clock::now() + bound;
+    if (call->kind == BlockingCall::Open) {
+        const Clock::time_point until = call->started + bound;
         done = waitFor(*call, [until] { return until; });
     } else {
         // Silence, not work: each answer of the library (a row fetched)

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <functional>
+#include <memory>
 
 // Every client call that may wait (on the network, on a damaged file) runs
 // on a worker thread, and its caller waits a bounded time:
@@ -52,6 +53,16 @@ int runningBlockingCalls();
 // or shared, never by reference, as it may outlive the caller's wait.
 void runBlockingCall(BlockingCall kind, std::function<void()> work, std::chrono::milliseconds bound,
                      const std::function<void()>& cancel, const std::function<void()>& abandon);
+// The same in two steps, so that the caller can do other work while the
+// worker runs: startBlockingCall starts it (after the hook above) and
+// returns at once; finishBlockingCall waits for it as runBlockingCall does,
+// an Open's bound counted from the start. A started call dropped without the
+// wait is given up: its worker keeps what it owns and ends on its own.
+struct BlockingCallState;
+using StartedBlockingCall = std::shared_ptr<BlockingCallState>;
+StartedBlockingCall startBlockingCall(BlockingCall kind, std::function<void()> work);
+void finishBlockingCall(StartedBlockingCall call, std::chrono::milliseconds bound,
+                        const std::function<void()>& cancel, const std::function<void()>& abandon);
 // Another wait of the database work (a pause between attempts), with
 // StatementTimeout and nothing to cancel.
 void runBlockingCall(std::function<void()> work);

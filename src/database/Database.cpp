@@ -62,8 +62,32 @@ void TDatabase::Open(const QStringList& params) {
         Params = params; // a query's later Open() uses them again
     if (Connected())
         return;
-    if (DatabaseName.isEmpty())
-        throw ShownError(QStringLiteral("Database name is missing"));
+    if (!m_opening) {
+        if (DatabaseName.isEmpty())
+            throw ShownError(QStringLiteral("Database name is missing"));
+        startAttach(attachArguments(params));
+    }
+    StartedBlockingCall opening = std::exchange(m_opening, nullptr);
+    std::shared_ptr<DatabaseLink> link = std::exchange(m_openingLink, nullptr);
+    finishBlockingCall(std::move(opening), AttachTimeout, {}, {});
+    m_link = std::move(link);
+}
+
+void TDatabase::BeginOpen(const QStringList& params) {
+    if (&params != &Params)
+        Params = params;
+    if (Connected() || m_opening || DatabaseName.isEmpty())
+        return;
+    std::pair<QByteArray, QByteArray> arguments;
+    try {
+        arguments = attachArguments(params);
+    } catch (const ShownError&) {
+        return; // for Open() to throw
+    }
+    startAttach(std::move(arguments));
+}
+
+std::pair<QByteArray, QByteArray> TDatabase::attachArguments(const QStringList& params) const {
     QByteArray block = fb::parameterBlock(params);
     QByteArray name = DatabaseName.toUtf8(); // as the parameter block declares
     if (name.size() > std::numeric_limits<short>::max())
@@ -71,16 +95,22 @@ void TDatabase::Open(const QStringList& params) {
                                         "dados aceita no máximo %2. Informe um caminho mais curto.")
                              .arg(name.size())
                              .arg(std::numeric_limits<short>::max()));
+    return {std::move(name), std::move(block)};
+}
+
+void TDatabase::startAttach(std::pair<QByteArray, QByteArray> arguments) {
     auto link = std::make_shared<DatabaseLink>();
-    runBlockingCall(BlockingCall::Open,
-                    [link, name = std::move(name), block = std::move(block)] {
-                        link->attachment = fb::Attachment(name, block);
-                    },
-                    AttachTimeout, {}, {});
-    m_link = std::move(link);
+    m_opening = startBlockingCall(
+        BlockingCall::Open, [link, name = std::move(arguments.first), block = std::move(arguments.second)] {
+            link->attachment = fb::Attachment(name, block);
+        });
+    m_openingLink = std::move(link);
 }
 
 void TDatabase::Close() {
+    // An attachment begun and not waited for: its worker detaches it.
+    m_opening.reset();
+    m_openingLink.reset();
     if (!m_link)
         return;
     // Closed from here on, however the call ends.
@@ -309,7 +339,10 @@ int TQuery::RecordCount() const {
 
 int TQuery::columnIndex(const QString& column) const {
     for (int i = 0; i < m_rows.columns.size(); ++i) {
-        if (m_rows.columns.at(i).compare(column, Qt::CaseInsensitive) == 0)
+        // The name as the query gives it first: compared at once, where a
+        // comparison regardless of case goes character by character.
+        const QString& name = m_rows.columns.at(i);
+        if (name == column || name.compare(column, Qt::CaseInsensitive) == 0)
             return i;
     }
     throw ShownError(QStringLiteral("Field '%1' not found").arg(column));
@@ -367,11 +400,17 @@ QStringList ConnectionParams(const QString& usuario, const QString& senha) {
     return lines;
 }
 
-void openConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
-                    const QString& user, const QString& password) {
+void beginConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
+                     const QString& user, const QString& password) {
     database.DatabaseName = databaseName;
     database.LoginPrompt = false;
     database.DefaultTransaction = &transaction;
     transaction.DefaultDatabase = &database;
-    database.Open(ConnectionParams(user, password));
+    database.BeginOpen(ConnectionParams(user, password));
+}
+
+void openConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
+                    const QString& user, const QString& password) {
+    beginConnection(database, transaction, databaseName, user, password);
+    database.Open();
 }

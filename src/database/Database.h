@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class TTransaction;
@@ -43,17 +44,33 @@ public:
     // for an empty name (before any client call), the library-not-found
     // text, a too-long user name or password, or the client's own text.
     void Open() { Open(Params); }
-    // Sets Params and attaches with them, handing them on as they are.
+    // Sets Params and attaches with them, handing them on as they are; an
+    // attachment BeginOpen started is waited for instead.
     void Open(const QStringList& params);
+    // Sets Params and starts the attachment with them on a worker, returning
+    // at once, so that the caller can build its window meanwhile; the next
+    // Open() waits for it (its bound counted from here). Does nothing when
+    // connected or already attaching, nor when Open() would fail before any
+    // client call (Open() then throws as ever).
+    void BeginOpen(const QStringList& params);
     // Commits the default transaction when active, then detaches; the
-    // connection is closed afterwards, also when that fails.
+    // connection is closed afterwards, also when that fails. An attachment
+    // begun and not waited for is given up.
     void Close();
     bool Connected() const { return m_link != nullptr; }
 
 private:
     friend class TTransaction;
     friend class TQuery;
+    // The name and parameter block of an attachment; throws ShownError for a
+    // name or value the client cannot take.
+    std::pair<QByteArray, QByteArray> attachArguments(const QStringList& params) const;
+    // Starts the attachment's call (m_opening) with those.
+    void startAttach(std::pair<QByteArray, QByteArray> arguments);
     std::shared_ptr<DatabaseLink> m_link;
+    // An attachment begun (BeginOpen) and the link it fills, until Open().
+    StartedBlockingCall m_opening;
+    std::shared_ptr<DatabaseLink> m_openingLink;
 };
 
 // A transaction, started when a query opens and committed when its
@@ -136,7 +153,10 @@ private:
 QStringList ConnectionParams(const QString& usuario, const QString& senha);
 
 // Makes database and transaction each other's default, as both callers of
-// the product pair them, and opens the connection once with the user and
-// password (login prompt off). Throws as TDatabase::Open.
+// the product pair them, and begins the connection's attachment with the
+// user and password (login prompt off): TDatabase::BeginOpen.
+void beginConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
+                     const QString& user, const QString& password);
+// The same, then waits for the attachment: throws as TDatabase::Open.
 void openConnection(TDatabase& database, TTransaction& transaction, const QString& databaseName,
                     const QString& user, const QString& password);

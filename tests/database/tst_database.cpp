@@ -341,6 +341,23 @@ private slots:
         QCOMPARE(s.query.RecordCount(), 3);
     }
 
+    // An attachment begun ahead is the one the next opening takes: one
+    // opening call in all, and the query runs on it.
+    void begunOpeningIsTakenByOpen() {
+        int openings = 0;
+        setBeforeBlockingCall([&](BlockingCall kind) { openings += kind == BlockingCall::Open; });
+        auto reset = qScopeGuard([] { setBeforeBlockingCall({}); });
+        Session s(m_erp);
+        s.database.BeginOpen();
+        s.database.BeginOpen(); // already attaching: nothing more
+        QVERIFY(!s.database.Connected());
+        s.query.SQL = BranchQuery;
+        s.query.Open();
+        QVERIFY(s.database.Connected());
+        QCOMPARE(s.query.RecordCount(), 3);
+        QCOMPARE(openings, 1);
+    }
+
     void missingTableFailsFromTheQuery() {
         const QString path = m_dir.filePath(u"empty.fdb"_s);
         createErpDatabase(path, {}, false);
@@ -388,6 +405,11 @@ private slots:
                  }),
                  error);
         QVERIFY(!s.transaction.InTransaction());
+        // Begun ahead, the opening reports the same.
+        Session ahead(name);
+        ahead.database.BeginOpen();
+        QCOMPARE(errorOf([&] { ahead.database.Open(); }), error);
+        QVERIFY(!ahead.database.Connected());
     }
 
     void lostServerStillReleasesEverything() {
@@ -537,11 +559,14 @@ private slots:
     // worker then ends, letting go of an attachment that came too late.
     void givenUpOpeningTouchesNothingOfTheCaller_data() {
         QTest::addColumn<bool>("answersLate");
-        QTest::newRow("server never answers") << false;
-        QTest::newRow("server answers after the bound") << true;
+        QTest::addColumn<bool>("begunOnly"); // begun ahead, then let go of without waiting
+        QTest::newRow("server never answers") << false << false;
+        QTest::newRow("server answers after the bound") << true << false;
+        QTest::newRow("begun, let go of, server answers later") << true << true;
     }
     void givenUpOpeningTouchesNothingOfTheCaller() {
         QFETCH(bool, answersLate);
+        QFETCH(bool, begunOnly);
         std::unique_ptr<FirebirdServer> server;
         std::unique_ptr<SilentListener> silent;
         QString name;
@@ -568,7 +593,10 @@ private slots:
         {
             auto s = std::make_unique<Session>(name, server ? server->user() : u"SYSDBA"_s,
                                                server ? server->password() : QString(200, u'p'));
-            QCOMPARE(errorOf([&] { s->database.Open(); }), TimeoutText);
+            if (begunOnly)
+                s->database.BeginOpen();
+            else
+                QCOMPARE(errorOf([&] { s->database.Open(); }), TimeoutText);
             QVERIFY(!s->database.Connected());
         }
         QCOMPARE(runningBlockingCalls(), 1); // still inside the client

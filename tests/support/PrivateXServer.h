@@ -2,7 +2,10 @@
 
 // A private X server (Xvfb, which runs no window manager and no compositor)
 // for the life of the object. Xvfb picks a free display number itself and
-// tells it through -displayfd, so two tests never race for one. Make it
+// tells it through -displayfd, so two tests never race for one; with
+// XVFB_DISPLAY=N in the environment it takes display :N instead (a machine
+// that gives each user a number of their own: run such tests one at a
+// time). Make it
 // before the application object, which connects to the display at once:
 //
 //     PrivateXServer x;
@@ -28,6 +31,10 @@
 class PrivateXServer {
 public:
     explicit PrivateXServer(const char* screen = "1600x1400x24") {
+        if (const char* given = getenv("XVFB_DISPLAY"); given && *given) {
+            startOn(std::string(given[0] == ':' ? given + 1 : given), screen);
+            return;
+        }
         int fds[2];
         if (pipe(fds) != 0)
             return;
@@ -105,6 +112,31 @@ public:
     }
 
 private:
+    // Xvfb on the display number given, ready once its socket is there
+    // (20 s at most); no display when the number is taken.
+    void startOn(const std::string& number, const char* screen) {
+        const std::string display = ":" + number;
+        const std::string socket = "/tmp/.X11-unix/X" + number;
+        m_pid = fork();
+        if (m_pid == 0) {
+            detachFromTest();
+            execlp("Xvfb", "Xvfb", display.c_str(), "-screen", "0", screen, "-nolisten", "tcp", "-wr",
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        for (int i = 0; m_pid > 0 && i < 400; ++i) {
+            if (waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                return;
+            }
+            if (access(socket.c_str(), F_OK) == 0) {
+                m_display = display;
+                return;
+            }
+            usleep(50000);
+        }
+    }
+
     // In a child: it dies with the test, and holds none of the test's
     // output pipes, so a test that crashes is not waited for until its time-out.
     static void detachFromTest() {
