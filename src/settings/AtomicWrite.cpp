@@ -34,6 +34,18 @@ QByteArray FileStamp::text() const {
            ' ' + QByteArray::number(modifiedNs) + ' ' + QByteArray::number(changedNs);
 }
 
+QString resolvedTarget(const QString& path) {
+    // A loop of links ends the walk as the system would (ELOOP) after 40 steps.
+    QString current = QFileInfo(path).absoluteFilePath();
+    for (int step = 0; step < 40; ++step) {
+        const QFileInfo info(current);
+        if (!info.isSymLink())
+            return current;
+        current = info.symLinkTarget();
+    }
+    return current;
+}
+
 // Straight system calls: the settings file is read at every start and
 // every opening of the dialog, and the stream layers cost more than the read.
 FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why,
@@ -158,7 +170,7 @@ int waitForLock(qintptr file, std::chrono::milliseconds bound) {
         return sys::lastError();
     try {
         std::thread([wake, own = std::move(own)]() mutable {
-            wake->error = sys::lockWaiting(own.get());
+            wake->error = sys::lock(own.get(), true);
             own = sys::File();
             sys::setEvent(wake->done.get());
         }).detach();
@@ -191,7 +203,7 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
     sys::File file = sys::openLockFile(lockPath, reason);
     if (!file.valid())
         return fail(Result::Failed, reason);
-    int error = sys::tryLock(file.get());
+    int error = sys::lock(file.get(), false);
     if (sys::isHeld(error) && bound.count() > 0)
         error = waitForLock(file.get(), bound);
     if (error == sys::EndedError)
@@ -202,7 +214,7 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
                                    "Tente de novo em instantes; se continuar assim, feche as Gadgets "
                                    "e os programas que gravam as configurações.")
                         .arg(lockPath, boundText(bound)));
-    if (error != 0 && !sys::hasNoLocks(error))
+    if (error != 0)
         return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
                                         .arg(lockPath, systemFailureReason(error, lockPath)));
     sys::closeFile(std::exchange(m_handle, file.release()));
@@ -211,7 +223,7 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
 
 void endFileWaits() {
     ended.store(true);
-    sys::setEvent(sys::endEvent());
+    sys::setEvent(sys::EndEvent);
 }
 
 FileWatch::Result FileWatch::wait(std::chrono::steady_clock::time_point until) {

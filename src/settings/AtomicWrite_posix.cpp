@@ -216,26 +216,6 @@ QString notRegularReason(const QString& path, mode_t mode) {
 
 } // namespace
 
-QString resolvedTarget(const QString& path) {
-    // A loop of links ends the walk as the system would (ELOOP) after 40 steps.
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int step = 0; step < 40; ++step) {
-        const QByteArray name = QFile::encodeName(current);
-        struct stat info {};
-        if (::lstat(name.constData(), &info) != 0 || !S_ISLNK(info.st_mode))
-            return current;
-        QByteArray target(qsizetype(info.st_size > 0 ? info.st_size : 4095) + 1, Qt::Uninitialized);
-        const ssize_t n = ::readlink(name.constData(), target.data(), size_t(target.size()));
-        if (n < 0 || n >= target.size())
-            return current;
-        target.truncate(n);
-        const QString next = QFile::decodeName(target);
-        current = QDir::cleanPath(
-            QDir::isAbsolutePath(next) ? next : QFileInfo(current).absolutePath() + u'/' + next);
-    }
-    return current;
-}
-
 void sys::closeFile(qintptr handle) {
     if (handle >= 0)
         ::close(int(handle));
@@ -364,11 +344,10 @@ QString lockOpenFailure(const QString& lockPath, int error) {
                                exists || error == ENOTDIR ? lockPath : QFileInfo(lockPath).absolutePath());
 }
 
-// The end of the program, for the waits: written by endFileWaits() and
-// never read, so it stays readable.
-const qintptr endFd = sys::newEvent();
-
 } // namespace
+
+// Written by endFileWaits() and never read, so it stays readable.
+const qintptr sys::EndEvent = sys::newEvent();
 
 const int sys::TimedOutError = ETIMEDOUT, sys::EndedError = ECANCELED;
 
@@ -399,23 +378,15 @@ sys::File sys::openLockFile(const QString& lockPath, QString& why) {
     return file;
 }
 
-int sys::tryLock(qintptr file) {
-    return ::flock(int(file), LOCK_EX | LOCK_NB) == 0 ? 0 : errno;
-}
-
-int sys::lockWaiting(qintptr file) {
+int sys::lock(qintptr file, bool wait) {
     int result;
-    while ((result = ::flock(int(file), LOCK_EX)) != 0 && errno == EINTR) {
+    while ((result = ::flock(int(file), wait ? LOCK_EX : LOCK_EX | LOCK_NB)) != 0 && wait && errno == EINTR) {
     }
-    return result == 0 ? 0 : errno;
+    return result == 0 || errno == ENOLCK || errno == EOPNOTSUPP ? 0 : errno;
 }
 
 bool sys::isHeld(int error) {
     return error == EWOULDBLOCK || error == EINTR;
-}
-
-bool sys::hasNoLocks(int error) {
-    return error == ENOLCK || error == EOPNOTSUPP;
 }
 
 qintptr sys::duplicate(qintptr file) {
@@ -439,12 +410,8 @@ void sys::setEvent(qintptr event) {
     (void)!::write(int(event), &one, sizeof one);
 }
 
-qintptr sys::endEvent() {
-    return endFd;
-}
-
 sys::Woken sys::waitFor(qintptr handle, std::chrono::steady_clock::time_point until) {
-    pollfd fds[2] = {{int(handle), POLLIN, 0}, {int(endFd), POLLIN, 0}};
+    pollfd fds[2] = {{int(handle), POLLIN, 0}, {int(EndEvent), POLLIN, 0}};
     for (;;) {
         const auto left =
             std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());

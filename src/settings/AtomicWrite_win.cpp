@@ -35,9 +35,6 @@ bool isBusy(DWORD error) {
 }
 constexpr std::chrono::milliseconds BusyRetry{2000};
 
-// The end of the program, for the waits: set by endFileWaits(), never reset.
-const qintptr endHandle = sys::newEvent();
-
 HANDLE folderChanges(const QString& path) {
     return ::FindFirstChangeNotificationW(wide(QFileInfo(path).absolutePath()).c_str(), FALSE,
                                           FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE |
@@ -138,17 +135,6 @@ bool writeAll(HANDLE file, const char* data, qsizetype size) {
 }
 
 } // namespace
-
-QString resolvedTarget(const QString& path) {
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int step = 0; step < 40; ++step) {
-        const QFileInfo info(current);
-        if (!info.isSymLink())
-            return current;
-        current = info.symLinkTarget();
-    }
-    return current;
-}
 
 QString systemFailureReason(int error, const QString& path) {
     switch (DWORD(error)) {
@@ -313,6 +299,7 @@ int sys::replaceWith(File temp, const QString& tempName, const QByteArray& conte
 // start stays readable and writable through the holder's handle.
 constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
 const int sys::TimedOutError = WAIT_TIMEOUT, sys::EndedError = ERROR_CANCELLED;
+const qintptr sys::EndEvent = sys::newEvent();
 
 sys::File sys::openLockFile(const QString& lockPath, QString& why) {
     File file(qintptr(::CreateFileW(wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
@@ -333,26 +320,15 @@ sys::File sys::openLockFile(const QString& lockPath, QString& why) {
     return file;
 }
 
-int sys::tryLock(qintptr file) {
+int sys::lock(qintptr file, bool wait) {
     OVERLAPPED at{};
     at.OffsetHigh = LockOffsetHigh;
-    return ::LockFileEx(HANDLE(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)
-               ? 0
-               : int(::GetLastError());
-}
-
-int sys::lockWaiting(qintptr file) {
-    OVERLAPPED at{};
-    at.OffsetHigh = LockOffsetHigh;
-    return ::LockFileEx(HANDLE(file), LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) ? 0 : int(::GetLastError());
+    const DWORD flags = wait ? LOCKFILE_EXCLUSIVE_LOCK : LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    return ::LockFileEx(HANDLE(file), flags, 0, 1, 0, &at) ? 0 : int(::GetLastError());
 }
 
 bool sys::isHeld(int error) {
     return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
-}
-
-bool sys::hasNoLocks(int) {
-    return false;
 }
 
 qintptr sys::duplicate(qintptr file) {
@@ -384,12 +360,8 @@ void sys::setEvent(qintptr event) {
     ::SetEvent(HANDLE(event));
 }
 
-qintptr sys::endEvent() {
-    return endHandle;
-}
-
 sys::Woken sys::waitFor(qintptr handle, std::chrono::steady_clock::time_point until) {
-    return waitForChange(HANDLE(handle), HANDLE(endHandle), until);
+    return waitForChange(HANDLE(handle), HANDLE(EndEvent), until);
 }
 
 bool sys::changeIsOurs(qintptr watch, const QByteArray&) {

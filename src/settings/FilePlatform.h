@@ -60,15 +60,12 @@ void removeLeftovers(const QString& folder, const QString& prefix);
 
 // FileLock's side. Opens (or creates) the lock file, 0600; why on failure.
 File openLockFile(const QString& lockPath, QString& why);
-// One try for the lock without waiting, and the wait for it (on a thread
-// of its own): 0 when locked, or the error.
-int tryLock(qintptr file);
-int lockWaiting(qintptr file);
-// Whether the error of a try says that another holds the lock, and whether
-// it says that the file system has no locks (the file is then taken as
-// locked: there is nothing to wait for).
+// One try for the lock without waiting, or the wait for it (on a thread of
+// its own): 0 when locked (or the file system has no locks: there is
+// nothing to wait for), or the error.
+int lock(qintptr file, bool wait);
+// Whether the error of a try says that another holds the lock.
 bool isHeld(int error);
-bool hasNoLocks(int error);
 // A second handle to the same open file, sharing its locks.
 qintptr duplicate(qintptr file);
 // The errors a wait ends with at its bound and at the end.
@@ -80,8 +77,8 @@ void writeAtStart(qintptr file, const char* data, qint64 size);
 // An event, set once by one thread and waited on by another.
 qintptr newEvent();
 void setEvent(qintptr event);
-// The end of the program's event, set by endFileWaits().
-qintptr endEvent();
+// The end of the program's event, set by endFileWaits(), never reset.
+extern const qintptr EndEvent;
 enum class Woken { Ready, TimedOut, Ended };
 // Until handle is ready (a set event, a file's change), the end or until.
 Woken waitFor(qintptr handle, std::chrono::steady_clock::time_point until);
