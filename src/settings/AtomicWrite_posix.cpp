@@ -35,14 +35,6 @@ bool writeAll(int fd, const char* data, qsizetype size) {
     return true;
 }
 
-void syncFolder(const QByteArray& folder) {
-    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-}
-
 // The temporary file of a save is locked for as long as its writer works on
 // it. One that nobody holds was left by a save that was killed before its
 // rename; the next save removes it, as it may hold the password. The
@@ -54,27 +46,25 @@ bool sameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-int createLockedTemp(const QByteArray& pattern, QByteArray& tempName) {
+} // namespace
+
+sys::File sys::createTemp(const QString& prefix, QString& name, int& error) {
     // A sweep may take the new file for a leftover in the moment between its
     // creation and its lock; it is gone then, and another name is tried.
     for (int attempt = 0; attempt < 8; ++attempt) {
-        tempName = pattern;
-        const int fd = ::mkostemps(tempName.data(), TempEndingLength, O_CLOEXEC); // created 0600
-        if (fd < 0)
-            return -1;
-        if (::flock(fd, LOCK_EX) != 0)
-            return fd; // no locks on this file system: no sweep can take it either
+        QByteArray tempName = QFile::encodeName(prefix) + "XXXXXX" + TempEnding;
+        File temp(::mkostemps(tempName.data(), TempEndingLength, O_CLOEXEC)); // created 0600
+        error = errno;
+        name = QFile::decodeName(tempName);
         struct stat byName {
         }, byHandle{};
-        if (::stat(tempName.constData(), &byName) == 0 && ::fstat(fd, &byHandle) == 0 &&
-            sameFile(byName, byHandle))
-            return fd;
-        ::close(fd);
+        if (!temp.valid() || ::flock(int(temp.get()), LOCK_EX) != 0 ||
+            (::stat(tempName.constData(), &byName) == 0 && ::fstat(int(temp.get()), &byHandle) == 0 &&
+             sameFile(byName, byHandle)))
+            return temp; // failed, or no locks on this file system: no sweep can take it either
     }
-    return -1;
+    return File();
 }
-
-} // namespace
 
 void sys::removeLeftovers(const QString& folderPath, const QString& prefixText) {
     const QByteArray folder = QFile::encodeName(folderPath), prefix = QFile::encodeName(prefixText);
@@ -101,19 +91,6 @@ void sys::removeLeftovers(const QString& folderPath, const QString& prefixText) 
 }
 
 namespace {
-
-// An old file of another owner that this user may not write is left as
-// it is, as writing into it in place would leave it, though the rename
-// needs only the folder's permission. The mode bits count even for root, who
-// may write anything. A file of this user's own is replaced whatever its
-// mode: a restrictive umask of an earlier save must not stop every later one.
-bool isOthersReadOnly(const QByteArray& name, const struct stat& status) {
-    if (status.st_uid == ::geteuid())
-        return false;
-    if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
-        return true;
-    return ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0;
-}
 
 FileStamp stampOf(const struct stat& info) {
     return {quint64(info.st_dev), quint64(info.st_ino), qint64(info.st_size),
@@ -274,19 +251,18 @@ QString sys::refusalToReplace(const QString& target) {
         return QStringLiteral("%1 é %2, e não um arquivo comum. Remova-o ou renomeie-o para que as "
                               "configurações possam ser salvas.")
             .arg(target, kindOf(old.st_mode));
-    if (isOthersReadOnly(name, old))
+    // An old file of another owner that this user may not write is left as
+    // it is, as writing into it in place would leave it, though the rename
+    // needs only the folder's permission. The mode bits count even for root,
+    // who may write anything. A file of this user's own is replaced whatever
+    // its mode: a restrictive umask of an earlier save must not stop every
+    // later one.
+    if (old.st_uid != ::geteuid() && ((old.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+                                      ::faccessat(AT_FDCWD, name.constData(), W_OK, AT_EACCESS) != 0))
         return QStringLiteral("O arquivo %1 pertence a outro usuário (%2) e você não pode gravá-lo. "
                               "Peça ao administrador que o devolva a você ou o remova.")
             .arg(target, ownerName(old.st_uid));
     return {};
-}
-
-sys::File sys::createTemp(const QString& prefix, QString& name, int& error) {
-    QByteArray tempName;
-    File temp(createLockedTemp(QFile::encodeName(prefix) + "XXXXXX" + TempEnding, tempName));
-    error = errno;
-    name = QFile::decodeName(tempName);
-    return temp;
 }
 
 int sys::replaceWith(File temp, const QString& tempName, const QByteArray& content, const QString& target,
@@ -316,8 +292,12 @@ int sys::replaceWith(File temp, const QString& tempName, const QByteArray& conte
     temp = File();
     const QString folder = QFileInfo(target).absolutePath();
     failedAt = error == EISDIR ? target : folder;
-    if (ok)
-        syncFolder(QFile::encodeName(folder));
+    if (ok) {
+        const File folderFile(
+            ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        if (folderFile.valid())
+            ::fsync(int(folderFile.get()));
+    }
     return error;
 }
 
