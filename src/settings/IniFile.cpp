@@ -162,10 +162,32 @@ bool cannotBe(const char* data, qsizetype pos, qsizetype size, const QByteArray&
     return !(a & 0x80) && !(b & 0x80) && asciiLower(a) != asciiLower(b);
 }
 
+// Calls f(start, line, name) for the header lines of content in order while
+// it returns true. Headers are found by their "[" alone rather than line by
+// line: a file full of other programs' sections is passed at the speed of
+// memchr. skip(at) passes over the "[" at at without reading its line.
+template <class Skip, class F> void forEachHeader(const QByteArray& content, Skip skip, F f) {
+    const char* data = content.constData();
+    const qsizetype size = content.size();
+    for (qsizetype pos = 0; pos < size;) {
+        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
+        if (!bracket)
+            return;
+        const qsizetype at = static_cast<const char*>(bracket) - data;
+        const qsizetype start = headerLineStart(content, at);
+        if (start < 0 || skip(at)) {
+            pos = at + 1;
+            continue;
+        }
+        const Line line = lineAt(content, start);
+        pos = line.next; // no second header on one line
+        if (const auto name = headerName(data, line); name && !f(start, line, *name))
+            return;
+    }
+}
+
 // The first section of each name (bare, as bareName gives it), found in one
-// pass: ranges[i] is that of names[i], or nothing. Headers are found by
-// their "[" alone rather than line by line: a file full of other programs'
-// sections is passed at the speed of memchr.
+// pass: ranges[i] is that of names[i], or nothing.
 void findSections(const QByteArray& content, std::span<const QByteArray> names,
                   std::span<std::optional<SectionRange>> ranges) {
     const char* data = content.constData();
@@ -179,34 +201,23 @@ void findSections(const QByteArray& content, std::span<const QByteArray> names,
         }
         return true;
     };
-    for (qsizetype pos = 0; pos < size && (missing > 0 || open);) {
-        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
-        if (!bracket)
-            break;
-        const qsizetype at = static_cast<const char*>(bracket) - data;
-        const qsizetype start = headerLineStart(content, at);
-        if (start < 0 || (!open && plainlyNone(at))) {
-            pos = at + 1;
-            continue;
-        }
-        const Line line = lineAt(content, start);
-        const auto name = headerName(data, line);
-        pos = line.next; // no second header on one line
-        if (!name)
-            continue;
-        if (open) {
-            (*open)->end = start;
-            open = nullptr;
-        }
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!ranges[i] && sameName(data, *name, names[i])) {
-                ranges[i] = SectionRange{start, line.next, size};
-                open = &ranges[i];
-                --missing;
-                break;
+    forEachHeader(
+        content, [&](qsizetype at) { return !open && plainlyNone(at); },
+        [&](qsizetype start, const Line& line, Span name) {
+            if (open) {
+                (*open)->end = start;
+                open = nullptr;
             }
-        }
-    }
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (!ranges[i] && sameName(data, name, names[i])) {
+                    ranges[i] = SectionRange{start, line.next, size};
+                    open = &ranges[i];
+                    --missing;
+                    break;
+                }
+            }
+            return missing > 0 || open;
+        });
 }
 
 std::optional<SectionRange> findSection(const QByteArray& content, const QByteArray& section) {
@@ -238,11 +249,6 @@ std::optional<Entry> forEachEntry(const QByteArray& content, const SectionRange&
         pos = line.next;
     }
     return std::nullopt;
-}
-
-std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& range, const QByteArray& key) {
-    return forEachEntry(content, range,
-                        [&](Span name, Span) { return sameName(content.constData(), name, key); });
 }
 
 // A name the caller gives, trimmed as names in the file are: trimming it
@@ -444,7 +450,9 @@ std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& se
     const auto range = findSection(content, bareName(section));
     if (!range)
         return std::nullopt;
-    const auto entry = findEntry(content, *range, bareName(key));
+    const QByteArray name = bareName(key);
+    const auto entry =
+        forEachEntry(content, *range, [&](Span k, Span) { return sameName(content.constData(), k, name); });
     if (!entry)
         return std::nullopt;
     return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
@@ -541,31 +549,10 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
             });
         }
     }
-    // An ASCII key is compared as it is; any other in the local encoding.
-    QStringView bare(key);
-    while (!bare.isEmpty() && bare.front().unicode() < 0x80 && isBlank(char(bare.front().unicode())))
-        bare = bare.sliced(1);
-    while (!bare.isEmpty() && bare.back().unicode() < 0x80 && isBlank(char(bare.back().unicode())))
-        bare.chop(1);
-    const bool asciiKey = std::all_of(bare.begin(), bare.end(), [](QChar c) { return c.unicode() < 0x80; });
-    QByteArray encodedKey;
-    if (!asciiKey)
-        encodedKey = bareName(key.toLocal8Bit());
+    const QByteArray name = bareName(key.toLocal8Bit());
     const char* data = m_content.constData();
     const auto entry = std::find_if(m_section.entries.begin(), m_section.entries.end(), [&](const auto& e) {
-        const Span name{e.keyBegin, e.keyEnd};
-        if (asciiKey && std::none_of(data + name.begin, data + name.end, [](char c) { return c & 0x80; })) {
-            if (name.end - name.begin != bare.size())
-                return false;
-            for (qsizetype i = 0; i < bare.size(); ++i) {
-                if (asciiLower(data[name.begin + i]) != asciiLower(char(bare[i].unicode())))
-                    return false;
-            }
-            return true;
-        }
-        if (encodedKey.isNull())
-            encodedKey = bareName(key.toLocal8Bit());
-        return sameName(data, name, encodedKey);
+        return sameName(data, {e.keyBegin, e.keyEnd}, name);
     });
     if (entry == m_section.entries.end())
         return defaultValue;
@@ -619,24 +606,13 @@ IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
     Shape shape;
     const char* data = content.constData();
     const qsizetype size = content.size();
-    // Headers by their "[" alone, as findSections finds them.
-    for (qsizetype pos = 0; pos < size;) {
-        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
-        if (!bracket)
-            break;
-        const qsizetype at = static_cast<const char*>(bracket) - data;
-        const qsizetype start = headerLineStart(content, at);
-        if (start < 0) {
-            pos = at + 1;
-            continue;
-        }
-        const Line line = lineAt(content, start);
-        if (const auto name = headerName(data, line)) {
-            const QByteArrayView bytes(data + name->begin, name->end - name->begin);
+    forEachHeader(
+        content, [](qsizetype) { return false; },
+        [&](qsizetype, const Line&, Span name) {
+            const QByteArrayView bytes(data + name.begin, name.end - name.begin);
             shape.sections.insert(foldedName(bytes), bytes.toByteArray());
-        }
-        pos = line.next;
-    }
+            return true;
+        });
     qsizetype end = size;
     while (end > 0 && !isLineEnd(data[end - 1]))
         --end;
@@ -682,17 +658,16 @@ void foldPending(Known& known) {
     known.pending.clear();
 }
 
-void addKnown(const QString& target, const QByteArray& content) {
+// Adds content to what was seen of target; after a save of it (saved),
+// what was seen before is forgotten.
+void addKnown(const QString& target, const QByteArray& content, bool saved = false) {
     const std::lock_guard<std::mutex> hold(knownMutex);
     Known& known = knownFiles[target];
+    if (saved)
+        known = Known{};
     known.pending.append(content);
     if (known.pending.size() > 2) // a run of failed saves keeps no pile of copies
         foldPending(known);
-}
-
-void setKnown(const QString& target, const QByteArray& content) {
-    const std::lock_guard<std::mutex> hold(knownMutex);
-    knownFiles[target] = Known{{}, {content}};
 }
 
 IniFile::Shape knownShape(const QString& target) {
@@ -804,7 +779,7 @@ bool IniFile::release(Save save) {
             // it reads instead of taking a half file for ours.
             const FileStamp left = fileStampOf(target);
             lock.setNote(left.size == content.size() ? left.text() : QByteArray());
-            setKnown(target, content);
+            addKnown(target, content, true);
             m_content = std::move(content);
             m_loaded = m_readable = m_exists = true;
             m_writes.clear();
