@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -600,9 +601,15 @@ QByteArray foldedName(QByteArrayView name) {
     return text.toCaseFolded().toUtf8();
 }
 
-} // namespace
+// The sections of content (by their names, letter case aside) and where
+// its last complete line ends: what a file read later under the lock
+// must still hold.
+struct Shape {
+    QHash<QByteArray, QByteArray> sections; // folded name -> name as written
+    qsizetype completeLines = 0;
+};
 
-IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
+Shape shapeOf(const QByteArray& content) {
     Shape shape;
     const char* data = content.constData();
     const qsizetype size = content.size();
@@ -620,7 +627,9 @@ IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
     return shape;
 }
 
-QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shape) {
+// The sections of shape that content lacks, or an empty list when it
+// holds them all and its complete lines too.
+QList<QByteArray> lostFrom(const QByteArray& content, const Shape& shape) {
     const Shape now = shapeOf(content);
     QList<QByteArray> lost;
     for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it) {
@@ -632,8 +641,6 @@ QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shap
     return lost;
 }
 
-namespace {
-
 // What this process has seen of each settings file (by its real path)
 // since its last save of it: the sections and the most complete lines. A
 // file read half-written by another program, at a load or before the lock,
@@ -642,7 +649,7 @@ namespace {
 // another program wrote is to be checked: most saves find the file as the
 // last writer of the lock left it and need no shape at all.
 struct Known {
-    IniFile::Shape shape;      // of the contents already taken apart
+    Shape shape;               // of the contents already taken apart
     QList<QByteArray> pending; // contents seen since
 };
 std::mutex knownMutex;
@@ -650,7 +657,7 @@ QHash<QString, Known> knownFiles;
 
 void foldPending(Known& known) {
     for (const QByteArray& content : std::as_const(known.pending)) {
-        const IniFile::Shape shape = IniFile::shapeOf(content);
+        const Shape shape = shapeOf(content);
         for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it)
             known.shape.sections.insert(it.key(), it.value());
         known.shape.completeLines = std::max(known.shape.completeLines, shape.completeLines);
@@ -670,7 +677,7 @@ void addKnown(const QString& target, const QByteArray& content, bool saved = fal
         foldPending(known);
 }
 
-IniFile::Shape knownShape(const QString& target) {
+Shape knownShape(const QString& target) {
     const std::lock_guard<std::mutex> hold(knownMutex);
     Known& known = knownFiles[target];
     foldPending(known);
