@@ -59,29 +59,21 @@ sys::Woken waitForChange(HANDLE changes, HANDLE end, std::chrono::steady_clock::
     return handles[woken - WAIT_OBJECT_0] == end ? sys::Woken::Ended : sys::Woken::Ready;
 }
 
-template <class Attempt>
-bool retryWhileBusy(const QString& path, Attempt attempt, DWORD* lastError = nullptr) {
+// 0 once attempt succeeds, or its last error.
+template <class Attempt> DWORD retryWhileBusy(const QString& path, Attempt attempt) {
     const auto deadline = std::chrono::steady_clock::now() + BusyRetry;
     HANDLE changes = nullptr; // made at the first refusal, then tried again at once
-    const auto done = [&](bool ok, DWORD error) {
-        if (changes && changes != INVALID_HANDLE_VALUE)
-            ::FindCloseChangeNotification(changes);
-        if (lastError)
-            *lastError = error;
-        ::SetLastError(error);
-        return ok;
-    };
-    for (;;) {
-        if (attempt())
-            return done(true, 0);
-        const DWORD error = ::GetLastError();
-        if (!isBusy(error) || std::chrono::steady_clock::now() >= deadline)
-            return done(false, error);
+    DWORD error;
+    while ((error = attempt() ? 0 : ::GetLastError()) != 0 && isBusy(error) &&
+           std::chrono::steady_clock::now() < deadline) {
         if (!changes)
             changes = folderChanges(path);
         else if (waitForChange(changes, nullptr, deadline) == sys::Woken::Ready)
             ::FindNextChangeNotification(changes);
     }
+    if (changes && changes != INVALID_HANDLE_VALUE)
+        ::FindCloseChangeNotification(changes);
+    return error;
 }
 
 // A file time (100 ns since 1601) in nanoseconds since 1970.
@@ -93,12 +85,12 @@ QString notRegularReason(const QString& path) {
     return QStringLiteral("%1 não é um arquivo comum. Remova-o ou troque-o por um arquivo.").arg(path);
 }
 
+} // namespace
+
 // A temporary file of a save that the saver no longer holds (it was killed
 // before its replace) is removed by the next save, as it may hold the
 // password. One younger than a minute may still be between its writer's
 // close and replace, and is left alone.
-} // namespace
-
 void sys::removeLeftovers(const QString& folder, const QString& prefix) {
     WIN32_FIND_DATAW found;
     const std::wstring pattern = wide(folder + u'/' + prefix + QStringLiteral("*.saving"));
@@ -205,16 +197,12 @@ FileRead sys::openForReading(const QString& path, File& file, FileStamp& stamp, 
     const std::wstring name = wide(path);
     // Shared for writing and deleting: a reader never stands in the way of a
     // gadget's write or a save's replace.
-    DWORD error = 0;
-    retryWhileBusy(
-        path,
-        [&] {
-            file = File(qintptr(::CreateFileW(name.c_str(), GENERIC_READ,
-                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
-            return file.valid();
-        },
-        &error);
+    const DWORD error = retryWhileBusy(path, [&] {
+        file = File(qintptr(::CreateFileW(name.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+        return file.valid();
+    });
     if (!file.valid() && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
         return FileRead::Missing;
     if (!file.valid()) {
@@ -267,31 +255,22 @@ sys::File sys::createTemp(const QString& prefix, QString& name, int& error) {
 
 int sys::replaceWith(File temp, const QString& tempName, const QByteArray& content, const QString& target,
                      QString& failedAt) {
-    const std::wstring tempPath = wide(tempName);
-    failedAt = QFileInfo(target).absolutePath();
-    if (!writeAll(HANDLE(temp.get()), content.constData(), content.size()) ||
-        !::FlushFileBuffers(HANDLE(temp.get()))) {
-        const DWORD error = ::GetLastError();
-        temp = File();
-        ::DeleteFileW(tempPath.c_str());
-        return int(error);
-    }
+    const std::wstring tempPath = wide(tempName), targetName = wide(target);
+    const bool written = writeAll(HANDLE(temp.get()), content.constData(), content.size()) &&
+                         ::FlushFileBuffers(HANDLE(temp.get()));
+    DWORD error = written ? 0 : ::GetLastError();
     temp = File();
     // One step for readers: they see the old file or the new one. A gadget
     // writing the file through the profile functions holds it unshared, and
     // the replace waits (bounded) until it is done instead of cutting it off.
-    const std::wstring targetName = wide(target);
-    DWORD error = 0;
-    if (retryWhileBusy(
-            target,
-            [&] {
-                return ::MoveFileExW(tempPath.c_str(), targetName.c_str(),
-                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-            },
-            &error))
-        return 0;
-    ::DeleteFileW(tempPath.c_str());
-    failedAt = target;
+    if (written)
+        error = retryWhileBusy(target, [&] {
+            return ::MoveFileExW(tempPath.c_str(), targetName.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        });
+    failedAt = written ? target : QFileInfo(target).absolutePath();
+    if (error != 0)
+        ::DeleteFileW(tempPath.c_str());
     return int(error);
 }
 

@@ -550,10 +550,26 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
             });
         }
     }
-    const QByteArray name = bareName(key.toLocal8Bit());
+    // An ASCII key is compared as it is, with no copy (loading the settings
+    // reads nine of them); any other in the local encoding.
+    QStringView bare(key);
+    while (!bare.isEmpty() && bare.front().unicode() < 0x80 && isBlank(char(bare.front().unicode())))
+        bare = bare.sliced(1);
+    while (!bare.isEmpty() && bare.back().unicode() < 0x80 && isBlank(char(bare.back().unicode())))
+        bare.chop(1);
+    const bool asciiKey = std::all_of(bare.begin(), bare.end(), [](QChar c) { return c.unicode() < 0x80; });
+    QByteArray encodedKey;
     const char* data = m_content.constData();
     const auto entry = std::find_if(m_section.entries.begin(), m_section.entries.end(), [&](const auto& e) {
-        return sameName(data, {e.keyBegin, e.keyEnd}, name);
+        const Span name{e.keyBegin, e.keyEnd};
+        if (asciiKey && std::none_of(data + name.begin, data + name.end, [](char c) { return c & 0x80; })) {
+            return name.end - name.begin == bare.size() &&
+                   std::equal(bare.begin(), bare.end(), data + name.begin,
+                              [](QChar a, char b) { return asciiLower(char(a.unicode())) == asciiLower(b); });
+        }
+        if (encodedKey.isNull())
+            encodedKey = bareName(key.toLocal8Bit());
+        return sameName(data, name, encodedKey);
     });
     if (entry == m_section.entries.end())
         return defaultValue;
