@@ -183,16 +183,6 @@ QString systemFailureReason(int error, const QString& path) {
     }
 }
 
-namespace {
-
-// The reasons a settings file cannot be read, for the start-up and the save.
-QString notRegularReason(const QString& path, mode_t mode) {
-    return QStringLiteral("%1 é %2, e não um arquivo comum. Remova-o ou troque-o por um arquivo.")
-        .arg(path, kindOf(mode));
-}
-
-} // namespace
-
 void sys::closeFile(qintptr handle) {
     if (handle >= 0)
         ::close(int(handle));
@@ -220,7 +210,8 @@ FileRead sys::openForReading(const QString& path, File& file, FileStamp& stamp, 
     if (S_ISDIR(info.st_mode))
         return FileRead::Missing; // a folder is no file, as on the original platform
     if (!S_ISREG(info.st_mode)) {
-        why = notRegularReason(path, info.st_mode);
+        why = QStringLiteral("%1 é %2, e não um arquivo comum. Remova-o ou troque-o por um arquivo.")
+                  .arg(path, kindOf(info.st_mode));
         return FileRead::Failed;
     }
     stamp = ::stampOf(info);

@@ -721,9 +721,6 @@ bool IniFile::release(Save save) {
     if (m_writes.empty())
         return false;
     const QString target = resolvedTarget(m_path);
-    const auto refused = [&](const QString& why) {
-        return ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(m_path, why));
-    };
     // What the file held before, when loaded. A save of only changes reads
     // it now (outside the lock): one that changes nothing needs no lock.
     keepLoadedContent();
@@ -753,7 +750,7 @@ bool IniFile::release(Save save) {
     FileLock lock;
     QString why;
     if (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why) != FileLock::Result::Locked)
-        throw refused(why);
+        refuse(m_path, why);
 
     // What other writers released before the lock was had is kept: only
     // this object's writes are applied to the file as it is now.
@@ -767,7 +764,7 @@ bool IniFile::release(Save save) {
         bool changing = false;
         const FileRead read = readWholeFile(target, content, MaxFileSize, &why, &stamp, &changing);
         if (read == FileRead::Failed)
-            throw refused(why);
+            refuse(m_path, why);
         if (read == FileRead::Missing && save == Save::OnlyChanges)
             return false;
         const auto now = std::chrono::steady_clock::now();
@@ -795,7 +792,7 @@ bool IniFile::release(Save save) {
             // only its own write is lost: the rename leaves it writing into
             // the file it replaced.
             if (!writeFileAtomically(target, content, &why))
-                throw refused(why);
+                refuse(m_path, why);
             // The state noted is the file as this save left it. A writer in
             // place may already have begun on it (truncated it, written part
             // of it): then nothing is noted, and the next save checks what
@@ -814,7 +811,8 @@ bool IniFile::release(Save save) {
                 if (!name.isNull())
                     names << QStringLiteral("[%1]").arg(QString::fromLocal8Bit(name));
             }
-            throw refused(
+            refuse(
+                m_path,
                 QStringLiteral("Outro programa está regravando o arquivo %1 sem a trava das configurações "
                                "(%2). Para não apagar o que ele grava, nada foi salvo; feche esse programa e "
                                "salve de novo.")
@@ -833,7 +831,7 @@ bool IniFile::release(Save save) {
         auto until = std::min({patienceEnd, unchangedSince + SettingsRewriteSettled, now + quietIn});
         for (FileWatch::Result result; (result = watch->wait(until)) != FileWatch::Result::TimedOut;) {
             if (result == FileWatch::Result::Ended)
-                throw refused(FileLock::endingReason());
+                refuse(m_path, FileLock::endingReason());
             until = std::min(patienceEnd, std::chrono::steady_clock::now() + SettingsRewriteQuiet);
         }
     }
