@@ -387,7 +387,47 @@ void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype
         content.truncate(oldSize + grows);
 }
 
-QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes, bool* changed) {
+} // namespace
+
+namespace ini {
+
+std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section,
+                                 const QByteArray& key) {
+    const auto range = findSection(content, bareName(section));
+    if (!range)
+        return std::nullopt;
+    const QByteArray name = bareName(key);
+    const auto entry =
+        forEachEntry(content, *range, [&](Span k, Span) { return sameName(content.constData(), k, name); });
+    if (!entry)
+        return std::nullopt;
+    return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
+}
+
+void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                   const QString& pathForErrors) {
+    // What the format cannot hold is refused rather than written in a form
+    // that would read back as something else.
+    const QByteArray bareKey = bareName(key);
+    if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
+        refuse(pathForErrors, QStringLiteral("O nome de seção \"%1\" não pode ser gravado no arquivo: está "
+                                             "vazio ou tem \"]\", quebra de linha ou caractere nulo.")
+                                  .arg(QString::fromLocal8Bit(section)));
+    if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
+        refuse(pathForErrors, QStringLiteral("A chave \"%1\" não pode ser gravada no arquivo: está vazia, "
+                                             "começa com \"[\" ou tem \"=\", quebra de linha ou caractere "
+                                             "nulo.")
+                                  .arg(QString::fromLocal8Bit(key)));
+    if (holdsLineBreakOrNull(value))
+        refuse(pathForErrors, QStringLiteral("O valor de %1 tem uma quebra de linha ou um caractere nulo, "
+                                             "que o arquivo não consegue guardar.")
+                                  .arg(QString::fromLocal8Bit(bareKey)));
+}
+
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors,
+                 bool* changed) {
+    for (const Write& w : writes)
+        checkStorable(w.section, w.key, w.value, pathForErrors);
     std::vector<PlannedSection> sections;
     for (const ini::Write& w : writes) {
         PlannedSection& s = findOrAdd(sections, bareName(w.section));
@@ -442,50 +482,6 @@ QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes, 
     return content;
 }
 
-} // namespace
-
-namespace ini {
-
-std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section,
-                                 const QByteArray& key) {
-    const auto range = findSection(content, bareName(section));
-    if (!range)
-        return std::nullopt;
-    const QByteArray name = bareName(key);
-    const auto entry =
-        forEachEntry(content, *range, [&](Span k, Span) { return sameName(content.constData(), k, name); });
-    if (!entry)
-        return std::nullopt;
-    return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
-}
-
-void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
-                   const QString& pathForErrors) {
-    // What the format cannot hold is refused rather than written in a form
-    // that would read back as something else.
-    const QByteArray bareKey = bareName(key);
-    if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
-        refuse(pathForErrors, QStringLiteral("O nome de seção \"%1\" não pode ser gravado no arquivo: está "
-                                             "vazio ou tem \"]\", quebra de linha ou caractere nulo.")
-                                  .arg(QString::fromLocal8Bit(section)));
-    if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
-        refuse(pathForErrors, QStringLiteral("A chave \"%1\" não pode ser gravada no arquivo: está vazia, "
-                                             "começa com \"[\" ou tem \"=\", quebra de linha ou caractere "
-                                             "nulo.")
-                                  .arg(QString::fromLocal8Bit(key)));
-    if (holdsLineBreakOrNull(value))
-        refuse(pathForErrors, QStringLiteral("O valor de %1 tem uma quebra de linha ou um caractere nulo, "
-                                             "que o arquivo não consegue guardar.")
-                                  .arg(QString::fromLocal8Bit(bareKey)));
-}
-
-QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors,
-                 bool* changed) {
-    for (const Write& w : writes)
-        checkStorable(w.section, w.key, w.value, pathForErrors);
-    return storeChecked(std::move(content), writes, changed);
-}
-
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors) {
     const Write w{section, key, value, std::nullopt};
@@ -514,19 +510,9 @@ bool IniFile::load() {
     if (m_loaded)
         return m_readable;
     m_loaded = true;
-    switch (readWholeFile(m_path, m_content, MaxFileSize)) {
-    case FileRead::Ok:
-        m_exists = m_readable = true;
-        break;
-    case FileRead::Missing:
-        m_readable = true; // an absent file reads as empty and may be created
-        break;
-    case FileRead::Failed:
-        m_exists = true;
-        m_readable = false;
-        m_content.clear();
-        break;
-    }
+    const FileRead read = readWholeFile(m_path, m_content, MaxFileSize); // content empty unless Ok
+    m_exists = m_exists || read != FileRead::Missing;
+    m_readable = read != FileRead::Failed; // an absent file reads as empty and may be created
     return m_readable;
 }
 
