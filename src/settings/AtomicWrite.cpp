@@ -177,15 +177,10 @@ int waitForLock(qintptr file, std::chrono::milliseconds bound) {
     } catch (const std::system_error& error) {
         return error.code().value();
     }
-    switch (sys::waitFor(wake->done.get(), std::chrono::steady_clock::now() + bound)) {
-    case sys::Woken::Ready:
-        return wake->error;
-    case sys::Woken::Ended:
-        return sys::EndedError;
-    case sys::Woken::TimedOut:
-        break;
-    }
-    return sys::TimedOutError;
+    const sys::Woken woken = sys::waitFor(wake->done.get(), std::chrono::steady_clock::now() + bound);
+    return woken == sys::Woken::Changed ? int(wake->error)
+           : woken == sys::Woken::Ended ? sys::EndedError
+                                        : sys::TimedOutError;
 }
 
 } // namespace
@@ -227,16 +222,9 @@ void endFileWaits() {
 }
 
 FileWatch::Result FileWatch::wait(std::chrono::steady_clock::time_point until) {
-    for (;;) {
-        switch (sys::waitFor(m_handle, until)) {
-        case sys::Woken::Ready:
-            if (sys::changeIsOurs(m_handle, m_name))
-                return Result::Changed;
-            break;
-        case sys::Woken::TimedOut:
-            return Result::TimedOut;
-        case sys::Woken::Ended:
-            return Result::Ended;
-        }
+    Result result;
+    while ((result = sys::waitFor(m_handle, until)) == Result::Changed &&
+           !sys::changeIsOurs(m_handle, m_name)) {
     }
+    return result;
 }

@@ -388,7 +388,7 @@ sys::Woken sys::waitFor(qintptr handle, std::chrono::steady_clock::time_point un
             std::chrono::ceil<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
         const int n = ::poll(fds, 2, int(std::clamp<qint64>(left.count(), 0, INT_MAX)));
         if (n > 0)
-            return fds[1].revents ? Woken::Ended : Woken::Ready;
+            return fds[1].revents ? Woken::Ended : Woken::Changed;
         if ((n == 0 && left.count() <= 0) || (n < 0 && errno != EINTR))
             return Woken::TimedOut;
     }

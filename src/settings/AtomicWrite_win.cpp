@@ -56,7 +56,7 @@ sys::Woken waitForChange(HANDLE changes, HANDLE end, std::chrono::steady_clock::
         count ? ::WaitForMultipleObjects(count, handles, FALSE, ms) : (::Sleep(ms), WAIT_TIMEOUT);
     if (woken >= WAIT_OBJECT_0 + count)
         return sys::Woken::TimedOut;
-    return handles[woken - WAIT_OBJECT_0] == end ? sys::Woken::Ended : sys::Woken::Ready;
+    return handles[woken - WAIT_OBJECT_0] == end ? sys::Woken::Ended : sys::Woken::Changed;
 }
 
 // 0 once attempt succeeds, or its last error.
@@ -68,7 +68,7 @@ template <class Attempt> DWORD retryWhileBusy(const QString& path, Attempt attem
            std::chrono::steady_clock::now() < deadline) {
         if (!changes)
             changes = folderChanges(path);
-        else if (waitForChange(changes, nullptr, deadline) == sys::Woken::Ready)
+        else if (waitForChange(changes, nullptr, deadline) == sys::Woken::Changed)
             ::FindNextChangeNotification(changes);
     }
     if (changes && changes != INVALID_HANDLE_VALUE)

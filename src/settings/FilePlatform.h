@@ -79,8 +79,9 @@ qintptr newEvent();
 void setEvent(qintptr event);
 // The end of the program's event, set by endFileWaits(), never reset.
 extern const qintptr EndEvent;
-enum class Woken { Ready, TimedOut, Ended };
-// Until handle is ready (a set event, a file's change), the end or until.
+// Until handle is ready (a file's change, a set event: Changed), the end
+// or until.
+using Woken = FileWatch::Result;
 Woken waitFor(qintptr handle, std::chrono::steady_clock::time_point until);
 // Whether the changes a watch reports (read at once) touch the file name.
 bool changeIsOurs(qintptr watch, const QByteArray& name);
