@@ -24,6 +24,13 @@ QString boundText(std::chrono::milliseconds bound) {
     return QStringLiteral("%1 ms").arg(bound.count());
 }
 
+// result, and why it failed in *why when why is given.
+template <class Result> Result failed(QString* why, Result result, const QString& reason) {
+    if (why)
+        *why = reason;
+    return result;
+}
+
 // Set by endFileWaits(), never reset.
 std::atomic<bool> ended{false};
 
@@ -55,18 +62,13 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
         *stamp = FileStamp{};
     if (changedWhileRead)
         *changedWhileRead = false;
-    const auto fail = [why](const QString& reason) {
-        if (why)
-            *why = reason;
-        return FileRead::Failed;
-    };
     sys::File file;
     FileStamp before;
     QString reason;
     if (const FileRead opened = sys::openForReading(path, file, before, reason); opened != FileRead::Ok)
-        return opened == FileRead::Failed ? fail(reason) : opened;
+        return opened == FileRead::Failed ? failed(why, FileRead::Failed, reason) : opened;
     if (before.size > maxSize)
-        return fail(tooLargeReason(path, maxSize));
+        return failed(why, FileRead::Failed, tooLargeReason(path, maxSize));
     // One byte more than the size, so a file that has not grown ends in one
     // read; a file that grows past the bound while being read is refused.
     qsizetype capacity = qsizetype(before.size) + 1;
@@ -75,13 +77,13 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
     for (;;) {
         if (total == capacity) {
             if (capacity > maxSize)
-                return fail(tooLargeReason(path, maxSize));
+                return failed(why, FileRead::Failed, tooLargeReason(path, maxSize));
             capacity = qsizetype(std::min<qint64>(qint64(capacity) * 2, maxSize + 1));
             buffer.resize(capacity);
         }
         const qint64 n = sys::readSome(file.get(), buffer.data() + total, capacity - total);
         if (n < 0)
-            return fail(systemFailureReason(sys::lastError(), path));
+            return failed(why, FileRead::Failed, systemFailureReason(sys::lastError(), path));
         if (n == 0)
             break;
         total += n;
@@ -101,26 +103,21 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
 }
 
 bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why) {
-    const auto fail = [why](const QString& reason) {
-        if (why)
-            *why = reason;
-        return false;
-    };
     // Through every link to the real file, so the links stay links.
     const QString target = resolvedTarget(path);
     const QString folder = QFileInfo(target).absolutePath();
     if (const QString refusal = sys::refusalToReplace(target); !refusal.isEmpty())
-        return fail(refusal);
+        return failed(why, false, refusal);
     const QString prefix = u'.' + QFileInfo(target).fileName() + u'.';
     QString tempName;
     int error = 0;
     sys::File temp = sys::createTemp(folder + u'/' + prefix, tempName, error);
     if (!temp.valid())
-        return fail(systemFailureReason(error, folder));
+        return failed(why, false, systemFailureReason(error, folder));
     QString failedAt;
     error = sys::replaceWith(std::move(temp), tempName, content, target, failedAt);
     if (error != 0)
-        return fail(systemFailureReason(error, failedAt));
+        return failed(why, false, systemFailureReason(error, failedAt));
     sys::removeLeftovers(folder, prefix);
     return true;
 }
@@ -186,32 +183,28 @@ int waitForLock(qintptr file, std::chrono::milliseconds bound) {
 } // namespace
 
 FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
-    const auto fail = [why](Result result, const QString& reason) {
-        if (why)
-            *why = reason;
-        return result;
-    };
-    const auto gaveUp = [&] { return fail(Result::GaveUp, endingReason()); };
+    const auto gaveUp = [&] { return failed(why, Result::GaveUp, endingReason()); };
     if (ended.load())
         return gaveUp();
     QString reason;
     sys::File file = sys::openLockFile(lockPath, reason);
     if (!file.valid())
-        return fail(Result::Failed, reason);
+        return failed(why, Result::Failed, reason);
     int error = sys::lock(file.get(), false);
     if (sys::isHeld(error) && bound.count() > 0)
         error = waitForLock(file.get(), bound);
     if (error == sys::EndedError)
         return gaveUp();
     if (error == sys::TimedOutError || sys::isHeld(error))
-        return fail(Result::TimedOut,
-                    QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2. "
-                                   "Tente de novo em instantes; se continuar assim, feche as Gadgets "
-                                   "e os programas que gravam as configurações.")
-                        .arg(lockPath, boundText(bound)));
+        return failed(why, Result::TimedOut,
+                      QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2. "
+                                     "Tente de novo em instantes; se continuar assim, feche as Gadgets "
+                                     "e os programas que gravam as configurações.")
+                          .arg(lockPath, boundText(bound)));
     if (error != 0)
-        return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
-                                        .arg(lockPath, systemFailureReason(error, lockPath)));
+        return failed(why, Result::Failed,
+                      QStringLiteral("Não foi possível travar o arquivo %1. %2")
+                          .arg(lockPath, systemFailureReason(error, lockPath)));
     sys::closeFile(std::exchange(m_handle, file.release()));
     return Result::Locked;
 }

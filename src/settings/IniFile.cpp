@@ -13,7 +13,6 @@
 #include <mutex>
 #include <span>
 #include <string_view>
-#include <time.h>
 
 namespace {
 
@@ -689,11 +688,9 @@ Shape knownShape(const QString& target) {
 // How long until the file was last written long enough ago that no writer
 // in place is between two of its steps (none left: it is).
 std::chrono::nanoseconds untilQuiet(const FileStamp& stamp) {
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
     return SettingsRewriteQuiet -
-           std::chrono::nanoseconds(nowNs - std::max(stamp.modifiedNs, stamp.changedNs));
+           (now - std::chrono::nanoseconds(std::max(stamp.modifiedNs, stamp.changedNs)));
 }
 
 } // namespace
