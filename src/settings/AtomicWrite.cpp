@@ -97,6 +97,7 @@ FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize,
         if (changedWhileRead)
             *changedWhileRead = !(after == before) || qint64(total) != after.size;
     }
+    file = sys::File(); // closed before the content is handed over, as soon as it is read
     buffer.truncate(total);
     content = std::move(buffer);
     return FileRead::Ok;
