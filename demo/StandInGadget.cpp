@@ -1,7 +1,7 @@
 #include "StandInGadget.h"
-#include "Turn.h"
 
 #include "database/Database.h"
+#include "settings/AtomicWrite.h"
 #include "settings/DatabaseLocation.h"
 #include "settings/IniFile.h"
 #include "settings/Settings.h"
@@ -74,9 +74,22 @@ std::optional<QString> lookupBranchName(const GadgetSettings& settings) {
     // Firebird's embedded engine lets one process at a time have a database
     // file open, and thirteen gadgets start together: they take turns. A
     // server's database needs none; the server shares it.
-    std::optional<Turn> turn;
-    if (QDir::isAbsolutePath(settings.databaseName))
-        turn.emplace(settingsFolder(), settings.databaseName, 20000);
+    // The turn is a lock on a file in the user's own settings folder (a
+    // shared folder such as /tmp would let another user hold the name
+    // first), one per database file. The system ends it when its process
+    // dies, so none is ever left stale. After the bound, or at an end
+    // request, the gadget goes on without one: the engine then refuses the
+    // second opener, and the retries below follow.
+    FileLock turn;
+    if (QDir::isAbsolutePath(settings.databaseName) && QDir().mkpath(settingsFolder())) {
+        const QByteArray key =
+            QCryptographicHash::hash(settings.databaseName.toUtf8(), QCryptographicHash::Sha1)
+                .toHex()
+                .left(16);
+        turn.acquire(settingsFolder() +
+                         QStringLiteral("/.orvanto-gadget-%1.lock").arg(QString::fromLatin1(key)),
+                     std::chrono::seconds(20));
+    }
     // Someone outside the gadgets (the panel's settings dialog) may hold
     // the file for a moment: a few tries before giving up.
     constexpr int attempts = 5;

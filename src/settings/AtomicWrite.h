@@ -57,7 +57,7 @@ class FileLock {
 public:
     FileLock() = default;
     ~FileLock();
-    FileLock(FileLock&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
+    FileLock(FileLock&& other) noexcept : m_handle(other.m_handle) { other.m_handle = -1; }
     FileLock& operator=(FileLock&& other) noexcept;
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -95,7 +95,7 @@ public:
     }
 
 private:
-    int m_fd = -1;
+    qintptr m_handle = -1; // the lock file's descriptor or handle
 };
 
 // Ends the waits below and FileLock::acquire's at once, the running ones

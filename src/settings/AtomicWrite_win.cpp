@@ -1,18 +1,11 @@
-#include "settings/AtomicWrite.h"
+#include "settings/FilePlatform.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 #include <windows.h>
 
-#include <fcntl.h>
-#include <io.h>
-
 #include <algorithm>
-#include <atomic>
-#include <memory>
-#include <thread>
-#include <utility>
 
 namespace {
 
@@ -42,9 +35,6 @@ bool isBusy(DWORD error) {
 }
 constexpr std::chrono::milliseconds BusyRetry{2000};
 
-// The end of the program, for the waits: set by endFileWaits(), never reset.
-const HANDLE endEvent = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-
 HANDLE folderChanges(const QString& path) {
     return ::FindFirstChangeNotificationW(wide(QFileInfo(path).absolutePath()).c_str(), FALSE,
                                           FILE_NOTIFY_CHANGE_LAST_WRITE | FILE_NOTIFY_CHANGE_SIZE |
@@ -53,7 +43,7 @@ HANDLE folderChanges(const QString& path) {
 
 // Until a change in the folder of changes, the end (when end is given) or
 // until; the notification is set for the next change.
-FileWatch::Result waitForChange(HANDLE changes, HANDLE end, std::chrono::steady_clock::time_point until) {
+sys::Woken waitForChange(HANDLE changes, HANDLE end, std::chrono::steady_clock::time_point until) {
     HANDLE handles[2];
     DWORD count = 0;
     for (HANDLE h : {changes, end}) {
@@ -65,36 +55,25 @@ FileWatch::Result waitForChange(HANDLE changes, HANDLE end, std::chrono::steady_
     const DWORD woken =
         count ? ::WaitForMultipleObjects(count, handles, FALSE, ms) : (::Sleep(ms), WAIT_TIMEOUT);
     if (woken >= WAIT_OBJECT_0 + count)
-        return FileWatch::Result::TimedOut;
-    if (handles[woken - WAIT_OBJECT_0] == end)
-        return FileWatch::Result::Ended;
-    ::FindNextChangeNotification(changes);
-    return FileWatch::Result::Changed;
+        return sys::Woken::TimedOut;
+    return handles[woken - WAIT_OBJECT_0] == end ? sys::Woken::Ended : sys::Woken::Changed;
 }
 
-template <class Attempt>
-bool retryWhileBusy(const QString& path, Attempt attempt, DWORD* lastError = nullptr) {
+// 0 once attempt succeeds, or its last error.
+template <class Attempt> DWORD retryWhileBusy(const QString& path, Attempt attempt) {
     const auto deadline = std::chrono::steady_clock::now() + BusyRetry;
     HANDLE changes = nullptr; // made at the first refusal, then tried again at once
-    const auto done = [&](bool ok, DWORD error) {
-        if (changes && changes != INVALID_HANDLE_VALUE)
-            ::FindCloseChangeNotification(changes);
-        if (lastError)
-            *lastError = error;
-        ::SetLastError(error);
-        return ok;
-    };
-    for (;;) {
-        if (attempt())
-            return done(true, 0);
-        const DWORD error = ::GetLastError();
-        if (!isBusy(error) || std::chrono::steady_clock::now() >= deadline)
-            return done(false, error);
+    DWORD error;
+    while ((error = attempt() ? 0 : ::GetLastError()) != 0 && isBusy(error) &&
+           std::chrono::steady_clock::now() < deadline) {
         if (!changes)
             changes = folderChanges(path);
-        else
-            waitForChange(changes, nullptr, deadline);
+        else if (waitForChange(changes, nullptr, deadline) == sys::Woken::Changed)
+            ::FindNextChangeNotification(changes);
     }
+    if (changes && changes != INVALID_HANDLE_VALUE)
+        ::FindCloseChangeNotification(changes);
+    return error;
 }
 
 // A file time (100 ns since 1601) in nanoseconds since 1970.
@@ -102,61 +81,17 @@ qint64 unixNs(qint64 fileTime) {
     return (fileTime - 116444736000000000LL) * 100;
 }
 
-FileStamp stampOf(HANDLE file) {
-    BY_HANDLE_FILE_INFORMATION info{};
-    FILE_BASIC_INFO basic{};
-    if (!::GetFileInformationByHandle(file, &info) ||
-        !::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
-        return {};
-    FileStamp stamp;
-    stamp.device = info.dwVolumeSerialNumber;
-    stamp.inode = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    stamp.size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-    stamp.modifiedNs = unixNs(basic.LastWriteTime.QuadPart);
-    stamp.changedNs = unixNs(basic.ChangeTime.QuadPart);
-    return stamp;
-}
-
-QString tooLargeReason(const QString& path, qint64 maxSize) {
-    return QStringLiteral("%1 tem mais de %2 bytes, muito mais do que um arquivo de configurações tem. "
-                          "Mova-o para outro lugar.")
-        .arg(path)
-        .arg(maxSize);
-}
-
 QString notRegularReason(const QString& path) {
     return QStringLiteral("%1 não é um arquivo comum. Remova-o ou troque-o por um arquivo.").arg(path);
 }
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : m_h(h) {}
-    ~Handle() {
-        if (valid())
-            ::CloseHandle(m_h);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return m_h != INVALID_HANDLE_VALUE && m_h != nullptr; }
-    HANDLE get() const { return m_h; }
-    HANDLE release() { return std::exchange(m_h, INVALID_HANDLE_VALUE); }
-    void close() {
-        if (valid())
-            ::CloseHandle(m_h);
-        m_h = INVALID_HANDLE_VALUE;
-    }
-
-private:
-    HANDLE m_h;
-};
+} // namespace
 
 // A temporary file of a save that the saver no longer holds (it was killed
 // before its replace) is removed by the next save, as it may hold the
 // password. One younger than a minute may still be between its writer's
 // close and replace, and is left alone.
-constexpr wchar_t TempEnding[] = L".saving";
-
-void removeLeftovers(const QString& folder, const QString& prefix) {
+void sys::removeLeftovers(const QString& folder, const QString& prefix) {
     WIN32_FIND_DATAW found;
     const std::wstring pattern = wide(folder + u'/' + prefix + QStringLiteral("*.saving"));
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &found);
@@ -177,6 +112,8 @@ void removeLeftovers(const QString& folder, const QString& prefix) {
     ::FindClose(search);
 }
 
+namespace {
+
 bool writeAll(HANDLE file, const char* data, qsizetype size) {
     while (size > 0) {
         const DWORD chunk = DWORD(std::min<qsizetype>(size, 1 << 20));
@@ -190,17 +127,6 @@ bool writeAll(HANDLE file, const char* data, qsizetype size) {
 }
 
 } // namespace
-
-QString resolvedTarget(const QString& path) {
-    QString current = QFileInfo(path).absoluteFilePath();
-    for (int step = 0; step < 40; ++step) {
-        const QFileInfo info(current);
-        if (!info.isSymLink())
-            return current;
-        current = info.symLinkTarget();
-    }
-    return current;
-}
 
 QString systemFailureReason(int error, const QString& path) {
     switch (DWORD(error)) {
@@ -233,294 +159,193 @@ QString systemFailureReason(int error, const QString& path) {
     }
 }
 
+FileStamp sys::stampOf(qintptr handle) {
+    const HANDLE file = HANDLE(handle);
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO basic{};
+    if (!::GetFileInformationByHandle(file, &info) ||
+        !::GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return {};
+    FileStamp stamp;
+    stamp.device = info.dwVolumeSerialNumber;
+    stamp.inode = (quint64(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    stamp.modifiedNs = unixNs(basic.LastWriteTime.QuadPart);
+    stamp.changedNs = unixNs(basic.ChangeTime.QuadPart);
+    return stamp;
+}
+
 FileStamp fileStampOf(const QString& path) {
-    Handle file(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file.valid() ? stampOf(file.get()) : FileStamp{};
+    sys::File file(qintptr(::CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    return file.valid() ? sys::stampOf(file.get()) : FileStamp{};
 }
 
-QByteArray FileStamp::text() const {
-    return QByteArray::number(device) + ' ' + QByteArray::number(inode) + ' ' + QByteArray::number(size) +
-           ' ' + QByteArray::number(modifiedNs) + ' ' + QByteArray::number(changedNs);
+void sys::closeFile(qintptr handle) {
+    if (handle != -1)
+        ::CloseHandle(HANDLE(handle));
 }
 
-FileRead readWholeFile(const QString& path, QByteArray& content, qint64 maxSize, QString* why,
-                       FileStamp* stamp, bool* changedWhileRead) {
-    content.clear();
-    if (stamp)
-        *stamp = FileStamp{};
-    if (changedWhileRead)
-        *changedWhileRead = false;
-    const auto fail = [why](const QString& reason) {
-        if (why)
-            *why = reason;
-        return FileRead::Failed;
-    };
+int sys::lastError() {
+    return int(::GetLastError());
+}
+
+FileRead sys::openForReading(const QString& path, File& file, FileStamp& stamp, QString& why) {
     if (QFileInfo(path).isDir())
         return FileRead::Missing; // a folder is no file, as for the profile functions
     const std::wstring name = wide(path);
     // Shared for writing and deleting: a reader never stands in the way of a
     // gadget's write or a save's replace.
-    HANDLE opened = INVALID_HANDLE_VALUE;
-    DWORD error = 0;
-    retryWhileBusy(
-        path,
-        [&] {
-            opened = ::CreateFileW(name.c_str(), GENERIC_READ,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-            return opened != INVALID_HANDLE_VALUE;
-        },
-        &error);
-    Handle file(opened);
+    const DWORD error = retryWhileBusy(path, [&] {
+        file = File(qintptr(::CreateFileW(name.c_str(), GENERIC_READ,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+        return file.valid();
+    });
+    if (!file.valid() && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND))
+        return FileRead::Missing;
     if (!file.valid()) {
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return FileRead::Missing;
-        return fail(systemFailureReason(int(error), path));
+        why = systemFailureReason(int(error), path);
+        return FileRead::Failed;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info))
-        return fail(notRegularReason(path));
+    if (::GetFileType(HANDLE(file.get())) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(HANDLE(file.get()), &info)) {
+        why = notRegularReason(path);
+        return FileRead::Failed;
+    }
     if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
         return FileRead::Missing;
-    const FileStamp before = stampOf(file.get());
-    const qint64 size = qint64((quint64(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-    if (size > maxSize)
-        return fail(tooLargeReason(path, maxSize));
-    qsizetype capacity = qsizetype(size) + 1;
-    QByteArray buffer(capacity, Qt::Uninitialized);
-    qsizetype total = 0;
-    for (;;) {
-        if (total == capacity) {
-            if (capacity > maxSize)
-                return fail(tooLargeReason(path, maxSize));
-            capacity = qsizetype(std::min<qint64>(qint64(capacity) * 2, maxSize + 1));
-            buffer.resize(capacity);
-        }
-        DWORD n = 0;
-        const DWORD want = DWORD(std::min<qsizetype>(capacity - total, 1 << 20));
-        if (!::ReadFile(file.get(), buffer.data() + total, want, &n, nullptr))
-            return fail(systemFailureReason(int(::GetLastError()), path));
-        if (n == 0)
-            break;
-        total += n;
-    }
-    const FileStamp after = stampOf(file.get());
-    if (stamp)
-        *stamp = after;
-    if (changedWhileRead)
-        *changedWhileRead = !(after == before) || qint64(total) != after.size;
-    buffer.truncate(total);
-    content = std::move(buffer);
+    stamp = stampOf(file.get());
     return FileRead::Ok;
 }
 
-bool writeFileAtomically(const QString& path, const QByteArray& content, QString* why) {
-    const auto fail = [why](const QString& reason) {
-        if (why)
-            *why = reason;
-        return false;
-    };
-    const QString target = resolvedTarget(path);
-    const QFileInfo targetInfo(target);
-    const QString folder = targetInfo.absolutePath();
-    const std::wstring targetName = wide(target);
+qint64 sys::readSome(qintptr file, char* data, qint64 size) {
+    DWORD n = 0;
+    if (!::ReadFile(HANDLE(file), data, DWORD(std::min<qint64>(size, 1 << 20)), &n, nullptr))
+        return -1;
+    return n;
+}
 
-    const DWORD attributes = ::GetFileAttributesW(targetName.c_str());
+QString sys::refusalToReplace(const QString& target) {
+    const DWORD attributes = ::GetFileAttributesW(wide(target).c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return fail(QStringLiteral("%1 é uma pasta, e não um arquivo. Remova-a ou renomeie-a.").arg(target));
+        return QStringLiteral("%1 é uma pasta, e não um arquivo. Remova-a ou renomeie-a.").arg(target);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-        return fail(QStringLiteral("%1 está marcado como somente leitura.").arg(target));
+        return QStringLiteral("%1 está marcado como somente leitura.").arg(target);
+    return {};
+}
 
-    const QString prefix = u'.' + targetInfo.fileName() + u'.';
-    // Not shared while it is written: no sweep can take it meanwhile.
-    QString tempPath;
-    HANDLE created = INVALID_HANDLE_VALUE;
-    for (int attempt = 0; attempt < 16 && created == INVALID_HANDLE_VALUE; ++attempt) {
-        tempPath =
-            folder + u'/' + prefix +
-            QString::number(quint64(::GetCurrentProcessId()) * 1000003u + ::GetTickCount64() + attempt, 36)
-                .right(6) +
-            QString::fromWCharArray(TempEnding);
-        created = ::CreateFileW(wide(tempPath).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (created == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS)
-            return fail(systemFailureReason(int(::GetLastError()), folder));
+// Not shared while it is written: no sweep can take it meanwhile.
+sys::File sys::createTemp(const QString& prefix, QString& name, int& error) {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        name = prefix +
+               QString::number(quint64(::GetCurrentProcessId()) * 1000003u + ::GetTickCount64() + attempt, 36)
+                   .right(6) +
+               QLatin1String(TempEnding);
+        File created(qintptr(::CreateFileW(wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr)));
+        error = created.valid() ? 0 : int(::GetLastError());
+        if (error != ERROR_FILE_EXISTS)
+            return created;
     }
-    Handle temp(created);
-    if (!temp.valid())
-        return fail(systemFailureReason(ERROR_FILE_EXISTS, folder));
-    const std::wstring tempName = wide(tempPath);
-    if (!writeAll(temp.get(), content.constData(), content.size()) || !::FlushFileBuffers(temp.get())) {
-        const DWORD error = ::GetLastError();
-        temp.close();
-        ::DeleteFileW(tempName.c_str());
-        return fail(systemFailureReason(int(error), folder));
-    }
-    temp.close();
+    return File();
+}
+
+int sys::replaceWith(File temp, const QString& tempName, const QByteArray& content, const QString& target,
+                     QString& failedAt) {
+    const std::wstring tempPath = wide(tempName), targetName = wide(target);
+    const bool written = writeAll(HANDLE(temp.get()), content.constData(), content.size()) &&
+                         ::FlushFileBuffers(HANDLE(temp.get()));
+    DWORD error = written ? 0 : ::GetLastError();
+    temp = File();
     // One step for readers: they see the old file or the new one. A gadget
     // writing the file through the profile functions holds it unshared, and
     // the replace waits (bounded) until it is done instead of cutting it off.
-    DWORD error = 0;
-    const bool replaced = retryWhileBusy(
-        target,
-        [&] {
-            return ::MoveFileExW(tempName.c_str(), targetName.c_str(),
+    if (written)
+        error = retryWhileBusy(target, [&] {
+            return ::MoveFileExW(tempPath.c_str(), targetName.c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-        },
-        &error);
-    if (!replaced) {
-        ::DeleteFileW(tempName.c_str());
-        return fail(systemFailureReason(int(error), target));
-    }
-    removeLeftovers(folder, prefix);
-    return true;
+        });
+    failedAt = written ? target : QFileInfo(target).absolutePath();
+    if (error != 0)
+        ::DeleteFileW(tempPath.c_str());
+    return int(error);
 }
 
-FileLock::~FileLock() {
-    if (m_fd >= 0)
-        ::_close(m_fd); // closing the handle ends the lock
-}
-
-FileLock& FileLock::operator=(FileLock&& other) noexcept {
-    if (this != &other) {
-        if (m_fd >= 0)
-            ::_close(m_fd);
-        m_fd = other.m_fd;
-        other.m_fd = -1;
-    }
-    return *this;
-}
-
-namespace {
 // The lock covers one byte far past the end of the file, so the note at its
 // start stays readable and writable through the holder's handle.
 constexpr DWORD LockOffsetHigh = 0x7FFFFFFF;
+const int sys::TimedOutError = WAIT_TIMEOUT, sys::EndedError = ERROR_CANCELLED;
+const qintptr sys::EndEvent = sys::newEvent();
 
-HANDLE handleOf(int fd) {
-    return reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
-}
-
-// An event of a waiter and of the thread that takes the lock for it, and
-// the thread's outcome: the last of the two closes it.
-struct LockWake {
-    Handle done{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
-    std::atomic<DWORD> error{0};
-};
-
-// Waits at most bound for the lock on file, on a thread blocked in
-// LockFileEx (Wine never ends the wait of an overlapped lock request). The
-// thread locks through a duplicate of the handle, which shares its file
-// object and so its locks, and closes it at once: a waiter that gave up has
-// closed its handle, and the lock then goes with the duplicate. 0 when
-// locked, WAIT_TIMEOUT, ERROR_CANCELLED at the end, or the lock's error.
-DWORD waitForLock(HANDLE file, std::chrono::milliseconds bound) {
-    const auto wake = std::make_shared<LockWake>();
-    HANDLE own = nullptr;
-    if (!wake->done.valid() || !::DuplicateHandle(::GetCurrentProcess(), file, ::GetCurrentProcess(), &own, 0,
-                                                  FALSE, DUPLICATE_SAME_ACCESS))
-        return ::GetLastError();
-    try {
-        std::thread([wake, own] {
-            OVERLAPPED at{};
-            at.OffsetHigh = LockOffsetHigh;
-            wake->error = ::LockFileEx(own, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) ? 0 : ::GetLastError();
-            ::CloseHandle(own);
-            ::SetEvent(wake->done.get());
-        }).detach();
-    } catch (const std::system_error&) {
-        ::CloseHandle(own);
-        return ERROR_NOT_ENOUGH_MEMORY;
+sys::File sys::openLockFile(const QString& lockPath, QString& why) {
+    File file(qintptr(::CreateFileW(wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)));
+    if (!file.valid()) {
+        why = QStringLiteral("Não foi possível abrir o arquivo de trava %1. %2")
+                  .arg(lockPath, systemFailureReason(int(::GetLastError()), lockPath));
+        return file;
     }
-    const HANDLE events[] = {wake->done.get(), endEvent};
-    const DWORD ms = DWORD(std::min<qint64>(bound.count(), INFINITE - 1));
-    switch (::WaitForMultipleObjects(endEvent ? 2 : 1, events, FALSE, ms)) {
-    case WAIT_OBJECT_0:
-        return wake->error;
-    case WAIT_OBJECT_0 + 1:
-        return ERROR_CANCELLED;
-    default:
-        return WAIT_TIMEOUT;
-    }
-}
-} // namespace
-
-QByteArray FileLock::note() const {
-    if (m_fd < 0)
-        return {};
-    char buffer[NoteLength];
-    OVERLAPPED at{};
-    DWORD n = 0;
-    if (!::ReadFile(handleOf(m_fd), buffer, sizeof buffer, &n, &at))
-        return {};
-    return noteOf(QByteArray(buffer, qsizetype(n)));
-}
-
-void FileLock::setNote(const QByteArray& note) {
-    if (m_fd < 0)
-        return;
-    // Best effort: a note that did not land only makes the next writer careful.
-    const QByteArray stored = storedNote(note);
-    OVERLAPPED at{};
-    DWORD written = 0;
-    ::WriteFile(handleOf(m_fd), stored.constData(), DWORD(stored.size()), &written, &at);
-}
-
-FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
-    const auto fail = [why](Result result, const QString& reason) {
-        if (why)
-            *why = reason;
-        return result;
-    };
-    const auto gaveUp = [&] { return fail(Result::GaveUp, endingReason()); };
-    if (::WaitForSingleObject(endEvent, 0) == WAIT_OBJECT_0)
-        return gaveUp();
-    HANDLE opened = ::CreateFileW(wide(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE)
-        return fail(Result::Failed, QStringLiteral("Não foi possível abrir o arquivo de trava %1. %2")
-                                        .arg(lockPath, systemFailureReason(int(::GetLastError()), lockPath)));
-    Handle file(opened);
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file.get(), &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return fail(Result::Failed, notRegularReason(lockPath));
+    if (::GetFileType(HANDLE(file.get())) != FILE_TYPE_DISK ||
+        !::GetFileInformationByHandle(HANDLE(file.get()), &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        why = notRegularReason(lockPath);
+        return File();
+    }
+    return file;
+}
+
+int sys::lock(qintptr file, bool wait) {
     OVERLAPPED at{};
     at.OffsetHigh = LockOffsetHigh;
-    DWORD error = ::LockFileEx(file.get(), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)
-                      ? 0
-                      : ::GetLastError();
-    const bool held = error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
-    if (held && bound.count() > 0)
-        error = waitForLock(file.get(), bound);
-    if (error == ERROR_CANCELLED)
-        return gaveUp();
-    if (error == WAIT_TIMEOUT || error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING)
-        return fail(Result::TimedOut,
-                    QStringLiteral("Outro programa mantém o arquivo de trava %1 preso há mais de %2 ms. "
-                                   "Tente de novo em instantes; se continuar assim, feche as Gadgets "
-                                   "e os programas que gravam as configurações.")
-                        .arg(lockPath)
-                        .arg(bound.count()));
-    if (error != 0)
-        return fail(Result::Failed, QStringLiteral("Não foi possível travar o arquivo %1. %2")
-                                        .arg(lockPath, systemFailureReason(int(error), lockPath)));
-    // Kept as a C runtime descriptor, which owns the handle from here on.
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file.get()), 0);
-    if (fd < 0)
-        return fail(Result::Failed,
-                    QStringLiteral("Não foi possível manter o arquivo de trava %1.").arg(lockPath));
-    file.release(); // not closed: the descriptor holds it
-    if (m_fd >= 0)
-        ::_close(m_fd);
-    m_fd = fd;
-    return Result::Locked;
+    const DWORD flags = wait ? LOCKFILE_EXCLUSIVE_LOCK : LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY;
+    return ::LockFileEx(HANDLE(file), flags, 0, 1, 0, &at) ? 0 : int(::GetLastError());
 }
 
-void endFileWaits() {
-    ::SetEvent(endEvent);
+bool sys::isHeld(int error) {
+    return error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
+}
+
+qintptr sys::duplicate(qintptr file) {
+    HANDLE own = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), HANDLE(file), ::GetCurrentProcess(), &own, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS))
+        return -1;
+    return qintptr(own);
+}
+
+qint64 sys::readAtStart(qintptr file, char* data, qint64 size) {
+    OVERLAPPED at{};
+    DWORD n = 0;
+    return ::ReadFile(HANDLE(file), data, DWORD(size), &n, &at) ? qint64(n) : -1;
+}
+
+void sys::writeAtStart(qintptr file, const char* data, qint64 size) {
+    OVERLAPPED at{};
+    DWORD written = 0;
+    ::WriteFile(HANDLE(file), data, DWORD(size), &written, &at);
+}
+
+qintptr sys::newEvent() {
+    const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    return event ? qintptr(event) : -1;
+}
+
+void sys::setEvent(qintptr event) {
+    ::SetEvent(HANDLE(event));
+}
+
+sys::Woken sys::waitFor(qintptr handle, std::chrono::steady_clock::time_point until) {
+    return waitForChange(HANDLE(handle), HANDLE(EndEvent), until);
+}
+
+bool sys::changeIsOurs(qintptr watch, const QByteArray&) {
+    ::FindNextChangeNotification(HANDLE(watch));
+    return true;
 }
 
 FileWatch::FileWatch(const QString& path) : m_handle(qintptr(folderChanges(path))) {}
@@ -528,8 +353,4 @@ FileWatch::FileWatch(const QString& path) : m_handle(qintptr(folderChanges(path)
 FileWatch::~FileWatch() {
     if (HANDLE(m_handle) != INVALID_HANDLE_VALUE)
         ::FindCloseChangeNotification(HANDLE(m_handle));
-}
-
-FileWatch::Result FileWatch::wait(std::chrono::steady_clock::time_point until) {
-    return waitForChange(HANDLE(m_handle), endEvent, until);
 }

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -12,7 +13,6 @@
 #include <mutex>
 #include <span>
 #include <string_view>
-#include <time.h>
 
 namespace {
 
@@ -162,10 +162,32 @@ bool cannotBe(const char* data, qsizetype pos, qsizetype size, const QByteArray&
     return !(a & 0x80) && !(b & 0x80) && asciiLower(a) != asciiLower(b);
 }
 
+// Calls f(start, line, name) for the header lines of content in order while
+// it returns true. Headers are found by their "[" alone rather than line by
+// line: a file full of other programs' sections is passed at the speed of
+// memchr. skip(at) passes over the "[" at at without reading its line.
+template <class Skip, class F> void forEachHeader(const QByteArray& content, Skip skip, F f) {
+    const char* data = content.constData();
+    const qsizetype size = content.size();
+    for (qsizetype pos = 0; pos < size;) {
+        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
+        if (!bracket)
+            return;
+        const qsizetype at = static_cast<const char*>(bracket) - data;
+        const qsizetype start = headerLineStart(content, at);
+        if (start < 0 || skip(at)) {
+            pos = at + 1;
+            continue;
+        }
+        const Line line = lineAt(content, start);
+        pos = line.next; // no second header on one line
+        if (const auto name = headerName(data, line); name && !f(start, line, *name))
+            return;
+    }
+}
+
 // The first section of each name (bare, as bareName gives it), found in one
-// pass: ranges[i] is that of names[i], or nothing. Headers are found by
-// their "[" alone rather than line by line: a file full of other programs'
-// sections is passed at the speed of memchr.
+// pass: ranges[i] is that of names[i], or nothing.
 void findSections(const QByteArray& content, std::span<const QByteArray> names,
                   std::span<std::optional<SectionRange>> ranges) {
     const char* data = content.constData();
@@ -179,34 +201,23 @@ void findSections(const QByteArray& content, std::span<const QByteArray> names,
         }
         return true;
     };
-    for (qsizetype pos = 0; pos < size && (missing > 0 || open);) {
-        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
-        if (!bracket)
-            break;
-        const qsizetype at = static_cast<const char*>(bracket) - data;
-        const qsizetype start = headerLineStart(content, at);
-        if (start < 0 || (!open && plainlyNone(at))) {
-            pos = at + 1;
-            continue;
-        }
-        const Line line = lineAt(content, start);
-        const auto name = headerName(data, line);
-        pos = line.next; // no second header on one line
-        if (!name)
-            continue;
-        if (open) {
-            (*open)->end = start;
-            open = nullptr;
-        }
-        for (size_t i = 0; i < names.size(); ++i) {
-            if (!ranges[i] && sameName(data, *name, names[i])) {
-                ranges[i] = SectionRange{start, line.next, size};
-                open = &ranges[i];
-                --missing;
-                break;
+    forEachHeader(
+        content, [&](qsizetype at) { return !open && plainlyNone(at); },
+        [&](qsizetype start, const Line& line, Span name) {
+            if (open) {
+                (*open)->end = start;
+                open = nullptr;
             }
-        }
-    }
+            for (size_t i = 0; i < names.size(); ++i) {
+                if (!ranges[i] && sameName(data, name, names[i])) {
+                    ranges[i] = SectionRange{start, line.next, size};
+                    open = &ranges[i];
+                    --missing;
+                    break;
+                }
+            }
+            return missing > 0 || open;
+        });
 }
 
 std::optional<SectionRange> findSection(const QByteArray& content, const QByteArray& section) {
@@ -238,11 +249,6 @@ std::optional<Entry> forEachEntry(const QByteArray& content, const SectionRange&
         pos = line.next;
     }
     return std::nullopt;
-}
-
-std::optional<Entry> findEntry(const QByteArray& content, const SectionRange& range, const QByteArray& key) {
-    return forEachEntry(content, range,
-                        [&](Span name, Span) { return sameName(content.constData(), name, key); });
 }
 
 // A name the caller gives, trimmed as names in the file are: trimming it
@@ -380,7 +386,47 @@ void applyInPlace(QByteArray& content, const std::vector<Edit>& edits, qsizetype
         content.truncate(oldSize + grows);
 }
 
-QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes, bool* changed) {
+} // namespace
+
+namespace ini {
+
+std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section,
+                                 const QByteArray& key) {
+    const auto range = findSection(content, bareName(section));
+    if (!range)
+        return std::nullopt;
+    const QByteArray name = bareName(key);
+    const auto entry =
+        forEachEntry(content, *range, [&](Span k, Span) { return sameName(content.constData(), k, name); });
+    if (!entry)
+        return std::nullopt;
+    return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
+}
+
+void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
+                   const QString& pathForErrors) {
+    // What the format cannot hold is refused rather than written in a form
+    // that would read back as something else.
+    const QByteArray bareKey = bareName(key);
+    if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
+        refuse(pathForErrors, QStringLiteral("O nome de seção \"%1\" não pode ser gravado no arquivo: está "
+                                             "vazio ou tem \"]\", quebra de linha ou caractere nulo.")
+                                  .arg(QString::fromLocal8Bit(section)));
+    if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
+        refuse(pathForErrors, QStringLiteral("A chave \"%1\" não pode ser gravada no arquivo: está vazia, "
+                                             "começa com \"[\" ou tem \"=\", quebra de linha ou caractere "
+                                             "nulo.")
+                                  .arg(QString::fromLocal8Bit(key)));
+    if (holdsLineBreakOrNull(value))
+        refuse(pathForErrors, QStringLiteral("O valor de %1 tem uma quebra de linha ou um caractere nulo, "
+                                             "que o arquivo não consegue guardar.")
+                                  .arg(QString::fromLocal8Bit(bareKey)));
+}
+
+QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors,
+                 bool* changed) {
+    for (const Write& w : writes)
+        checkStorable(w.section, w.key, w.value, pathForErrors);
     std::vector<PlannedSection> sections;
     for (const ini::Write& w : writes) {
         PlannedSection& s = findOrAdd(sections, bareName(w.section));
@@ -435,48 +481,6 @@ QByteArray storeChecked(QByteArray content, std::span<const ini::Write> writes, 
     return content;
 }
 
-} // namespace
-
-namespace ini {
-
-std::optional<QByteArray> lookup(const QByteArray& content, const QByteArray& section,
-                                 const QByteArray& key) {
-    const auto range = findSection(content, bareName(section));
-    if (!range)
-        return std::nullopt;
-    const auto entry = findEntry(content, *range, bareName(key));
-    if (!entry)
-        return std::nullopt;
-    return content.mid(entry->value.begin, entry->value.end - entry->value.begin);
-}
-
-void checkStorable(const QByteArray& section, const QByteArray& key, const QByteArray& value,
-                   const QString& pathForErrors) {
-    // What the format cannot hold is refused rather than written in a form
-    // that would read back as something else.
-    const QByteArray bareKey = bareName(key);
-    if (bareName(section).isEmpty() || section.contains(']') || holdsLineBreakOrNull(section))
-        refuse(pathForErrors, QStringLiteral("O nome de seção \"%1\" não pode ser gravado no arquivo: está "
-                                             "vazio ou tem \"]\", quebra de linha ou caractere nulo.")
-                                  .arg(QString::fromLocal8Bit(section)));
-    if (bareKey.isEmpty() || bareKey.startsWith('[') || key.contains('=') || holdsLineBreakOrNull(key))
-        refuse(pathForErrors, QStringLiteral("A chave \"%1\" não pode ser gravada no arquivo: está vazia, "
-                                             "começa com \"[\" ou tem \"=\", quebra de linha ou caractere "
-                                             "nulo.")
-                                  .arg(QString::fromLocal8Bit(key)));
-    if (holdsLineBreakOrNull(value))
-        refuse(pathForErrors, QStringLiteral("O valor de %1 tem uma quebra de linha ou um caractere nulo, "
-                                             "que o arquivo não consegue guardar.")
-                                  .arg(QString::fromLocal8Bit(bareKey)));
-}
-
-QByteArray store(QByteArray content, std::span<const Write> writes, const QString& pathForErrors,
-                 bool* changed) {
-    for (const Write& w : writes)
-        checkStorable(w.section, w.key, w.value, pathForErrors);
-    return storeChecked(std::move(content), writes, changed);
-}
-
 QByteArray store(const QByteArray& content, const QByteArray& section, const QByteArray& key,
                  const QByteArray& value, const QString& pathForErrors) {
     const Write w{section, key, value, std::nullopt};
@@ -505,19 +509,9 @@ bool IniFile::load() {
     if (m_loaded)
         return m_readable;
     m_loaded = true;
-    switch (readWholeFile(m_path, m_content, MaxFileSize)) {
-    case FileRead::Ok:
-        m_exists = m_readable = true;
-        break;
-    case FileRead::Missing:
-        m_readable = true; // an absent file reads as empty and may be created
-        break;
-    case FileRead::Failed:
-        m_exists = true;
-        m_readable = false;
-        m_content.clear();
-        break;
-    }
+    const FileRead read = readWholeFile(m_path, m_content, MaxFileSize); // content empty unless Ok
+    m_exists = m_exists || read != FileRead::Missing;
+    m_readable = read != FileRead::Failed; // an absent file reads as empty and may be created
     return m_readable;
 }
 
@@ -541,7 +535,8 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
             });
         }
     }
-    // An ASCII key is compared as it is; any other in the local encoding.
+    // An ASCII key is compared as it is, with no copy (loading the settings
+    // reads nine of them); any other in the local encoding.
     QStringView bare(key);
     while (!bare.isEmpty() && bare.front().unicode() < 0x80 && isBlank(char(bare.front().unicode())))
         bare = bare.sliced(1);
@@ -549,19 +544,13 @@ QString IniFile::read(const QString& section, const QString& key, const QString&
         bare.chop(1);
     const bool asciiKey = std::all_of(bare.begin(), bare.end(), [](QChar c) { return c.unicode() < 0x80; });
     QByteArray encodedKey;
-    if (!asciiKey)
-        encodedKey = bareName(key.toLocal8Bit());
     const char* data = m_content.constData();
     const auto entry = std::find_if(m_section.entries.begin(), m_section.entries.end(), [&](const auto& e) {
         const Span name{e.keyBegin, e.keyEnd};
         if (asciiKey && std::none_of(data + name.begin, data + name.end, [](char c) { return c & 0x80; })) {
-            if (name.end - name.begin != bare.size())
-                return false;
-            for (qsizetype i = 0; i < bare.size(); ++i) {
-                if (asciiLower(data[name.begin + i]) != asciiLower(char(bare[i].unicode())))
-                    return false;
-            }
-            return true;
+            return name.end - name.begin == bare.size() &&
+                   std::equal(bare.begin(), bare.end(), data + name.begin,
+                              [](QChar a, char b) { return asciiLower(char(a.unicode())) == asciiLower(b); });
         }
         if (encodedKey.isNull())
             encodedKey = bareName(key.toLocal8Bit());
@@ -613,30 +602,25 @@ QByteArray foldedName(QByteArrayView name) {
     return text.toCaseFolded().toUtf8();
 }
 
-} // namespace
+// The sections of content (by their names, letter case aside) and where
+// its last complete line ends: what a file read later under the lock
+// must still hold.
+struct Shape {
+    QHash<QByteArray, QByteArray> sections; // folded name -> name as written
+    qsizetype completeLines = 0;
+};
 
-IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
+Shape shapeOf(const QByteArray& content) {
     Shape shape;
     const char* data = content.constData();
     const qsizetype size = content.size();
-    // Headers by their "[" alone, as findSections finds them.
-    for (qsizetype pos = 0; pos < size;) {
-        const void* bracket = std::memchr(data + pos, '[', size_t(size - pos));
-        if (!bracket)
-            break;
-        const qsizetype at = static_cast<const char*>(bracket) - data;
-        const qsizetype start = headerLineStart(content, at);
-        if (start < 0) {
-            pos = at + 1;
-            continue;
-        }
-        const Line line = lineAt(content, start);
-        if (const auto name = headerName(data, line)) {
-            const QByteArrayView bytes(data + name->begin, name->end - name->begin);
+    forEachHeader(
+        content, [](qsizetype) { return false; },
+        [&](qsizetype, const Line&, Span name) {
+            const QByteArrayView bytes(data + name.begin, name.end - name.begin);
             shape.sections.insert(foldedName(bytes), bytes.toByteArray());
-        }
-        pos = line.next;
-    }
+            return true;
+        });
     qsizetype end = size;
     while (end > 0 && !isLineEnd(data[end - 1]))
         --end;
@@ -644,7 +628,9 @@ IniFile::Shape IniFile::shapeOf(const QByteArray& content) {
     return shape;
 }
 
-QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shape) {
+// The sections of shape that content lacks, or an empty list when it
+// holds them all and its complete lines too.
+QList<QByteArray> lostFrom(const QByteArray& content, const Shape& shape) {
     const Shape now = shapeOf(content);
     QList<QByteArray> lost;
     for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it) {
@@ -656,8 +642,6 @@ QList<QByteArray> IniFile::lostFrom(const QByteArray& content, const Shape& shap
     return lost;
 }
 
-namespace {
-
 // What this process has seen of each settings file (by its real path)
 // since its last save of it: the sections and the most complete lines. A
 // file read half-written by another program, at a load or before the lock,
@@ -666,7 +650,7 @@ namespace {
 // another program wrote is to be checked: most saves find the file as the
 // last writer of the lock left it and need no shape at all.
 struct Known {
-    IniFile::Shape shape;      // of the contents already taken apart
+    Shape shape;               // of the contents already taken apart
     QList<QByteArray> pending; // contents seen since
 };
 std::mutex knownMutex;
@@ -674,7 +658,7 @@ QHash<QString, Known> knownFiles;
 
 void foldPending(Known& known) {
     for (const QByteArray& content : std::as_const(known.pending)) {
-        const IniFile::Shape shape = IniFile::shapeOf(content);
+        const Shape shape = shapeOf(content);
         for (auto it = shape.sections.cbegin(); it != shape.sections.cend(); ++it)
             known.shape.sections.insert(it.key(), it.value());
         known.shape.completeLines = std::max(known.shape.completeLines, shape.completeLines);
@@ -682,20 +666,19 @@ void foldPending(Known& known) {
     known.pending.clear();
 }
 
-void addKnown(const QString& target, const QByteArray& content) {
+// Adds content to what was seen of target; after a save of it (saved),
+// what was seen before is forgotten.
+void addKnown(const QString& target, const QByteArray& content, bool saved = false) {
     const std::lock_guard<std::mutex> hold(knownMutex);
     Known& known = knownFiles[target];
+    if (saved)
+        known = Known{};
     known.pending.append(content);
     if (known.pending.size() > 2) // a run of failed saves keeps no pile of copies
         foldPending(known);
 }
 
-void setKnown(const QString& target, const QByteArray& content) {
-    const std::lock_guard<std::mutex> hold(knownMutex);
-    knownFiles[target] = Known{{}, {content}};
-}
-
-IniFile::Shape knownShape(const QString& target) {
+Shape knownShape(const QString& target) {
     const std::lock_guard<std::mutex> hold(knownMutex);
     Known& known = knownFiles[target];
     foldPending(known);
@@ -705,11 +688,9 @@ IniFile::Shape knownShape(const QString& target) {
 // How long until the file was last written long enough ago that no writer
 // in place is between two of its steps (none left: it is).
 std::chrono::nanoseconds untilQuiet(const FileStamp& stamp) {
-    struct timespec now {};
-    ::clock_gettime(CLOCK_REALTIME, &now);
-    const qint64 nowNs = qint64(now.tv_sec) * 1000000000 + now.tv_nsec;
+    const auto now = std::chrono::system_clock::now().time_since_epoch();
     return SettingsRewriteQuiet -
-           std::chrono::nanoseconds(nowNs - std::max(stamp.modifiedNs, stamp.changedNs));
+           (now - std::chrono::nanoseconds(std::max(stamp.modifiedNs, stamp.changedNs)));
 }
 
 } // namespace
@@ -723,9 +704,6 @@ bool IniFile::release(Save save) {
     if (m_writes.empty())
         return false;
     const QString target = resolvedTarget(m_path);
-    const auto refused = [&](const QString& why) {
-        return ShownError(QStringLiteral("Unable to write to %1.\r\n%2").arg(m_path, why));
-    };
     // What the file held before, when loaded. A save of only changes reads
     // it now (outside the lock): one that changes nothing needs no lock.
     keepLoadedContent();
@@ -755,7 +733,7 @@ bool IniFile::release(Save save) {
     FileLock lock;
     QString why;
     if (lock.acquire(lockPathFor(target), SettingsLockTimeout, &why) != FileLock::Result::Locked)
-        throw refused(why);
+        refuse(m_path, why);
 
     // What other writers released before the lock was had is kept: only
     // this object's writes are applied to the file as it is now.
@@ -769,7 +747,7 @@ bool IniFile::release(Save save) {
         bool changing = false;
         const FileRead read = readWholeFile(target, content, MaxFileSize, &why, &stamp, &changing);
         if (read == FileRead::Failed)
-            throw refused(why);
+            refuse(m_path, why);
         if (read == FileRead::Missing && save == Save::OnlyChanges)
             return false;
         const auto now = std::chrono::steady_clock::now();
@@ -797,14 +775,14 @@ bool IniFile::release(Save save) {
             // only its own write is lost: the rename leaves it writing into
             // the file it replaced.
             if (!writeFileAtomically(target, content, &why))
-                throw refused(why);
+                refuse(m_path, why);
             // The state noted is the file as this save left it. A writer in
             // place may already have begun on it (truncated it, written part
             // of it): then nothing is noted, and the next save checks what
             // it reads instead of taking a half file for ours.
             const FileStamp left = fileStampOf(target);
             lock.setNote(left.size == content.size() ? left.text() : QByteArray());
-            setKnown(target, content);
+            addKnown(target, content, true);
             m_content = std::move(content);
             m_loaded = m_readable = m_exists = true;
             m_writes.clear();
@@ -816,7 +794,8 @@ bool IniFile::release(Save save) {
                 if (!name.isNull())
                     names << QStringLiteral("[%1]").arg(QString::fromLocal8Bit(name));
             }
-            throw refused(
+            refuse(
+                m_path,
                 QStringLiteral("Outro programa está regravando o arquivo %1 sem a trava das configurações "
                                "(%2). Para não apagar o que ele grava, nada foi salvo; feche esse programa e "
                                "salve de novo.")
@@ -835,7 +814,7 @@ bool IniFile::release(Save save) {
         auto until = std::min({patienceEnd, unchangedSince + SettingsRewriteSettled, now + quietIn});
         for (FileWatch::Result result; (result = watch->wait(until)) != FileWatch::Result::TimedOut;) {
             if (result == FileWatch::Result::Ended)
-                throw refused(FileLock::endingReason());
+                refuse(m_path, FileLock::endingReason());
             until = std::min(patienceEnd, std::chrono::steady_clock::now() + SettingsRewriteQuiet);
         }
     }

@@ -3,8 +3,6 @@
 #include <QByteArray>
 #include <QString>
 
-#include <QHash>
-
 #include <chrono>
 #include <optional>
 #include <span>
@@ -93,18 +91,6 @@ public:
     // every value. Returns whether the file was written.
     enum class Save { Always, OnlyChanges };
     bool release(Save save = Save::Always);
-
-    // The sections of content (by their names, letter case aside) and where
-    // its last complete line ends: what a file read later under the lock
-    // must still hold.
-    struct Shape {
-        QHash<QByteArray, QByteArray> sections; // folded name -> name as written
-        qsizetype completeLines = 0;
-    };
-    static Shape shapeOf(const QByteArray& content);
-    // The sections of shape that content lacks, or an empty list when it
-    // holds them all and its complete lines too.
-    static QList<QByteArray> lostFrom(const QByteArray& content, const Shape& shape);
 
 private:
     bool load();
