@@ -53,6 +53,7 @@ public:
     // connected or already attaching, nor when Open() would fail before any
     // client call (Open() then throws as ever).
     void BeginOpen(const QStringList& params);
+    void BeginOpen() { BeginOpen(Params); }
     // Commits the default transaction when active, then detaches; the
     // connection is closed afterwards, also when that fails. An attachment
     // begun and not waited for is given up.
