@@ -185,7 +185,7 @@ int waitForLock(qintptr file, std::chrono::milliseconds bound) {
 
 FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::milliseconds bound, QString* why) {
     const auto gaveUp = [&] { return failed(why, Result::GaveUp, endingReason()); };
-    if (ended.load())
+    if (ended)
         return gaveUp();
     QString reason;
     sys::File file = sys::openLockFile(lockPath, reason);
@@ -206,12 +206,12 @@ FileLock::Result FileLock::acquire(const QString& lockPath, std::chrono::millise
         return failed(why, Result::Failed,
                       QStringLiteral("Não foi possível travar o arquivo %1. %2")
                           .arg(lockPath, systemFailureReason(error, lockPath)));
-    sys::closeFile(std::exchange(m_handle, file.release()));
+    sys::closeFile(std::exchange(m_handle, file.take()));
     return Result::Locked;
 }
 
 void endFileWaits() {
-    ended.store(true);
+    ended = true;
     sys::setEvent(sys::EndEvent);
 }
 

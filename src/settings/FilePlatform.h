@@ -24,7 +24,7 @@ public:
     }
     bool valid() const { return m_handle != -1; }
     qintptr get() const { return m_handle; }
-    qintptr release() { return std::exchange(m_handle, -1); }
+    qintptr take() { return std::exchange(m_handle, -1); }
 
 private:
     qintptr m_handle;
