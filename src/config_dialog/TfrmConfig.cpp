@@ -109,17 +109,14 @@ struct TfrmConfig::BranchConnection {
     TTransaction TransFiliais;
     TDatabase BancoFiliais;
 
-    bool begun = false;
-
     // Starts the attempt; open() waits for it.
     void begin(const QString& databaseName, const QString& user, const QString& password) {
         beginConnection(BancoFiliais, TransFiliais, databaseName, user, password);
-        begun = true;
     }
-    // The attempt begun; a failure is silent and leaves the connection closed.
+    // The attempt begun; a failure is silent and leaves the connection
+    // closed. None begun: the connection has no name, and opening it fails
+    // before any client call.
     void open() {
-        if (!begun)
-            return;
         try {
             BancoFiliais.Open();
         } catch (const std::exception&) {
